@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace tavoren::client {
+
+// The client's resource folder: "../Resources" from the executable inside
+// the bundle, where TavorenClient.plist, images and translations live.
+class ResourceFolder
+{
+public:
+    static QString path();
+    // Points the process at another folder (tests); empty restores the default.
+    static void setPath(const QString &path);
+};
+
+} // namespace tavoren::client

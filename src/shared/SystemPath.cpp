@@ -1,0 +1,28 @@
+#include "shared/SystemPath.h"
+
+#include <cstdlib>
+
+namespace tavoren::shared {
+
+std::string SystemPath::root()
+{
+    const char *value = std::getenv(rootVariable);
+    if (!value || !*value)
+        return {};
+    std::string result(value);
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
+    return result;
+}
+
+std::string SystemPath::resolve(std::string_view absolutePath)
+{
+    const std::string prefix = root();
+    if (prefix.empty())
+        return std::string(absolutePath);
+    if (prefix == "/")
+        return std::string(absolutePath);
+    return prefix + std::string(absolutePath);
+}
+
+} // namespace tavoren::shared

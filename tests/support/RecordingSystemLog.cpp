@@ -1,0 +1,39 @@
+#include "support/RecordingSystemLog.h"
+
+namespace tavoren::testsupport {
+
+class RecordingSystemLog::Sink final : public shared::SystemLog
+{
+public:
+    void write(std::string_view message) override
+    {
+        std::lock_guard lock(mutex);
+        messages.append(QString::fromUtf8(message.data(), qsizetype(message.size())));
+    }
+    mutable std::mutex mutex;
+    QStringList messages;
+};
+
+RecordingSystemLog::RecordingSystemLog()
+    : m_sink(std::make_shared<Sink>())
+{
+    shared::SystemLog::setInstance(m_sink);
+}
+
+RecordingSystemLog::~RecordingSystemLog()
+{
+    shared::SystemLog::setInstance(nullptr);
+}
+
+QStringList RecordingSystemLog::messages() const
+{
+    std::lock_guard lock(m_sink->mutex);
+    return m_sink->messages;
+}
+
+int RecordingSystemLog::count(const QString &message) const
+{
+    return int(messages().count(message));
+}
+
+} // namespace tavoren::testsupport

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "shared/SystemLog.h"
+
+#include <QStringList>
+#include <memory>
+#include <mutex>
+
+namespace tavoren::testsupport {
+
+// Records what the programs write to the system log, for the life of the
+// object; the platform log is restored afterwards.
+class RecordingSystemLog
+{
+public:
+    RecordingSystemLog();
+    ~RecordingSystemLog();
+    QStringList messages() const;
+    int count(const QString &message) const;
+
+private:
+    class Sink;
+    std::shared_ptr<Sink> m_sink;
+};
+
+} // namespace tavoren::testsupport

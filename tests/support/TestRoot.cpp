@@ -1,0 +1,72 @@
+#include "support/TestRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tavoren::testsupport {
+
+TestRoot::TestRoot()
+    : m_previousRoot(qgetenv("TAVOREN_ROOT"))
+    , m_hadPreviousRoot(qEnvironmentVariableIsSet("TAVOREN_ROOT"))
+{
+    m_dir.setAutoRemove(true);
+    qputenv("TAVOREN_ROOT", m_dir.path().toUtf8());
+    makeDir(QStringLiteral("/private/var/log/cups/tavorencups"));
+    makeDir(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver"));
+    makeDir(QStringLiteral("/Library/Preferences"));
+    makeDir(QStringLiteral("/resources"));
+}
+
+TestRoot::~TestRoot()
+{
+    if (m_hadPreviousRoot)
+        qputenv("TAVOREN_ROOT", m_previousRoot);
+    else
+        qunsetenv("TAVOREN_ROOT");
+}
+
+QString TestRoot::system(const QString &absolutePath) const
+{
+    return m_dir.path() + absolutePath;
+}
+
+QString TestRoot::makeDir(const QString &absolutePath) const
+{
+    const QString full = system(absolutePath);
+    QDir().mkpath(full);
+    return full;
+}
+
+QString TestRoot::writeFile(const QString &absolutePath, const QByteArray &content) const
+{
+    const QString full = system(absolutePath);
+    QDir().mkpath(QFileInfo(full).path());
+    QFile file(full);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(content);
+    return full;
+}
+
+QString TestRoot::logDir() const
+{
+    return system(QStringLiteral("/private/var/log/cups/tavorencups"));
+}
+
+QString TestRoot::spoolRoot() const
+{
+    return system(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver"));
+}
+
+QString TestRoot::resourceDir() const
+{
+    return system(QStringLiteral("/resources"));
+}
+
+void TestRoot::trustTestAuthority() const
+{
+    const QString certs = makeDir(QStringLiteral("/etc/ssl/certs"));
+    QFile::copy(QStringLiteral(TAVOREN_TEST_DATA_DIR "/certs/ca.pem"), certs + QStringLiteral("/tavoren-test-ca.pem"));
+}
+
+} // namespace tavoren::testsupport

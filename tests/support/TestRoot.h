@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace tavoren::testsupport {
+
+// A TAVOREN_ROOT of its own for one test case: every system path of the
+// programs lands below a fresh temporary folder, removed afterwards.
+class TestRoot
+{
+public:
+    TestRoot();
+    ~TestRoot();
+    TestRoot(const TestRoot &) = delete;
+    TestRoot &operator=(const TestRoot &) = delete;
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString path() const { return m_dir.path(); }
+    // The path below the root for an absolute system path.
+    QString system(const QString &absolutePath) const;
+    // Creates the folder below the root and returns its path.
+    QString makeDir(const QString &absolutePath) const;
+    // Writes a file below the root (folders created) and returns its path.
+    QString writeFile(const QString &absolutePath, const QByteArray &content) const;
+
+    // Well-known places.
+    QString logDir() const;       // the client log folder
+    QString spoolRoot() const;    // the agent's spool root
+    QString resourceDir() const;  // a client resource folder for the test
+    // Copies the test CA into the root's trust store folder.
+    void trustTestAuthority() const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previousRoot;
+    bool m_hadPreviousRoot = false;
+};
+
+} // namespace tavoren::testsupport
