@@ -12,6 +12,8 @@ class PlistWriter
 public:
     // A root dictionary of strings, integers (qint64/int) and Booleans.
     static QByteArray xml(const QVariantMap &entries);
+    // The same dictionary in the binary encoding ("bplist00").
+    static QByteArray binary(const QVariantMap &entries);
     // A complete administrator file, with overrides applied on top.
     static QVariantMap adminDefaults();
     static QVariantMap clientDefaults();

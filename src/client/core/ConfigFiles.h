@@ -27,7 +27,8 @@ public:
     static QString adminConfigPath();
 
     // Applies an icon path to the running application; returns whether the
-    // image loaded. The GUI installs one; headless programs keep none.
+    // image loaded. The GUI installs one; headless programs keep none. Called
+    // by parseAdminConfig() only when the client file names an icon.
     using IconHandler = std::function<bool(const QString &path)>;
     static void setApplicationIconHandler(IconHandler handler);
 };

@@ -1,0 +1,587 @@
+#include "client/core/ConfigFiles.h"
+#include "client/core/ResourceFolder.h"
+#include "support/PlistWriter.h"
+#include "support/RecordingSystemLog.h"
+#include "support/TestRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+#include <csignal>
+#include <cstdio>
+#include <latch>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
+
+using namespace tavoren::client;
+using tavoren::testsupport::PlistWriter;
+using tavoren::testsupport::RecordingSystemLog;
+using tavoren::testsupport::TestRoot;
+
+namespace {
+
+const QString adminName = QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist");
+const QString logName = QStringLiteral("/private/var/log/cups/tavorencups/tavorendriver.log");
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList logLines(const TestRoot &root)
+{
+    QStringList lines = QString::fromUtf8(readFile(root.system(logName))).split(QLatin1Char('\n'));
+    lines.removeLast();
+    return lines;
+}
+
+// The one Error line expected for a message and details, timestamp aside.
+bool isErrorLine(const QString &line, const QString &message, const QString &details)
+{
+    return line.startsWith(QLatin1String("Error : "))
+        && line.endsWith(QLatin1String(" Message: ") + message + QLatin1String("  Details: ") + details);
+}
+
+// Every field distinct, so a value landing in the wrong field shows.
+QVariantMap distinctAdmin()
+{
+    QVariantMap map = PlistWriter::adminDefaults();
+    map[QStringLiteral("IsPrivateInstall")] = false;
+    map[QStringLiteral("host")] = QStringLiteral("svc.test");
+    map[QStringLiteral("secure_connect")] = 0;
+    map[QStringLiteral("filesizelimitinmb")] = 71;
+    map[QStringLiteral("createdrntimeout")] = 181;
+    map[QStringLiteral("getdrntimeout")] = 182;
+    map[QStringLiteral("getservertimeout")] = 31;
+    map[QStringLiteral("conversiontimeout")] = 183;
+    map[QStringLiteral("drnpollingtimeinsecond")] = 6;
+    map[QStringLiteral("releasecodetextlength")] = 184;
+    map[QStringLiteral("emailentrytextlength")] = 361;
+    map[QStringLiteral("documentnamelength")] = 32;
+    map[QStringLiteral("locateprinter")] = QStringLiteral("https://locate.test/");
+    return map;
+}
+
+AdminConfig distinctAdminRecord()
+{
+    AdminConfig a;
+    a.IsPrivateInstall = false;
+    a.host = QStringLiteral("http://svc.test");
+    a.emailto = QStringLiteral("print@service.test");
+    a.secure_connect = 0;
+    a.filesizelimitinmb = 71;
+    a.createdrntimeout = 181;
+    a.getdrntimeout = 182;
+    a.getservertimeout = 31;
+    a.conversiontimeout = 183;
+    a.privacypolicy = QStringLiteral("https://legal.test/legal/privacy/");
+    a.termsofuse = QStringLiteral("https://legal.test/legal/terms-of-use/");
+    a.drnpollingtimeinsecond = 6;
+    a.releasecodetextlength = 184;
+    a.emailentrytextlength = 361;
+    a.documentnamelength = 32;
+    a.locateprinter = QStringLiteral("https://locate.test/");
+    a.statuspageurl = QStringLiteral("http://status.test");
+    a.helpurl = QStringLiteral("https://help.test/faq");
+    return a;
+}
+
+Config distinctClient()
+{
+    return {QStringLiteral("zoë@example.test"), QStringLiteral("/img/big logo.png"), QStringLiteral("/img/small.png"),
+        QStringLiteral("Collect <your> print & \"pay\"\nat the counter "), QStringLiteral("  Enter your e-mail"),
+        QStringLiteral("/img/icon.png")};
+}
+
+QVariantMap clientMap(const Config &c)
+{
+    return {{QStringLiteral("owneremail"), c.owneremail}, {QStringLiteral("tavorenlogobig"), c.tavorenlogobig},
+        {QStringLiteral("tavorenlogosmall"), c.tavorenlogosmall},
+        {QStringLiteral("releasecodetext"), c.releasecodetext}, {QStringLiteral("emailentrytext"), c.emailentrytext},
+        {QStringLiteral("applicationicon"), c.applicationicon}};
+}
+
+// A valid XML file of exactly `size` bytes.
+QByteArray paddedClientFile(qint64 size)
+{
+    QVariantMap map = PlistWriter::clientDefaults();
+    const qint64 base = PlistWriter::xml(map).size();
+    map[QStringLiteral("emailentrytext")] = QString(size - base, QLatin1Char('a'));
+    return PlistWriter::xml(map);
+}
+
+// Child mode: first reads from many threads, then flips the file and reads again.
+int privateInstallChild(const QString &resources)
+{
+    ResourceFolder::setPath(resources);
+    const int threads = 8;
+    std::latch start(threads);
+    std::vector<int> seen(threads, -1);
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t) {
+        pool.emplace_back([&, t] {
+            start.arrive_and_wait();
+            seen[std::size_t(t)] = Constants::isPrivateInstall() ? 1 : 0;
+        });
+    }
+    for (std::thread &thread : pool)
+        thread.join();
+    for (int value : seen) {
+        if (value != seen.front())
+            return 1;
+    }
+    QVariantMap flipped = PlistWriter::adminDefaults();
+    flipped[QStringLiteral("IsPrivateInstall")] = seen.front() == 0;
+    QFile file(ConfigFiles::adminConfigPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(PlistWriter::xml(flipped)) < 0)
+        return 2;
+    file.close();
+    std::printf("%d %d %d\n", seen.front(), Constants::isPrivateInstall() ? 1 : 0,
+        ConfigFiles::parseAdminConfig().IsPrivateInstall ? 1 : 0);
+    return 0;
+}
+
+} // namespace
+
+namespace tavoren::client {
+// Readable comparison failures.
+char *toString(const Config &c)
+{
+    return QTest::toString(QStringList{
+        c.owneremail, c.tavorenlogobig, c.tavorenlogosmall, c.releasecodetext, c.emailentrytext, c.applicationicon}
+                               .join(QLatin1String(" | ")));
+}
+char *toString(const AdminConfig &a)
+{
+    QStringList numbers;
+    for (std::int64_t n : {a.secure_connect, a.filesizelimitinmb, a.createdrntimeout, a.getdrntimeout,
+             a.getservertimeout, a.conversiontimeout, a.drnpollingtimeinsecond, a.releasecodetextlength,
+             a.emailentrytextlength, a.documentnamelength})
+        numbers.append(QString::number(n));
+    return QTest::toString(
+        QStringList{a.IsPrivateInstall ? QStringLiteral("private") : QStringLiteral("public"), a.host, a.emailto,
+            a.privacypolicy, a.termsofuse, a.locateprinter, a.statuspageurl, a.helpurl, numbers.join(QLatin1Char(','))}
+            .join(QLatin1String(" | ")));
+}
+} // namespace tavoren::client
+
+class TestConfigFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        ResourceFolder::setPath(QString());
+        ConfigFiles::setApplicationIconHandler({});
+    }
+
+    void resourceFolderDefault()
+    {
+        const QDir app(QCoreApplication::applicationDirPath());
+        QCOMPARE(ResourceFolder::path(), QFileInfo(app.path()).path() + QStringLiteral("/Resources"));
+        ResourceFolder::setPath(QStringLiteral("/some/where/"));
+        QCOMPARE(ConfigFiles::clientConfigPath(), QStringLiteral("/some/where/TavorenClient.plist"));
+    }
+
+    void clientFileAbsent()
+    {
+        TestRoot root;
+        RecordingSystemLog systemLog;
+        ResourceFolder::setPath(root.resourceDir());
+        QCOMPARE(ConfigFiles::parseConfig(), Config());
+        const QStringList lines = logLines(root);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(isErrorLine(
+                     lines.first(), QStringLiteral("TavorenClient"), QStringLiteral("<- No client config file found")),
+            qPrintable(lines.first()));
+        QCOMPARE(systemLog.messages(), QStringList{QStringLiteral("No client config file found")});
+    }
+
+    void clientFileRead_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<Config>("expected");
+        const Config c = distinctClient();
+        QVariantMap extra = clientMap(c);
+        extra[QStringLiteral("unknown")] = 5;
+        QTest::newRow("XML") << PlistWriter::xml(clientMap(c)) << c;
+        QTest::newRow("binary") << PlistWriter::binary(clientMap(c)) << c;
+        QTest::newRow("unknown key ignored") << PlistWriter::xml(extra) << c;
+        const qsizetype padding = 1024 * 1024 - paddedClientFile(0).size();
+        QTest::newRow("exactly 1 MiB") << paddedClientFile(1024 * 1024)
+                                       << Config{{}, {}, {}, {}, QString(padding, QLatin1Char('a')), {}};
+    }
+
+    void clientFileRead()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(Config, expected);
+        TestRoot root;
+        RecordingSystemLog systemLog;
+        ResourceFolder::setPath(root.resourceDir());
+        root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), content);
+        QCOMPARE(ConfigFiles::parseConfig(), expected);
+        QCOMPARE(logLines(root), QStringList());
+        QVERIFY(systemLog.messages().isEmpty());
+    }
+
+    // A file that is there but unusable counts as absent, with its own lines.
+    void unusableFile_data()
+    {
+        QTest::addColumn<bool>("admin");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("folder");
+
+        // A complete file with one key changed, or removed when no value is given.
+        auto changed = [](QVariantMap map, const QString &key, const QVariant &value) {
+            if (value.isValid())
+                map[key] = value;
+            else
+                map.remove(key);
+            return PlistWriter::xml(map);
+        };
+        auto client = [&](const QString &key, const QVariant &value) {
+            return changed(PlistWriter::clientDefaults(), key, value);
+        };
+        auto admin = [&](const QString &key, const QVariant &value) {
+            return changed(PlistWriter::adminDefaults(), key, value);
+        };
+        const QByteArray validClient = PlistWriter::xml(PlistWriter::clientDefaults());
+        const QByteArray validAdmin = PlistWriter::xml(PlistWriter::adminDefaults());
+        const QByteArray arrayRoot
+            = "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><array><string>a</string></array></plist>\n";
+
+        QTest::newRow("client: key missing") << false << client(QStringLiteral("owneremail"), {}) << false;
+        QTest::newRow("client: integer for string") << false << client(QStringLiteral("applicationicon"), 5) << false;
+        QTest::newRow("client: Boolean for string") << false << client(QStringLiteral("tavorenlogobig"), true) << false;
+        QTest::newRow("client: damaged") << false << validClient.left(validClient.size() / 2) << false;
+        QTest::newRow("client: damaged binary")
+            << false << PlistWriter::binary(PlistWriter::clientDefaults()).left(40) << false;
+        QTest::newRow("client: root not a dictionary") << false << arrayRoot << false;
+        QTest::newRow("client: empty") << false << QByteArray() << false;
+        QTest::newRow("client: 1 MiB and one byte") << false << paddedClientFile(1024 * 1024 + 1) << false;
+        QTest::newRow("client: a folder") << false << QByteArray() << true;
+        QTest::newRow("admin: key missing") << true << admin(QStringLiteral("documentnamelength"), {}) << false;
+        QTest::newRow("admin: locateprinter missing")
+            << true << admin(QStringLiteral("locateprinter"), {}) << false;
+        QTest::newRow("admin: string for integer")
+            << true << admin(QStringLiteral("secure_connect"), QStringLiteral("1")) << false;
+        QTest::newRow("admin: integer for Boolean") << true << admin(QStringLiteral("IsPrivateInstall"), 1) << false;
+        QTest::newRow("admin: string for Boolean")
+            << true << admin(QStringLiteral("IsPrivateInstall"), QStringLiteral("true")) << false;
+        QTest::newRow("admin: Boolean for string") << true << admin(QStringLiteral("host"), true) << false;
+        QTest::newRow("admin: damaged") << true << validAdmin.left(validAdmin.size() - 30) << false;
+        QTest::newRow("admin: root not a dictionary") << true << arrayRoot << false;
+        QTest::newRow("admin: binary junk") << true << QByteArray("bplist00\xff\xff\xff") << false;
+        QTest::newRow("admin: a folder") << true << QByteArray() << true;
+    }
+
+    void unusableFile()
+    {
+        QFETCH(bool, admin);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, folder);
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        const QString clientName = QStringLiteral("/resources/TavorenClient.plist");
+        const QString target = admin ? adminName : clientName;
+        if (admin)
+            root.writeFile(clientName, PlistWriter::xml(PlistWriter::clientDefaults()));
+        if (folder)
+            root.makeDir(target);
+        else
+            root.writeFile(target, content);
+        RecordingSystemLog systemLog;
+
+        const QString subject = admin ? QStringLiteral("admin") : QStringLiteral("client");
+        if (admin) {
+            AdminConfig expected;
+            expected.host = QStringLiteral("https://") + expected.host;
+            expected.statuspageurl = QStringLiteral("https://") + expected.statuspageurl;
+            QCOMPARE(ConfigFiles::parseAdminConfig(), expected);
+        } else {
+            QCOMPARE(ConfigFiles::parseConfig(), Config());
+        }
+        const QStringList lines = logLines(root);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(
+            isErrorLine(lines.first(), admin ? QStringLiteral("CorvaneTavorenAdmin") : QStringLiteral("TavorenClient"),
+                QStringLiteral("<- ") + subject + QStringLiteral(" config file could not be read")),
+            qPrintable(lines.first()));
+        QCOMPARE(systemLog.messages(), QStringList{subject + QStringLiteral(" config file could not be read")});
+    }
+
+    void adminDefaults()
+    {
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        root.writeFile(
+            QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
+        RecordingSystemLog systemLog;
+
+        const AdminConfig a = ConfigFiles::parseAdminConfig();
+        QCOMPARE(a.IsPrivateInstall, true);
+        QCOMPARE(a.host, QStringLiteral("https://") + Constants::host);
+        QCOMPARE(a.secure_connect, std::int64_t(1));
+        QCOMPARE(a.filesizelimitinmb, std::int64_t(70));
+        QCOMPARE(a.createdrntimeout, std::int64_t(180));
+        QCOMPARE(a.getdrntimeout, std::int64_t(180));
+        QCOMPARE(a.getservertimeout, std::int64_t(30));
+        QCOMPARE(a.conversiontimeout, std::int64_t(180));
+        QCOMPARE(a.drnpollingtimeinsecond, std::int64_t(5));
+        QCOMPARE(a.releasecodetextlength, std::int64_t(180));
+        QCOMPARE(a.emailentrytextlength, std::int64_t(360));
+        QCOMPARE(a.documentnamelength, std::int64_t(30));
+        QCOMPARE(a.locateprinter, QString());
+        QCOMPARE(a.statuspageurl, QStringLiteral("https://") + Constants::statuspageurl);
+        QCOMPARE(a.emailto, QString(Constants::emailto));
+        // Bare host names as defaults; the pages are full secure URLs.
+        QVERIFY(!QString(Constants::host).contains(QLatin1String("://")));
+        QVERIFY(!QString(Constants::statuspageurl).contains(QLatin1String("://")));
+        QCOMPARE(QUrl(a.helpurl).host(), QString(Constants::host));
+        QCOMPARE(QUrl(a.helpurl).path(), QStringLiteral("/faq"));
+        QVERIFY(a.privacypolicy.startsWith(QLatin1String("https://"))
+            && a.privacypolicy.endsWith(QLatin1String("/legal/privacy/")));
+        QVERIFY(a.termsofuse.startsWith(QLatin1String("https://"))
+            && a.termsofuse.endsWith(QLatin1String("/legal/terms-of-use/")));
+
+        const QStringList lines = logLines(root);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(isErrorLine(lines.first(), QStringLiteral("CorvaneTavorenAdmin"),
+                     QStringLiteral("<- No admin config file found")),
+            qPrintable(lines.first()));
+        QCOMPARE(systemLog.messages(), QStringList{QStringLiteral("No admin config file found")});
+    }
+
+    void adminFile_data()
+    {
+        QTest::addColumn<bool>("binary");
+        QTest::addColumn<qint64>("secure");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("expectedHost");
+        QTest::addColumn<QString>("expectedStatus");
+        QTest::newRow("0: plain") << false << qint64(0) << QStringLiteral("svc.test") << QStringLiteral("status.test")
+                                  << QStringLiteral("http://svc.test") << QStringLiteral("http://status.test");
+        QTest::newRow("1: secure") << false << qint64(1) << QStringLiteral("svc.test") << QStringLiteral("status.test")
+                                   << QStringLiteral("https://svc.test") << QStringLiteral("https://status.test");
+        QTest::newRow("2: plain") << false << qint64(2) << QStringLiteral("svc.test") << QStringLiteral("status.test")
+                                  << QStringLiteral("http://svc.test") << QStringLiteral("http://status.test");
+        QTest::newRow("-1: plain") << false << qint64(-1) << QStringLiteral("svc.test") << QStringLiteral("status.test")
+                                   << QStringLiteral("http://svc.test") << QStringLiteral("http://status.test");
+        QTest::newRow("scheme doubled") << false << qint64(1) << QStringLiteral("https://svc.test")
+                                        << QStringLiteral("http://status.test")
+                                        << QStringLiteral("https://https://svc.test")
+                                        << QStringLiteral("https://http://status.test");
+        QTest::newRow("nothing trimmed") << false << qint64(0) << QStringLiteral(" svc.test ") << QString()
+                                         << QStringLiteral("http:// svc.test ") << QStringLiteral("http://");
+        QTest::newRow("binary") << true << qint64(1) << QStringLiteral("svc.test") << QStringLiteral("status.test")
+                                << QStringLiteral("https://svc.test") << QStringLiteral("https://status.test");
+    }
+
+    // Every field comes from the file; only host and status page get a scheme.
+    void adminFile()
+    {
+        QFETCH(bool, binary);
+        QFETCH(qint64, secure);
+        QFETCH(QString, host);
+        QFETCH(QString, status);
+        QFETCH(QString, expectedHost);
+        QFETCH(QString, expectedStatus);
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        root.writeFile(
+            QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
+        QVariantMap map = distinctAdmin();
+        map[QStringLiteral("secure_connect")] = secure;
+        map[QStringLiteral("host")] = host;
+        map[QStringLiteral("statuspageurl")] = status;
+        root.writeFile(adminName, binary ? PlistWriter::binary(map) : PlistWriter::xml(map));
+        RecordingSystemLog systemLog;
+
+        AdminConfig expected = distinctAdminRecord();
+        expected.secure_connect = secure;
+        expected.host = expectedHost;
+        expected.statuspageurl = expectedStatus;
+        QCOMPARE(ConfigFiles::parseAdminConfig(), expected);
+        QCOMPARE(logLines(root), QStringList());
+        QVERIFY(systemLog.messages().isEmpty());
+    }
+
+    void iconHandler_data()
+    {
+        QTest::addColumn<bool>("clientFile");
+        QTest::addColumn<QString>("icon");
+        QTest::addColumn<QStringList>("applied");
+        QTest::newRow("icon named") << true << QStringLiteral("/img/icon.png")
+                                    << QStringList{QStringLiteral("/img/icon.png")};
+        QTest::newRow("no icon named") << true << QString() << QStringList();
+        QTest::newRow("no client file") << false << QString() << QStringList();
+    }
+
+    void iconHandler()
+    {
+        QFETCH(bool, clientFile);
+        QFETCH(QString, icon);
+        QFETCH(QStringList, applied);
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        QVariantMap map = PlistWriter::clientDefaults();
+        map[QStringLiteral("applicationicon")] = icon;
+        if (clientFile)
+            root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(map));
+        QStringList seen;
+        ConfigFiles::setApplicationIconHandler([&seen](const QString &path) {
+            seen.append(path);
+            return true;
+        });
+        ConfigFiles::parseAdminConfig();
+        QCOMPARE(seen, applied);
+    }
+
+    void setConfigRoundTrip()
+    {
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        const QString file = root.writeFile(
+            QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
+        RecordingSystemLog systemLog;
+        const Config written = distinctClient();
+
+        ConfigFiles::setConfig(written);
+        QCOMPARE(ConfigFiles::parseConfig(), written);
+
+        // An XML property list whose root dictionary holds exactly six strings.
+        const QByteArray bytes = readFile(file);
+        QVERIFY(bytes.startsWith("<?xml"));
+        QXmlStreamReader xml(bytes);
+        QStringList keys;
+        int depth = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement) {
+                ++depth;
+                if (depth == 3 && xml.name() == QLatin1String("key"))
+                    keys.append(xml.readElementText());
+                else if (depth == 3)
+                    QCOMPARE(xml.name(), QLatin1String("string"));
+                if (xml.tokenType() == QXmlStreamReader::EndElement)
+                    --depth;
+            } else if (xml.tokenType() == QXmlStreamReader::EndElement) {
+                --depth;
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        keys.sort();
+        QStringList expectedKeys = clientMap(written).keys();
+        expectedKeys.sort();
+        QCOMPARE(keys, expectedKeys);
+        QCOMPARE(logLines(root), QStringList());
+        QVERIFY(systemLog.messages().isEmpty());
+    }
+
+    // The old file stays whole (or absent) and the failure is logged.
+    void setConfigFailure_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("no client file") << QStringLiteral("absent");
+        QTest::newRow("no resource folder") << QStringLiteral("folder");
+        QTest::newRow("disk full") << QStringLiteral("full");
+    }
+
+    void setConfigFailure()
+    {
+        QFETCH(QString, failure);
+        TestRoot root;
+        const QString clientName = QStringLiteral("/resources/TavorenClient.plist");
+        const QByteArray old = PlistWriter::xml(clientMap(distinctClient()));
+        if (failure == QLatin1String("folder"))
+            ResourceFolder::setPath(root.system(QStringLiteral("/missing")));
+        else
+            ResourceFolder::setPath(root.resourceDir());
+        if (failure == QLatin1String("full"))
+            root.writeFile(clientName, old);
+        RecordingSystemLog systemLog;
+        Config next = distinctClient();
+        next.emailentrytext = QString(64 * 1024, QLatin1Char('e'));
+
+        if (failure == QLatin1String("full")) {
+            // A small file-size limit fails the write the way a full disk does.
+            struct rlimit saved {};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+            struct rlimit small = saved;
+            small.rlim_cur = 16 * 1024;
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            ConfigFiles::setConfig(next);
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, previous);
+            QCOMPARE(readFile(root.system(clientName)), old);
+        } else {
+            ConfigFiles::setConfig(next);
+        }
+
+        QCOMPARE(QDir(root.resourceDir()).entryList(QDir::Files | QDir::Hidden),
+            failure == QLatin1String("full") ? QStringList{QStringLiteral("TavorenClient.plist")} : QStringList());
+        QVERIFY(!QFile::exists(root.system(QStringLiteral("/missing"))));
+        const QStringList lines = logLines(root);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(isErrorLine(lines.first(), QStringLiteral("TavorenClient"),
+                     QStringLiteral("<- error while setting client config file")),
+            qPrintable(lines.first()));
+        QCOMPARE(systemLog.messages(), QStringList{QStringLiteral("error while setting client config file")});
+    }
+
+    // Read once per process, even when first read from many threads at once.
+    void privateInstallReadOnce_data()
+    {
+        QTest::addColumn<QVariant>("inFile");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("expectedLines");
+        // first read, read after the file flipped, fresh parse after the flip
+        QTest::newRow("private") << QVariant(true) << QStringLiteral("1 1 0\n") << 0;
+        QTest::newRow("public") << QVariant(false) << QStringLiteral("0 0 1\n") << 0;
+        QTest::newRow("no admin file") << QVariant() << QStringLiteral("1 1 0\n") << 1;
+    }
+
+    void privateInstallReadOnce()
+    {
+        QFETCH(QVariant, inFile);
+        QFETCH(QString, expected);
+        QFETCH(int, expectedLines);
+        TestRoot root;
+        root.writeFile(
+            QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
+        if (inFile.isValid()) {
+            QVariantMap map = PlistWriter::adminDefaults();
+            map[QStringLiteral("IsPrivateInstall")] = inFile.toBool();
+            root.writeFile(adminName, PlistWriter::xml(map));
+        }
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--private-install"), root.resourceDir()});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), expected);
+        // One parse for all eight first reads, so at most one missing-file line.
+        QCOMPARE(logLines(root).size(), expectedLines);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--private-install") == 0)
+        return privateInstallChild(QString::fromLocal8Bit(argv[2]));
+    TestConfigFiles test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_configfiles.moc"
