@@ -1,0 +1,38 @@
+#pragma once
+
+#include "client/core/Document.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace tavoren::client {
+
+// The job record the release service returns for a status request.
+struct DRN
+{
+    static constexpr std::int64_t statusConverted = 4;
+    static constexpr std::int64_t statusFailed = 5;
+
+    QString DocID;
+    QList<Document> Documents;
+    bool EmailNotificationSent = false;
+    std::optional<QString> EmailTo;
+    std::optional<QString> Expiration;
+    bool IsNotificationRequired = false;
+    std::int64_t NotificationStatus = 0;
+    std::optional<QString> NotificationStatusUpdated;
+    std::optional<QString> OwnerEmail;
+    std::int64_t Status = 0;
+    std::int64_t UploadClient = 0;
+
+    // Decodes a whole record or nothing; `error` receives a readable reason.
+    static std::optional<DRN> decode(const QByteArray &json, QString *error);
+    QByteArray encode() const;
+
+    bool operator==(const DRN &) const = default;
+};
+
+} // namespace tavoren::client

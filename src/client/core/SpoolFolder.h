@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace tavoren::client {
+
+// The agent's spool root with one folder per job. The client deletes and
+// uploads only inside it: a job file must lie directly in a folder directly
+// below the root, with symbolic links resolved.
+class SpoolFolder
+{
+public:
+    // The root under the current TAVOREN_ROOT.
+    static QString rootPath();
+
+    // The job folder holding `filePath`, as given, when that folder is a real
+    // folder (no link) directly below the root. The file need not exist yet;
+    // when it exists it must not be a link that leads elsewhere.
+    static std::optional<QString> jobFolderOf(const QString &filePath);
+};
+
+} // namespace tavoren::client

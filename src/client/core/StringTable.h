@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QTranslator>
+
+namespace tavoren::client {
+
+// The client's "Main" strings table in the user's language, from the
+// translations in the resource folder. A missing entry reads "**key**".
+class StringTable
+{
+public:
+    StringTable();
+    QString lookup(const QString &key) const;
+    // Whether a table for the user's language (or English) was found.
+    bool isLoaded() const { return m_loaded; }
+
+private:
+    QTranslator m_translator;
+    bool m_loaded = false;
+};
+
+} // namespace tavoren::client

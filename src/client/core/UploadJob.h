@@ -1,0 +1,121 @@
+#pragma once
+
+#include "client/core/AdminConfig.h"
+#include "client/core/Config.h"
+#include "client/core/DeviceIdentity.h"
+#include "client/core/RestAPIUtil.h"
+#include "client/core/StringTable.h"
+
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QNetworkReply;
+
+namespace tavoren::client {
+
+class UploadFrontEnd;
+
+// Runs one print job from the job argument to the release code or an error
+// key: service clock, wait for the spool file, size check, signed multipart
+// upload, status polls, clean-up of the job's spool folder. It reports to a
+// front-end and owns its requests for its lifetime. Everything runs on the
+// thread that owns the object; waits are timers, never blocking sleeps.
+class UploadJob final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What tests replace: the local clock (seconds since 1970), the device
+    // identity and the step of the wait for the spool file.
+    struct Environment
+    {
+        std::function<double()> clock;
+        std::shared_ptr<DeviceIdentity> device;
+        std::chrono::milliseconds spoolWaitStep{1000};
+    };
+
+    explicit UploadJob(UploadFrontEnd &frontEnd, QObject *parent = nullptr);
+    UploadJob(UploadFrontEnd &frontEnd, Environment environment, QObject *parent = nullptr);
+    ~UploadJob() override;
+
+    // The address entered on the e-mail entry screen; empty for none.
+    void setOwnerEmail(const QString &ownerEmail) { m_ownerEmail = ownerEmail; }
+
+    // Takes the process arguments (element 0 the program): parses the job
+    // argument, determines the device serial and asks for the service time,
+    // or quits when there is no well-formed job.
+    void start(const QStringList &arguments);
+
+    void getServerTime();
+    QString calculateTimestamp() const;
+    void uploadFile();
+    void getFile(const QString &docID);
+    // Deletes the job's spool folder (only a job folder below the spool root).
+    void deleteFolder();
+    // Deletes the spool file only, stops the job and quits.
+    void cancel();
+    // Logs nothing itself: looks up the key, deletes the folder, shows the error.
+    void errorTransition(const QString &key);
+
+    const AdminConfig &config() const { return m_config; }
+    const Config &clientConfig() const { return m_clientConfig; }
+    const QString &fileName() const { return m_fileName; }
+    const QString &filePath() const { return m_urlFile; }
+    const std::optional<QString> &docID() const { return m_docID; }
+    const QString &tavorenURL() const { return m_tavorenURL; }
+    const QString &errorText() const { return m_errorText; }
+    const QString &macAddressAsString() const { return m_macAddressAsString; }
+    std::int64_t timeDifference() const { return m_timeDifference; }
+    double startTime() const { return m_startTime; }
+    // Whether the job has ended (release code, error, cancel or quit).
+    bool isFinished() const { return m_finished; }
+    // The owner address used for the job: the remembered one, else the entered one.
+    QString ownerAddress() const;
+
+    // Shortest decimal form with at least one fraction digit: 0.5, 12.0.
+    static QString formatMegabytes(double megabytes);
+
+private:
+    double now() const;
+    std::int64_t roundedNow() const;
+    QNetworkReply *send(QNetworkAccessManager &network, QNetworkRequest request, const QByteArray &method,
+                        QIODevice *body = nullptr);
+    std::optional<QUrl> serviceUrl(const QString &path, const QString &failureKey);
+    void finishJob();
+
+    void onServerTime(QNetworkReply *reply);
+    void onUploaded(QNetworkReply *reply);
+    void accept(const QByteArray &body);
+    void onPolled(QNetworkReply *reply, const QString &docID);
+
+    UploadFrontEnd &m_frontEnd;
+    Environment m_environment;
+
+    AdminConfig m_config;
+    Config m_clientConfig;
+    QString m_fileName;
+    QString m_urlFile;
+    std::optional<QString> m_docID;
+    QString m_ownerEmail;
+    QString m_tavorenURL;
+    RestAPIUtil m_restAPI;
+    QString m_errorText;
+    QString m_macAddressAsString;
+    std::int64_t m_timeDifference = 0;
+    double m_startTime = 0;
+
+    StringTable m_strings;
+    QNetworkAccessManager m_network;
+    QNetworkAccessManager m_uploadNetwork;
+    bool m_finished = false;
+};
+
+} // namespace tavoren::client
