@@ -19,12 +19,12 @@ void JsonFields::fail(const QString &description)
 QJsonValue JsonFields::member(const QString &key, bool required)
 {
     if (!ok())
-        return {};
+        return QJsonValue(QJsonValue::Undefined);
     const auto it = m_object.constFind(key);
     if (it == m_object.constEnd() || it->isNull()) {
         if (required)
             fail(QStringLiteral("The %1 record lacks the required member \"%2\".").arg(m_recordName, key));
-        return {};
+        return QJsonValue(QJsonValue::Undefined);
     }
     return *it;
 }

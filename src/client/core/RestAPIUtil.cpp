@@ -31,7 +31,11 @@ void RestAPIUtil::addSignedHeaders(QNetworkRequest &request, const QString &time
     request.setRawHeader(QByteArray(Constants::tavorenTimeStamp.data()), timeStamp.toLatin1());
     request.setRawHeader(QByteArray(Constants::tavorenClientIdString.data()),
                          QByteArray(Constants::tavorenClientID.data()));
-    request.setRawHeader(QByteArray(Constants::tavorenSerialString.data()), serial.toUtf8());
+    // A null value would remove the header; an empty serial is still sent.
+    QByteArray serialValue = serial.toUtf8();
+    if (serialValue.isNull())
+        serialValue = QByteArray("", 0);
+    request.setRawHeader(QByteArray(Constants::tavorenSerialString.data()), serialValue);
     request.setRawHeader(QByteArray(Constants::contentType.data()), QByteArray(Constants::applicationJson.data()));
 }
 
