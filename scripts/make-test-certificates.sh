@@ -6,7 +6,7 @@ set -euo pipefail
 out=${1:?usage: make-test-certificates.sh OUTDIR}
 mkdir -p "$out"
 cd "$out"
-[ -s server.pem ] && [ -s untrusted-server.pem ] && exit 0
+grep -q release.test server.ext.done 2>/dev/null && [ -s server.pem ] && [ -s untrusted-server.pem ] && exit 0
 
 make_pair() { # prefix, CA subject
   local p=$1 subject=$2
@@ -15,10 +15,11 @@ make_pair() { # prefix, CA subject
     -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
   openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
     -keyout "${p}server.key" -out "${p}server.csr" 2>/dev/null
-  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' > "${p}server.ext"
+  printf 'subjectAltName=DNS:localhost,DNS:release.test,IP:127.0.0.1,IP:::1\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' > "${p}server.ext"
   openssl x509 -req -in "${p}server.csr" -CA "${p}ca.pem" -CAkey "${p}ca.key" -CAcreateserial \
     -days 3650 -sha256 -extfile "${p}server.ext" -out "${p}server.pem" 2>/dev/null
   rm -f "${p}server.csr" "${p}server.ext"
 }
 make_pair "" "Corvane Tavoren Test CA"
 make_pair "untrusted-" "Untrusted Test CA"
+echo "DNS:release.test" > server.ext.done

@@ -6,7 +6,8 @@
 namespace tavoren::testsupport {
 
 // A small HTTP proxy on loopback for proxy tests: forwards absolute-form
-// requests and tunnels CONNECT, and records each request line it saw.
+// requests and tunnels CONNECT to the same port on loopback, whatever host
+// is named, and records each request line it saw.
 // Runs in the event loop of the thread that owns it.
 class ForwardProxy final : public QTcpServer
 {

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+namespace tavoren::testsupport {
+class TestRoot;
+}
+
+namespace tavoren::clienttest {
+
+// Lays out what a client needs in a test root: the administrator file
+// pointing at a service on loopback, the client file and a resource folder
+// with the built strings tables.
+class ClientSetup
+{
+public:
+    // host is "127.0.0.1:port"; `overrides` replace administrator entries.
+    static void writeAdminConfig(const testsupport::TestRoot &root, const QString &host, bool secure,
+                                 const QVariantMap &overrides = {});
+    static void writeClientConfig(const testsupport::TestRoot &root, const QVariantMap &overrides = {});
+    // Points the process at the root's resource folder, with or without
+    // the built translations.
+    static void useResources(const testsupport::TestRoot &root, bool withTranslations = true);
+    // Makes a job folder with a spool file of `content` and returns the path.
+    static QString makeSpoolFile(const testsupport::TestRoot &root, const QString &job, const QByteArray &content);
+    // The spool file path of a job whose file is not written yet.
+    static QString spoolPath(const testsupport::TestRoot &root, const QString &job);
+};
+
+} // namespace tavoren::clienttest
