@@ -125,8 +125,10 @@ bool ReleaseService::start()
         jobStatus(request, response);
     });
     m_server->set_error_handler([this](const httplib::Request &request, httplib::Response &response) {
-        if (response.body.empty())
-            response.set_content(errorJson("no such call"), jsonType);
+        // Answers of the calls were recorded by their handlers already.
+        if (!response.body.empty())
+            return;
+        response.set_content(errorJson("no such call"), jsonType);
         record(Call::Other, request, response, false, response.status);
     });
 
