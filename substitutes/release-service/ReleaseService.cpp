@@ -126,7 +126,7 @@ bool ReleaseService::start()
     });
     m_server->set_error_handler([this](const httplib::Request &request, httplib::Response &response) {
         // Answers of the calls were recorded by their handlers already.
-        if (!response.body.empty())
+        if (!response.body.empty() || response.status != 404)
             return;
         response.set_content(errorJson("no such call"), jsonType);
         record(Call::Other, request, response, false, response.status);
