@@ -69,13 +69,25 @@ private:
     int m_fd = -1;
 };
 
+// Every user who prints writes to the one shared log, so a file this
+// process creates is made writable for all, whatever the umask.
 int openForAppend(const std::string &path)
 {
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd >= 0 || (errno != ENOENT && errno != EINTR))
+            return fd;
+        if (errno == EINTR)
+            continue;
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::fchmod(fd, 0666);
+            return fd;
+        }
+        if (errno != EEXIST && errno != EINTR)
+            return fd;
+    }
+    return -1;
 }
 
 bool lock(int fd, int operation)

@@ -12,6 +12,7 @@
 #include <QTimeZone>
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <latch>
 #include <thread>
@@ -255,6 +256,28 @@ private slots:
 
         QCOMPARE(systemLog.messages(), QStringList({generatingFailed, writingFailed, generatingFailed, writingFailed}));
         QVERIFY(QDir(root.system(QStringLiteral("/private/var/log/cups"))).isEmpty());
+    }
+
+    // Users of one computer share the log: whoever creates it, all can append.
+    void newLogIsWritableForAll_data()
+    {
+        QTest::addColumn<bool>("rotated");
+        QTest::newRow("first line") << false;
+        QTest::newRow("after rotation") << true;
+    }
+
+    void newLogIsWritableForAll()
+    {
+        QFETCH(bool, rotated);
+        TestRoot root;
+        if (rotated)
+            root.writeFile(QStringLiteral("/private/var/log/cups/tavorencups/tavorendriver.log"), QByteArray(LogFile::sizeLimit + 1, 'x'));
+        const mode_t previous = ::umask(022);
+        Log(LogLevel::Status, QStringLiteral("a"), QString());
+        ::umask(previous);
+        const QFile::Permissions all = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
+            | QFile::ReadOther | QFile::WriteOther;
+        QCOMPARE(QFile::permissions(LogFile::logFilePath()) & all, all);
     }
 
     // A backup that cannot be replaced: reported, and the log keeps growing.
