@@ -38,7 +38,7 @@ public:
         int port = 0; // 0: any free port
         std::string certFile; // HTTPS when both are set
         std::string keyFile;
-        std::string storageDir; // where received files are kept
+        std::string storageDir = "."; // where received files are kept
         std::vector<std::int64_t> statusSequence{1, 4}; // the last one repeats
         std::int64_t windowSeconds = 300;
         std::int64_t clockOffsetSeconds = 0; // service clock minus system clock

@@ -49,7 +49,6 @@ bool parseSequence(const std::string &text, std::vector<std::int64_t> &out)
 int main(int argc, char *argv[])
 {
     ReleaseService::Options options;
-    options.storageDir = ".";
     std::string portFile;
     bool quiet = false;
     std::vector<std::pair<Call, Fault>> faults;
