@@ -52,6 +52,13 @@ Fault Fault::dropped()
     return fault;
 }
 
+Fault Fault::redirect(int code, std::string to)
+{
+    Fault fault = withStatus(code, std::string());
+    fault.location = std::move(to);
+    return fault;
+}
+
 Fault Fault::without(std::string member)
 {
     Fault fault;

@@ -19,6 +19,7 @@ public:
     std::optional<int> status;          // answer with this status code
     std::optional<std::string> body;    // answer with these bytes
     bool drop = false;                  // close the connection without an answer
+    std::optional<std::string> location; // a "Location" header with the answer
     std::chrono::milliseconds delay{0}; // wait before answering
     std::vector<std::string> removeMembers;                     // from a JSON object answer
     std::vector<std::pair<std::string, std::string>> setMembers; // name, raw JSON value
@@ -33,6 +34,7 @@ public:
     static Fault withBody(std::string answer);
     static Fault delayed(std::chrono::milliseconds wait);
     static Fault dropped();
+    static Fault redirect(int code, std::string to);
     static Fault without(std::string member);
     static Fault withMember(std::string member, std::string rawJson);
     Fault &from(unsigned request);

@@ -218,6 +218,8 @@ bool ReleaseService::answerFault(const Fault &fault, const httplib::Request &req
     }
     response.status = fault.status.value_or(200);
     response.set_content(fault.body.value_or(errorJson("injected fault")), jsonType);
+    if (fault.location)
+        response.set_header("Location", *fault.location);
     return true;
 }
 

@@ -181,6 +181,9 @@ QNetworkReply *UploadJob::send(QNetworkAccessManager &network, QNetworkRequest r
                                QIODevice *body)
 {
     NetworkSetup::configure(request);
+    // The signed headers must not follow a redirect to another host: a
+    // redirect is an answer like any other status.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply *reply = network.sendCustomRequest(request, method, body);
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
         if (received > maxAnswerBytes && !reply->property(tooLargeProperty).toBool()) {

@@ -255,6 +255,19 @@ private slots:
         QVERIFY(f.service->requests().empty());
     }
 
+    // Signed requests stay with the service: a redirect is a failed answer.
+    void redirectsAreNotFollowed()
+    {
+        JobFixture f;
+        QVERIFY(f.started);
+        f.service->setFault(Call::ServerTime, Fault::redirect(302, "/api/v2/servertime?again").only(1));
+        const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
+        QCOMPARE(f.runSpoolFile(path), End::Error);
+        QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("302"),
+                                          QStringLiteral("Status Code <- Error in get servertime ")));
+        QCOMPARE(f.service->requests().size(), size_t(1));
+    }
+
     void cancelDeletesOnlyTheSpoolFile()
     {
         JobFixture f;
