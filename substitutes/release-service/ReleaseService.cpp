@@ -1,5 +1,7 @@
 #include "release-service/ReleaseService.h"
 
+#include "release-service/ConnectionSockets.h"
+#include "release-service/JobStore.h"
 #include "release-service/RequestAuthenticator.h"
 #include "release-service/UploadBody.h"
 
@@ -9,441 +11,495 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-#include <chrono>
+#include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <random>
+#include <filesystem>
+#include <system_error>
+
+#include <pthread.h>
+#include <stdlib.h>
 
 namespace tavoren::releaseservice {
 
-using namespace std::chrono_literals;
-
 namespace {
-constexpr const char *jsonType = "application/json";
-// httplib parses multipart bodies itself when it sees their content type; the
-// upload is checked byte for byte here instead, so the header is set aside.
-constexpr const char *setAsideContentType = "X-Tavoren-Content-Type";
 
-std::string errorJson(const std::string &why)
+// The library feeds any "multipart/form-data" body to its own lenient
+// parser; hidden under this name before routing, the raw bytes reach us and
+// are checked against the exact layout instead.
+constexpr char hiddenContentType[] = "Tavoren-Release-Service-Content-Type";
+constexpr char jsonType[] = "application/json";
+
+int successStatus(Call call)
 {
-    QJsonObject object{{QStringLiteral("Error"), QString::fromStdString(why)}};
+    return call == Call::CreateJob ? 201 : 200;
+}
+
+std::string compact(const QJsonObject &object)
+{
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 
-int portOf(const sockaddr_storage &address)
+std::string errorJson(const std::string &why)
 {
-    if (address.ss_family == AF_INET)
-        return ntohs(reinterpret_cast<const sockaddr_in &>(address).sin_port);
-    if (address.ss_family == AF_INET6)
-        return ntohs(reinterpret_cast<const sockaddr_in6 &>(address).sin6_port);
-    return -1;
+    return compact(QJsonObject{{QLatin1String("Error"), QString::fromStdString(why)}});
 }
 
-// httplib hands no socket to handlers; a dropped connection is made by
-// shutting down the descriptor whose two ends are those of the request.
-void shutDownConnection(const httplib::Request &request)
+std::vector<std::string> headerValues(const httplib::Request &request, const std::string &name)
 {
-    DIR *fds = ::opendir("/proc/self/fd");
-    if (!fds)
-        return;
-    while (const dirent *entry = ::readdir(fds)) {
-        const int fd = std::atoi(entry->d_name);
-        if (fd <= 2)
-            continue;
-        sockaddr_storage local{}, peer{};
-        socklen_t localLength = sizeof local, peerLength = sizeof peer;
-        if (::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLength) != 0
-            || ::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0)
-            continue;
-        if (portOf(local) == request.local_port && portOf(peer) == request.remote_port)
-            ::shutdown(fd, SHUT_RDWR);
-    }
-    ::closedir(fds);
+    std::vector<std::string> values;
+    const auto [first, last] = request.headers.equal_range(name);
+    for (auto it = first; it != last; ++it)
+        values.push_back(it->second);
+    return values;
 }
+
+// Reads and discards a body the service does not use, so the client can
+// finish sending and sees the answer rather than a reset connection.
+void drain(const httplib::ContentReader &reader)
+{
+    reader([](const char *, std::size_t) { return true; });
+}
+
+std::string editedAnswer(const std::string &body, const Fault &fault)
+{
+    QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+    for (const std::string &member : fault.removeMembers)
+        object.remove(QString::fromStdString(member));
+    for (const auto &[member, raw] : fault.setMembers) {
+        // Wrapped in an array so that any JSON value, also a bare number or
+        // text, can be parsed; what is not JSON goes in as text.
+        const QJsonDocument wrapped = QJsonDocument::fromJson("[" + QByteArray::fromStdString(raw) + "]");
+        const QJsonValue value = wrapped.isArray() && wrapped.array().size() == 1 ? wrapped.array().first()
+                                                                                    : QJsonValue(QString::fromStdString(raw));
+        object.insert(QString::fromStdString(member), value);
+    }
+    return compact(object);
+}
+
 } // namespace
+
+ReleaseService::ReleaseService()
+    : ReleaseService(Options())
+{
+}
 
 ReleaseService::ReleaseService(Options options)
     : m_options(std::move(options))
+    , m_authenticator(std::make_unique<RequestAuthenticator>(m_options.timestampWindowSeconds))
+    , m_jobs(std::make_unique<JobStore>(m_options.statusSequence))
+    , m_port(m_options.port)
+    , m_clockOffset(m_options.clockOffsetSeconds)
 {
-    if (m_options.statusSequence.empty())
-        m_options.statusSequence = {4};
 }
 
 ReleaseService::~ReleaseService()
 {
     stop();
-}
-
-bool ReleaseService::isSecure() const
-{
-    return !m_options.certFile.empty() && !m_options.keyFile.empty();
-}
-
-std::int64_t ReleaseService::now() const
-{
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::system_clock::now().time_since_epoch());
-    return seconds.count() + m_options.clockOffsetSeconds;
+    if (m_ownsStorage) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_storageDir, ignored);
+    }
 }
 
 bool ReleaseService::start()
 {
-    if (m_server)
+    if (m_thread.joinable())
         return true;
-    if (isSecure())
-        m_server = std::make_unique<httplib::SSLServer>(m_options.certFile.c_str(), m_options.keyFile.c_str());
+    const auto fail = [this](std::string why) {
+        const std::lock_guard lock(m_mutex);
+        m_lastError = std::move(why);
+        m_server.reset();
+        return false;
+    };
+
+    if (m_storageDir.empty()) {
+        if (m_options.storageDir.empty()) {
+            std::string pattern = (std::filesystem::temp_directory_path() / "tavoren-release-service-XXXXXX").string();
+            if (!mkdtemp(pattern.data()))
+                return fail("cannot make a storage folder");
+            m_storageDir = pattern;
+            m_ownsStorage = true;
+        } else {
+            std::error_code error;
+            std::filesystem::create_directories(m_options.storageDir, error);
+            if (error)
+                return fail("cannot make the storage folder " + m_options.storageDir + ": " + error.message());
+            m_storageDir = m_options.storageDir;
+        }
+    }
+
+    const bool https = !m_options.certificateFile.empty() || !m_options.keyFile.empty();
+    if (https && (m_options.certificateFile.empty() || m_options.keyFile.empty()))
+        return fail("HTTPS needs both a certificate and a key");
+    if (https)
+        m_server = std::make_unique<httplib::SSLServer>(m_options.certificateFile.c_str(), m_options.keyFile.c_str());
     else
         m_server = std::make_unique<httplib::Server>();
     if (!m_server->is_valid())
-        return false;
+        return fail("cannot load the certificate or the key");
+    installHandlers();
+    m_server->set_payload_max_length(std::size_t(m_options.maxBodyBytes));
 
-    // Large uploads arrive in many reads; a slow sender is not a reason to give up.
-    m_server->set_read_timeout(30, 0);
-    m_server->set_payload_max_length(1024ull * 1024 * 1024);
-    m_server->set_pre_routing_handler([](const httplib::Request &request, httplib::Response &) {
-        auto &headers = const_cast<httplib::Headers &>(request.headers);
-        if (const auto it = headers.find("Content-Type"); it != headers.end()) {
-            const std::string value = it->second;
-            headers.erase(it);
-            headers.emplace(setAsideContentType, value);
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    m_server->Get("/api/v2/servertime", [this](const httplib::Request &request, httplib::Response &response) {
-        serverTime(request, response);
-    });
-    m_server->Post("/api/v2/drns/", [this](const httplib::Request &request, httplib::Response &response,
-                                           const httplib::ContentReader &reader) {
-        createJob(request, response, reader);
-    });
-    m_server->Get(R"(/api/v2/drns/(.+))", [this](const httplib::Request &request, httplib::Response &response) {
-        jobStatus(request, response);
-    });
-    m_server->set_error_handler([this](const httplib::Request &request, httplib::Response &response) {
-        // Answers of the calls were recorded by their handlers already.
-        if (!response.body.empty() || response.status != 404)
-            return;
-        response.set_content(errorJson("no such call"), jsonType);
-        record(Call::Other, request, response, false, response.status);
-    });
-
-    m_port = m_options.port == 0 ? m_server->bind_to_any_port(m_options.host.c_str())
-                                 : (m_server->bind_to_port(m_options.host.c_str(), m_options.port) ? m_options.port : -1);
-    if (m_port <= 0) {
-        m_server.reset();
-        return false;
+    if (m_options.port == 0) {
+        m_port = m_server->bind_to_any_port(m_options.address);
+        if (m_port < 0)
+            return fail("cannot listen on " + m_options.address);
+    } else if (!m_server->bind_to_port(m_options.address, m_options.port)) {
+        return fail("cannot listen on " + m_options.address + " port " + std::to_string(m_options.port));
     }
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
-    // Connections are queued by the kernel from bind on; wait for the loop anyway.
-    for (int i = 0; i < 500 && !m_server->is_running(); ++i)
-        std::this_thread::sleep_for(2ms);
-    return true;
+
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = false;
+        m_listenEnded = false;
+        m_lastError.clear();
+    }
+    // SIGPIPE blocked on the service threads (the library's workers inherit
+    // the mask): writing to a connection the client or a drop fault has
+    // closed must fail there, not end the process.
+    sigset_t blocked;
+    sigset_t previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+    m_thread = std::thread([this] {
+        m_server->listen_after_bind();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_listenEnded = true;
+        }
+        m_wakeUp.notify_all();
+    });
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+
+    // The library's stop() only ends a running accept loop, so wait for it;
+    // it is a matter of microseconds.
+    for (;;) {
+        if (m_server->is_running())
+            return true;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_listenEnded)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    m_thread.join();
+    return fail("the service ended at once");
 }
 
 void ReleaseService::stop()
 {
-    if (!m_server)
+    if (!m_thread.joinable())
         return;
-    m_stopping = true;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wakeUp.notify_all();
     m_server->stop();
-    if (m_thread.joinable())
-        m_thread.join();
-    m_server.reset();
+    // Idle keep-alive connections would hold the library's workers for
+    // seconds; cut them, again until the workers are gone, as one may have
+    // been accepted just before the listener closed.
+    std::unique_lock lock(m_mutex);
+    while (!m_listenEnded) {
+        lock.unlock();
+        ConnectionSockets::shutdownAll(m_options.address, m_port);
+        lock.lock();
+        m_wakeUp.wait_for(lock, std::chrono::milliseconds(10), [this] { return m_listenEnded; });
+    }
+    lock.unlock();
+    m_thread.join();
+}
+
+bool ReleaseService::isRunning() const
+{
+    return m_thread.joinable() && m_server && m_server->is_running();
+}
+
+bool ReleaseService::isHttps() const
+{
+    return !m_options.certificateFile.empty();
+}
+
+std::string ReleaseService::baseUrl() const
+{
+    const bool v6 = m_options.address.find(':') != std::string::npos;
+    return std::string(isHttps() ? "https" : "http") + "://" + (v6 ? "[" + m_options.address + "]" : m_options.address)
+        + ":" + std::to_string(m_port);
+}
+
+std::string ReleaseService::lastError() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
+std::int64_t ReleaseService::serviceTime() const
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::floor<std::chrono::seconds>(now).count() + m_clockOffset.load();
+}
+
+void ReleaseService::setClockOffset(std::int64_t seconds)
+{
+    m_clockOffset = seconds;
 }
 
 void ReleaseService::setFault(Call call, Fault fault)
 {
-    std::lock_guard lock(m_mutex);
-    m_faults[call] = {std::move(fault), 0};
+    const std::lock_guard lock(m_mutex);
+    m_faults[call] = FaultSlot{std::move(fault), 0, 0};
+}
+
+void ReleaseService::clearFault(Call call)
+{
+    const std::lock_guard lock(m_mutex);
+    m_faults.erase(call);
 }
 
 void ReleaseService::clearFaults()
 {
-    std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_mutex);
     m_faults.clear();
-}
-
-std::vector<JobRecord> ReleaseService::jobs() const
-{
-    std::lock_guard lock(m_mutex);
-    std::vector<JobRecord> result;
-    for (const std::string &id : m_jobOrder)
-        result.push_back(m_jobs.at(id).record);
-    return result;
 }
 
 std::vector<RequestRecord> ReleaseService::requests() const
 {
-    std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_mutex);
     return m_requests;
 }
 
-std::optional<Fault> ReleaseService::faultFor(Call call)
+std::vector<RequestRecord> ReleaseService::requests(Call call) const
 {
-    std::lock_guard lock(m_mutex);
-    const auto it = m_faults.find(call);
-    if (it == m_faults.end())
-        return std::nullopt;
-    const unsigned request = ++it->second.second;
-    const Fault &fault = it->second.first;
-    if (request < fault.fromRequest)
-        return std::nullopt;
-    if (fault.times && request >= fault.fromRequest + *fault.times)
-        return std::nullopt;
-    return fault;
+    const std::lock_guard lock(m_mutex);
+    std::vector<RequestRecord> result;
+    std::ranges::copy_if(m_requests, std::back_inserter(result), [call](const RequestRecord &r) { return r.call == call; });
+    return result;
 }
 
-void ReleaseService::waitFor(std::chrono::milliseconds delay) const
+std::vector<JobRecord> ReleaseService::jobs() const
 {
-    const auto until = std::chrono::steady_clock::now() + delay;
-    while (!m_stopping && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(10ms);
+    return m_jobs->jobs();
 }
 
-bool ReleaseService::answerFault(const Fault &fault, const httplib::Request &request, httplib::Response &response)
+std::optional<JobRecord> ReleaseService::job(const std::string &docId) const
 {
-    // A delay alone holds back the real answer, after the call has happened.
-    if (!fault.replacesAnswer())
-        return false;
-    waitFor(fault.delay);
-    if (fault.drop) {
-        shutDownConnection(request);
-        response.status = 500;
-        return true;
-    }
-    response.status = fault.status.value_or(200);
-    response.set_content(fault.body.value_or(errorJson("injected fault")), jsonType);
-    if (fault.location)
-        response.set_header("Location", *fault.location);
-    return true;
+    return m_jobs->job(docId);
 }
 
-void ReleaseService::editAnswer(const Fault &fault, httplib::Response &response) const
+void ReleaseService::installHandlers()
 {
-    if (!fault.editsAnswer())
-        return;
-    QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(response.body)).object();
-    for (const std::string &member : fault.removeMembers)
-        object.remove(QString::fromStdString(member));
-    for (const auto &[member, raw] : fault.setMembers) {
-        const QJsonDocument wrapped = QJsonDocument::fromJson(QByteArray::fromStdString("[" + raw + "]"));
-        object.insert(QString::fromStdString(member), wrapped.array().at(0));
-    }
-    response.set_content(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString(), jsonType);
-}
-
-std::string ReleaseService::authenticate(const httplib::Request &request, std::string_view method,
-                                         std::string_view docId) const
-{
-    RequestAuthenticator::Headers headers;
-    const auto values = [&request](const char *name) {
-        std::vector<std::string> result;
-        const auto range = request.headers.equal_range(name);
-        for (auto it = range.first; it != range.second; ++it)
-            result.push_back(it->second);
-        return result;
+    using httplib::ContentReader;
+    using httplib::Request;
+    using httplib::Response;
+    m_server->set_pre_routing_handler([](const Request &request, Response &) {
+        // The request object is not const in the library, only its view here.
+        auto &headers = const_cast<httplib::Headers &>(request.headers);
+        const auto it = headers.find("Content-Type");
+        if (it != headers.end() && it->second.starts_with("multipart/form-data")) {
+            std::string value = it->second;
+            headers.erase(it);
+            headers.emplace(hiddenContentType, std::move(value));
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    const auto plain = [this](Call call) {
+        return [this, call](const Request &request, Response &response) { serve(call, request, response, nullptr); };
     };
-    headers.signature = values("Tavoren-signature");
-    headers.timestamp = values("Tavoren-timestamp");
-    headers.clientId = values("Tavoren-clientid");
-    headers.serial = values("Tavoren-serial");
-    return RequestAuthenticator(m_options.windowSeconds).check(headers, method, docId, now());
+    const auto withBody = [this](Call call) {
+        return [this, call](const Request &request, Response &response, const ContentReader &reader) {
+            serve(call, request, response, &reader);
+        };
+    };
+    // First match wins, so the catch-alls come last.
+    m_server->Get("/api/v2/servertime", plain(Call::ServerTime));
+    m_server->Post("/api/v2/drns/", withBody(Call::CreateJob));
+    m_server->Get(R"(/api/v2/drns/([^/]+))", plain(Call::JobStatus));
+    m_server->Get(".*", plain(Call::Other));
+    m_server->Post(".*", withBody(Call::Other));
 }
 
-void ReleaseService::record(Call call, const httplib::Request &request, const httplib::Response &response,
-                            bool faulted, int status)
+void ReleaseService::serve(Call call, const httplib::Request &request, httplib::Response &response,
+                           const httplib::ContentReader *reader)
 {
     RequestRecord entry;
     entry.call = call;
     entry.method = request.method;
     entry.path = request.path;
     for (const auto &[name, value] : request.headers)
-        entry.headers.emplace_back(name == setAsideContentType ? "Content-Type" : name, value);
-    entry.status = status;
-    if (status >= 400 && !faulted)
-        entry.error = response.body;
-    entry.faulted = faulted;
+        entry.headers.emplace_back(name == hiddenContentType ? std::string("Content-Type") : name, value);
     entry.remoteAddress = request.remote_addr;
     entry.received = std::chrono::system_clock::now();
+
+    const std::optional<Fault> fault = takeFault(call);
+    entry.faulted = fault.has_value();
+    Answer answer;
+    if (fault && fault->replacesAnswer()) {
+        if (reader)
+            drain(*reader);
+        answer = Answer{fault->status.value_or(successStatus(call)), fault->body.value_or(errorJson("injected fault")),
+                        "injected fault"};
+    } else {
+        answer = perform(call, request, reader);
+        if (fault && fault->editsAnswer() && answer.status == successStatus(call))
+            answer.body = editedAnswer(answer.body, *fault);
+    }
+
+    bool drop = fault && fault->drop;
+    if (drop)
+        answer.error = "dropped";
+    if (fault && fault->delay.count() > 0 && !waitUnlessStopping(fault->delay)) {
+        drop = true;
+        answer.error = "service stopped";
+    }
+    entry.status = drop ? 0 : answer.status;
+    entry.error = answer.error;
+    // Recorded before the answer leaves, so a client that has its answer
+    // finds the record in place.
+    record(std::move(entry));
+    if (drop) {
+        dropConnection(request);
+        return;
+    }
+    response.status = answer.status;
+    response.set_content(answer.body, jsonType);
+}
+
+ReleaseService::Answer ReleaseService::perform(Call call, const httplib::Request &request,
+                                               const httplib::ContentReader *reader)
+{
+    switch (call) {
+    case Call::ServerTime:
+        return Answer{200, compact(QJsonObject{{QLatin1String("ServerTime"), qint64(serviceTime())}}), {}};
+    case Call::CreateJob:
+        return createJob(request, *reader);
+    case Call::JobStatus:
+        return jobStatus(request);
+    case Call::Other:
+        break;
+    }
+    if (reader)
+        drain(*reader);
+    return Answer{404, errorJson("no such call"), "no such call"};
+}
+
+ReleaseService::Answer ReleaseService::createJob(const httplib::Request &request, const httplib::ContentReader &reader)
+{
+    const auto refuse = [&reader](int status, const std::string &why, bool bodyRead = false) {
+        if (!bodyRead)
+            drain(reader);
+        return Answer{status, errorJson(why), why};
+    };
+    if (std::string problem = checkSignature(request, "POST", ""); !problem.empty())
+        return refuse(401, problem);
+
+    std::vector<std::string> types = headerValues(request, hiddenContentType);
+    for (std::string &type : headerValues(request, "Content-Type"))
+        types.push_back(std::move(type));
+    if (types.size() != 1)
+        return refuse(400, "expected one Content-Type");
+    const std::optional<std::string> boundary = UploadBody::boundaryFrom(types.front());
+    if (!boundary)
+        return refuse(400, "expected a multipart/form-data Content-Type with a boundary");
+
+    // Streamed to disk: uploads run to tens of MiB and several may be in flight.
+    const std::filesystem::path storage(m_storageDir);
+    const std::string bodyPath = (storage / (".incoming-" + std::to_string(++m_incomingCount) + ".multipart")).string();
+    std::FILE *out = std::fopen(bodyPath.c_str(), "wbe");
+    if (!out)
+        return refuse(500, "cannot keep the body");
+    std::setvbuf(out, nullptr, _IOFBF, 1 << 20);
+    bool written = true;
+    const bool received = reader([&](const char *data, std::size_t length) {
+        written = std::fwrite(data, 1, length, out) == length;
+        return written;
+    });
+    written = std::fclose(out) == 0 && written;
+    if (!received || !written) {
+        std::remove(bodyPath.c_str());
+        return refuse(received ? 500 : 400, received ? "cannot keep the body" : "body not received", true);
+    }
+
+    const std::string docId = m_jobs->reserveId();
+    const std::string filePath = (storage / (docId + ".pdf")).string();
+    UploadBody::Result upload = UploadBody::extract(bodyPath, *boundary, filePath);
+    std::remove(bodyPath.c_str());
+    if (!upload.error.empty()) {
+        std::remove(filePath.c_str());
+        return refuse(400, upload.error, true);
+    }
+
+    JobRecord job;
+    job.docId = docId;
+    job.ownerJson = std::move(upload.ownerJson);
+    job.emailTo = std::move(upload.emailTo);
+    job.ownerEmail = std::move(upload.ownerEmail);
+    job.contentDescription = std::move(upload.contentDescription);
+    job.storedFile = filePath;
+    job.fileSize = upload.fileSize;
+    job.serial = request.get_header_value("Tavoren-serial");
+    job.received = std::chrono::system_clock::now();
+    m_jobs->add(std::move(job), serviceTime());
+    return Answer{201, compact(QJsonObject{{QLatin1String("DocID"), QString::fromStdString(docId)}}), {}};
+}
+
+ReleaseService::Answer ReleaseService::jobStatus(const httplib::Request &request)
+{
+    const std::string docId = request.matches[1].str();
+    if (std::string problem = checkSignature(request, "GET", docId); !problem.empty())
+        return Answer{401, errorJson(problem), problem};
+    std::optional<std::string> record = m_jobs->poll(docId, serviceTime());
+    if (!record)
+        return Answer{404, errorJson("unknown job"), "unknown job"};
+    return Answer{200, std::move(*record), {}};
+}
+
+std::string ReleaseService::checkSignature(const httplib::Request &request, std::string_view method,
+                                           std::string_view docId) const
+{
+    RequestAuthenticator::Headers headers;
+    headers.signature = headerValues(request, "Tavoren-signature");
+    headers.timestamp = headerValues(request, "Tavoren-timestamp");
+    headers.clientId = headerValues(request, "Tavoren-clientid");
+    headers.serial = headerValues(request, "Tavoren-serial");
+    return m_authenticator->check(headers, method, docId, serviceTime());
+}
+
+std::optional<Fault> ReleaseService::takeFault(Call call)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_faults.find(call);
+    if (it == m_faults.end() || !it->second.fault)
+        return std::nullopt;
+    FaultSlot &slot = it->second;
+    ++slot.seen;
+    if (slot.seen < slot.fault->fromRequest || (slot.fault->times && slot.applied >= *slot.fault->times))
+        return std::nullopt;
+    ++slot.applied;
+    return slot.fault;
+}
+
+bool ReleaseService::waitUnlessStopping(std::chrono::milliseconds delay)
+{
+    std::unique_lock lock(m_mutex);
+    return !m_wakeUp.wait_for(lock, delay, [this] { return m_stopping; });
+}
+
+void ReleaseService::dropConnection(const httplib::Request &request)
+{
+    ConnectionSockets::shutdownConnection(request.local_addr, request.local_port, request.remote_addr,
+                                          request.remote_port);
+}
+
+void ReleaseService::record(RequestRecord entry)
+{
     {
-        std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(m_mutex);
         m_requests.push_back(entry);
     }
     if (m_options.onRequest)
         m_options.onRequest(entry);
-}
-
-std::string ReleaseService::newDocId()
-{
-    static constexpr std::string_view alphabet = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
-    thread_local std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
-    std::lock_guard lock(m_mutex);
-    for (;;) {
-        std::string id;
-        for (int i = 0; i < 8; ++i)
-            id += alphabet[pick(random)];
-        if (!m_jobs.count(id))
-            return id;
-    }
-}
-
-void ReleaseService::serverTime(const httplib::Request &request, httplib::Response &response)
-{
-    const std::optional<Fault> fault = faultFor(Call::ServerTime);
-    if (fault && answerFault(*fault, request, response)) {
-        record(Call::ServerTime, request, response, true, fault->drop ? 0 : response.status);
-        return;
-    }
-    response.status = 200;
-    QJsonObject object{{QStringLiteral("ServerTime"), qint64(now())}};
-    response.set_content(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString(), jsonType);
-    if (fault) {
-        waitFor(fault->delay);
-        editAnswer(*fault, response);
-    }
-    record(Call::ServerTime, request, response, fault.has_value(), response.status);
-}
-
-void ReleaseService::createJob(const httplib::Request &request, httplib::Response &response,
-                               const httplib::ContentReader &reader)
-{
-    const std::optional<Fault> fault = faultFor(Call::CreateJob);
-    const unsigned number = ++m_uploadCounter;
-    const std::string bodyPath = m_options.storageDir + "/upload-" + std::to_string(number) + ".body";
-    bool written = false;
-    {
-        std::ofstream body(bodyPath, std::ios::binary | std::ios::trunc);
-        written = reader([&body](const char *data, std::size_t length) {
-            body.write(data, std::streamsize(length));
-            return bool(body);
-        }) && bool(body);
-    }
-    if (fault && answerFault(*fault, request, response)) {
-        std::remove(bodyPath.c_str());
-        record(Call::CreateJob, request, response, true, fault->drop ? 0 : response.status);
-        return;
-    }
-
-    const auto refuse = [&](int status, const std::string &why) {
-        std::remove(bodyPath.c_str());
-        response.status = status;
-        response.set_content(errorJson(why), jsonType);
-        record(Call::CreateJob, request, response, fault.has_value(), status);
-    };
-    if (const std::string why = authenticate(request, "POST", ""); !why.empty())
-        return refuse(401, why);
-    if (!written)
-        return refuse(400, "body could not be kept");
-    const auto boundary = UploadBody::boundaryFrom(request.get_header_value(setAsideContentType));
-    if (!boundary)
-        return refuse(400, "not a multipart body");
-
-    const std::string docId = newDocId();
-    const std::string filePath = m_options.storageDir + "/" + docId + ".pdf";
-    const UploadBody::Result parsed = UploadBody::extract(bodyPath, *boundary, filePath);
-    std::remove(bodyPath.c_str());
-    if (!parsed.error.empty()) {
-        std::remove(filePath.c_str());
-        return refuse(400, parsed.error);
-    }
-
-    JobState job;
-    job.record.docId = docId;
-    job.record.ownerJson = parsed.ownerJson;
-    job.record.emailTo = parsed.emailTo;
-    job.record.ownerEmail = parsed.ownerEmail;
-    job.record.contentDescription = parsed.contentDescription;
-    job.record.storedFile = filePath;
-    job.record.fileSize = parsed.fileSize;
-    job.record.serial = request.get_header_value("Tavoren-serial");
-    job.record.received = std::chrono::system_clock::now();
-    {
-        std::lock_guard lock(m_mutex);
-        m_jobs.emplace(docId, job);
-        m_jobOrder.push_back(docId);
-    }
-    response.status = 201;
-    QJsonObject object{{QStringLiteral("DocID"), QString::fromStdString(docId)}};
-    response.set_content(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString(), jsonType);
-    if (fault) {
-        waitFor(fault->delay);
-        editAnswer(*fault, response);
-    }
-    record(Call::CreateJob, request, response, fault.has_value(), response.status);
-}
-
-std::string ReleaseService::jobJson(const JobState &job, std::int64_t status) const
-{
-    const QString received = QString::fromStdString(std::to_string(
-        std::chrono::duration_cast<std::chrono::seconds>(job.record.received.time_since_epoch()).count()));
-    QJsonObject document{{QStringLiteral("Created"), received},
-                         {QStringLiteral("DocumentType"), 1},
-                         {QStringLiteral("ErrorCode"), 0},
-                         {QStringLiteral("FileSize"), qint64(job.record.fileSize)},
-                         {QStringLiteral("Name"), QString::fromStdString(job.record.contentDescription)},
-                         {QStringLiteral("PageCount"), 1},
-                         {QStringLiteral("PdfFileSize"), qint64(job.record.fileSize)},
-                         {QStringLiteral("Status"), qint64(status)},
-                         {QStringLiteral("StatusUpdated"), received},
-                         {QStringLiteral("Url"), QJsonValue::Null}};
-    QJsonObject object{{QStringLiteral("DocID"), QString::fromStdString(job.record.docId)},
-                       {QStringLiteral("Documents"), QJsonArray{document}},
-                       {QStringLiteral("EmailNotificationSent"), false},
-                       {QStringLiteral("EmailTo"), QString::fromStdString(job.record.emailTo)},
-                       {QStringLiteral("Expiration"), QJsonValue::Null},
-                       {QStringLiteral("IsNotificationRequired"), job.record.ownerEmail.has_value()},
-                       {QStringLiteral("NotificationStatus"), 0},
-                       {QStringLiteral("NotificationStatusUpdated"), QJsonValue::Null},
-                       {QStringLiteral("Status"), qint64(status)},
-                       {QStringLiteral("UploadClient"), 5}};
-    if (job.record.ownerEmail)
-        object.insert(QStringLiteral("OwnerEmail"), QString::fromStdString(*job.record.ownerEmail));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
-}
-
-void ReleaseService::jobStatus(const httplib::Request &request, httplib::Response &response)
-{
-    const std::optional<Fault> fault = faultFor(Call::JobStatus);
-    if (fault && answerFault(*fault, request, response)) {
-        record(Call::JobStatus, request, response, true, fault->drop ? 0 : response.status);
-        return;
-    }
-    const std::string docId = request.matches[1];
-    if (const std::string why = authenticate(request, "GET", docId); !why.empty()) {
-        response.status = 401;
-        response.set_content(errorJson(why), jsonType);
-        record(Call::JobStatus, request, response, fault.has_value(), 401);
-        return;
-    }
-    std::string body;
-    response.status = 200;
-    {
-        std::lock_guard lock(m_mutex);
-        const auto it = m_jobs.find(docId);
-        if (it != m_jobs.end()) {
-            const auto &sequence = m_options.statusSequence;
-            const std::int64_t status = sequence[std::min(it->second.polls, sequence.size() - 1)];
-            ++it->second.polls;
-            body = jobJson(it->second, status);
-        }
-    }
-    if (body.empty()) {
-        response.status = 404;
-        response.set_content(errorJson("no such job"), jsonType);
-    } else {
-        response.set_content(body, jsonType);
-        if (fault) {
-            waitFor(fault->delay);
-            editAnswer(*fault, response);
-        }
-    }
-    record(Call::JobStatus, request, response, fault.has_value(), response.status);
 }
 
 } // namespace tavoren::releaseservice

@@ -6,6 +6,8 @@
 #include "release-service/RequestRecord.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -25,78 +27,112 @@ struct Response;
 
 namespace tavoren::releaseservice {
 
-// A substitute release service on loopback with the three calls: service
-// time, job creation from a signed multipart upload, and job status through
-// a configurable status sequence. It keeps what it received and can be told
-// to misbehave per call. Runs on threads of its own.
+class JobStore;
+class RequestAuthenticator;
+
+// The substitute release service: the three calls over HTTP or HTTPS on a
+// loopback address, on threads of its own, checking what the client sends
+// and able to misbehave on request.
 class ReleaseService
 {
 public:
     struct Options
     {
-        std::string host = "127.0.0.1";
-        int port = 0; // 0: any free port
-        std::string certFile; // HTTPS when both are set
+        std::string address = "127.0.0.1";
+        int port = 0; // 0: a free port, see port()
+        // Both set: HTTPS with this PEM certificate and key; otherwise HTTP.
+        std::string certificateFile;
         std::string keyFile;
-        std::string storageDir = "."; // where received files are kept
-        std::vector<std::int64_t> statusSequence{1, 4}; // the last one repeats
-        std::int64_t windowSeconds = 300;
-        std::int64_t clockOffsetSeconds = 0; // service clock minus system clock
-        std::function<void(const RequestRecord &)> onRequest; // called for each answered request
+        // Where received files are kept; empty: a temporary folder of the
+        // service's own, removed with it.
+        std::string storageDir;
+        // Each status request of a job answers the next value; the last repeats.
+        std::vector<std::int64_t> statusSequence{1, 2, 4};
+        std::int64_t timestampWindowSeconds = 300;
+        std::int64_t clockOffsetSeconds = 0; // service clock = system clock + offset
+        std::uint64_t maxBodyBytes = 512ull * 1024 * 1024;
+        // Called on a service thread after each request is recorded.
+        std::function<void(const RequestRecord &)> onRequest;
     };
 
+    ReleaseService();
     explicit ReleaseService(Options options);
     ~ReleaseService();
     ReleaseService(const ReleaseService &) = delete;
     ReleaseService &operator=(const ReleaseService &) = delete;
 
-    // Returns once the service listens, or false when it cannot.
+    // Returns once the service listens, or false with lastError().
     bool start();
+    // Ends every connection and joins the threads, also while a handler delays.
     void stop();
-    int port() const { return m_port; }
-    bool isSecure() const;
+    bool isRunning() const;
 
-    // Replaces the fault of a call; its request count starts again.
+    int port() const { return m_port; }
+    bool isHttps() const;
+    // "http://127.0.0.1:PORT" or "https://[::1]:PORT".
+    std::string baseUrl() const;
+    std::string storageDir() const { return m_storageDir; }
+    std::string lastError() const;
+
+    // Seconds since 1970 on the service clock.
+    std::int64_t serviceTime() const;
+    void setClockOffset(std::int64_t seconds);
+
+    // Faults may be set and cleared while the service runs; setting one
+    // starts its request count afresh.
     void setFault(Call call, Fault fault);
+    void clearFault(Call call);
     void clearFaults();
 
-    std::vector<JobRecord> jobs() const;
     std::vector<RequestRecord> requests() const;
-    // The service clock in seconds since 1970.
-    std::int64_t now() const;
+    std::vector<RequestRecord> requests(Call call) const;
+    std::vector<JobRecord> jobs() const;
+    std::optional<JobRecord> job(const std::string &docId) const;
 
 private:
-    struct JobState
+    struct Answer
     {
-        JobRecord record;
-        std::size_t polls = 0;
+        int status = 0;
+        std::string body;
+        std::string error;
+    };
+    struct FaultSlot
+    {
+        std::optional<Fault> fault;
+        unsigned seen = 0;
+        unsigned applied = 0;
     };
 
-    std::optional<Fault> faultFor(Call call);
-    bool answerFault(const Fault &fault, const httplib::Request &request, httplib::Response &response);
-    void editAnswer(const Fault &fault, httplib::Response &response) const;
-    std::string authenticate(const httplib::Request &request, std::string_view method, std::string_view docId) const;
-    void record(Call call, const httplib::Request &request, const httplib::Response &response, bool faulted,
-                int status);
-    void waitFor(std::chrono::milliseconds delay) const;
-    std::string newDocId();
-    std::string jobJson(const JobState &job, std::int64_t status) const;
-
-    void serverTime(const httplib::Request &request, httplib::Response &response);
-    void createJob(const httplib::Request &request, httplib::Response &response, const httplib::ContentReader &reader);
-    void jobStatus(const httplib::Request &request, httplib::Response &response);
+    void installHandlers();
+    void serve(Call call, const httplib::Request &request, httplib::Response &response,
+               const httplib::ContentReader *reader);
+    Answer perform(Call call, const httplib::Request &request, const httplib::ContentReader *reader);
+    Answer createJob(const httplib::Request &request, const httplib::ContentReader &reader);
+    Answer jobStatus(const httplib::Request &request);
+    std::string checkSignature(const httplib::Request &request, std::string_view method, std::string_view docId) const;
+    std::optional<Fault> takeFault(Call call);
+    // Waits unless the service stops first; false when it stops.
+    bool waitUnlessStopping(std::chrono::milliseconds delay);
+    void dropConnection(const httplib::Request &request);
+    void record(RequestRecord entry);
 
     Options m_options;
+    std::unique_ptr<RequestAuthenticator> m_authenticator;
+    std::unique_ptr<JobStore> m_jobs;
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
     int m_port = 0;
-    std::atomic<bool> m_stopping{false};
-    std::atomic<unsigned> m_uploadCounter{0};
+    std::string m_storageDir;
+    bool m_ownsStorage = false;
+    std::atomic<std::int64_t> m_clockOffset;
+    std::atomic<unsigned> m_incomingCount{0};
 
     mutable std::mutex m_mutex;
-    std::map<Call, std::pair<Fault, unsigned>> m_faults; // fault, requests seen since set
-    std::map<std::string, JobState> m_jobs;
-    std::vector<std::string> m_jobOrder;
+    std::condition_variable m_wakeUp;
+    bool m_stopping = false;
+    bool m_listenEnded = false;
+    std::string m_lastError;
+    std::map<Call, FaultSlot> m_faults;
     std::vector<RequestRecord> m_requests;
 };
 

@@ -1,145 +1,73 @@
-// tavoren-release-service: the substitute release service as a program, for
-// the demo and benchmarks. Runs until SIGINT or SIGTERM.
+#include "release-service/CommandLine.h"
 #include "release-service/ReleaseService.h"
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iostream>
-#include <string>
+#include <mutex>
 
-using tavoren::releaseservice::Call;
-using tavoren::releaseservice::callFromName;
-using tavoren::releaseservice::callName;
-using tavoren::releaseservice::Fault;
+#include <pthread.h>
+
+using tavoren::releaseservice::CommandLine;
 using tavoren::releaseservice::ReleaseService;
-
-namespace {
-void usage()
-{
-    std::cerr << "usage: tavoren-release-service [--listen ADDR] [--port N] [--port-file PATH]\n"
-                 "         [--cert PEM --key PEM] [--storage DIR] [--status-sequence 1,2,4]\n"
-                 "         [--clock-offset SECONDS] [--window SECONDS] [--quiet]\n"
-                 "         [--fault CALL:SPEC]...   CALL is servertime, create or status;\n"
-                 "         SPEC as http=503,delay=2000,drop,without=DocID,from=5,times=1,body=TEXT\n";
-}
-
-bool parseSequence(const std::string &text, std::vector<std::int64_t> &out)
-{
-    out.clear();
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        try {
-            std::size_t used = 0;
-            const std::string piece = text.substr(start, comma - start);
-            out.push_back(std::stoll(piece, &used));
-            if (used != piece.size())
-                return false;
-        } catch (...) {
-            return false;
-        }
-        start = comma + 1;
-    }
-    return !out.empty();
-}
-} // namespace
+using tavoren::releaseservice::RequestRecord;
 
 int main(int argc, char *argv[])
 {
-    ReleaseService::Options options;
-    std::string portFile;
-    bool quiet = false;
-    std::vector<std::pair<Call, Fault>> faults;
-
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                usage();
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        try {
-            if (arg == "--listen")
-                options.host = value();
-            else if (arg == "--port")
-                options.port = std::stoi(value());
-            else if (arg == "--port-file")
-                portFile = value();
-            else if (arg == "--cert")
-                options.certFile = value();
-            else if (arg == "--key")
-                options.keyFile = value();
-            else if (arg == "--storage")
-                options.storageDir = value();
-            else if (arg == "--clock-offset")
-                options.clockOffsetSeconds = std::stoll(value());
-            else if (arg == "--window")
-                options.windowSeconds = std::stoll(value());
-            else if (arg == "--quiet")
-                quiet = true;
-            else if (arg == "--status-sequence") {
-                if (!parseSequence(value(), options.statusSequence)) {
-                    std::cerr << "bad status sequence\n";
-                    return 2;
-                }
-            } else if (arg == "--fault") {
-                const std::string spec = value();
-                const auto colon = spec.find(':');
-                const auto call = callFromName(spec.substr(0, colon));
-                std::string error;
-                const auto fault = colon == std::string::npos ? std::nullopt : Fault::parse(spec.substr(colon + 1), &error);
-                if (!call || !fault) {
-                    std::cerr << "bad fault '" << spec << "' " << error << "\n";
-                    return 2;
-                }
-                faults.emplace_back(*call, *fault);
-            } else {
-                usage();
-                return 2;
-            }
-        } catch (const std::exception &) {
-            usage();
-            return 2;
-        }
+    std::string error;
+    const std::optional<CommandLine> line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc), &error);
+    if (!line) {
+        std::cerr << "tavoren-release-service: " << error << "\n" << CommandLine::usage();
+        return 2;
+    }
+    if (line->help) {
+        std::cout << CommandLine::usage();
+        return 0;
     }
 
-    if (!quiet) {
-        options.onRequest = [](const tavoren::releaseservice::RequestRecord &request) {
-            std::printf("%s %s %s -> %d%s%s\n", std::string(callName(request.call)).c_str(), request.method.c_str(),
-                        request.path.c_str(), request.status, request.error.empty() ? "" : " ",
-                        request.error.c_str());
-            std::fflush(stdout);
-        };
-    }
-
-    // Signals are taken synchronously, so they are blocked before any thread starts.
+    // Blocked before any thread starts, so every thread inherits the mask
+    // and the signals are taken only by sigwait below.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    ReleaseService::Options options = line->options;
+    std::mutex outputMutex;
+    options.onRequest = [&outputMutex](const RequestRecord &request) {
+        const std::lock_guard lock(outputMutex);
+        std::printf("%s %s -> %d%s%s%s\n", request.method.c_str(), request.path.c_str(), request.status,
+                    request.error.empty() ? "" : " (", request.error.c_str(), request.error.empty() ? "" : ")");
+        std::fflush(stdout);
+    };
     ReleaseService service(options);
+    for (const auto &[call, fault] : line->faults)
+        service.setFault(call, fault);
     if (!service.start()) {
-        std::cerr << "tavoren-release-service: cannot listen on " << options.host << ":" << options.port << "\n";
+        std::cerr << "tavoren-release-service: " << service.lastError() << "\n";
         return 1;
     }
-    for (const auto &[call, fault] : faults)
-        service.setFault(call, fault);
-    if (!portFile.empty()) {
-        std::ofstream(portFile + ".tmp") << service.port() << "\n";
-        std::rename((portFile + ".tmp").c_str(), portFile.c_str());
+    if (!line->portFile.empty()) {
+        // Written whole under another name first, so a reader never sees half a number.
+        const std::string partial = line->portFile + ".partial";
+        std::ofstream(partial) << service.port() << "\n";
+        if (std::rename(partial.c_str(), line->portFile.c_str()) != 0) {
+            std::cerr << "tavoren-release-service: cannot write " << line->portFile << "\n";
+            return 1;
+        }
     }
-    std::printf("tavoren-release-service listening on %s://%s:%d\n", service.isSecure() ? "https" : "http",
-                options.host.c_str(), service.port());
-    std::fflush(stdout);
+    {
+        const std::lock_guard lock(outputMutex);
+        std::printf("tavoren-release-service listening on %s port %d, storage %s\n", service.baseUrl().c_str(),
+                    service.port(), service.storageDir().c_str());
+        std::fflush(stdout);
+    }
 
     int received = 0;
     sigwait(&signals, &received);
     service.stop();
+    std::printf("tavoren-release-service stopped\n");
     return 0;
 }

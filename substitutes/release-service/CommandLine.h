@@ -1,0 +1,28 @@
+#pragma once
+
+#include "release-service/Call.h"
+#include "release-service/Fault.h"
+#include "release-service/ReleaseService.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tavoren::releaseservice {
+
+// The options of the tavoren-release-service program.
+class CommandLine
+{
+public:
+    ReleaseService::Options options;
+    std::string portFile;
+    std::vector<std::pair<Call, Fault>> faults;
+    bool help = false;
+
+    // `arguments` without the program name.
+    static std::optional<CommandLine> parse(const std::vector<std::string> &arguments, std::string *error = nullptr);
+    static std::string usage();
+};
+
+} // namespace tavoren::releaseservice
