@@ -15,7 +15,7 @@ mkdir -p "$root/Library/Preferences" "$root/private/var/log/cups/tavorencups" "$
 certs=$build/test-data/certs
 cp "$certs/ca.pem" "$root/etc/ssl/certs/demo-ca.pem"
 
-"$build/bin/tavoren-release-service" --listen 127.0.0.1 --port 0 --port-file "$root/service.port" \
+"$build/bin/tavoren-release-service" --address 127.0.0.1 --port 0 --port-file "$root/service.port" \
   --cert "$certs/server.pem" --key "$certs/server.key" --storage "$root/service" \
   --status-sequence 1,2,4 > "$root/service.log" 2>&1 &
 service=$!

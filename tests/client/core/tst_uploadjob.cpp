@@ -118,7 +118,7 @@ private slots:
     void untrustedCertificateFails()
     {
         ReleaseService::Options options;
-        options.certFile = TAVOREN_TEST_DATA_DIR "/certs/untrusted-server.pem";
+        options.certificateFile = TAVOREN_TEST_DATA_DIR "/certs/untrusted-server.pem";
         options.keyFile = TAVOREN_TEST_DATA_DIR "/certs/untrusted-server.key";
         JobFixture f(false, options);
         QVERIFY(f.started);

@@ -29,7 +29,7 @@ JobFixture::JobFixture(bool secure, releaseservice::ReleaseService::Options opti
     options.storageDir = root.system(QStringLiteral("/service")).toStdString();
     QDir().mkpath(text(options.storageDir));
     if (secure) {
-        options.certFile = TAVOREN_TEST_DATA_DIR "/certs/server.pem";
+        options.certificateFile = TAVOREN_TEST_DATA_DIR "/certs/server.pem";
         options.keyFile = TAVOREN_TEST_DATA_DIR "/certs/server.key";
         root.trustTestAuthority();
     }

@@ -258,7 +258,7 @@ private slots:
     {
         QTemporaryDir dir;
         ReleaseService::Options options;
-        options.host = "::1";
+        options.address = "::1";
         options.storageDir = dir.path().toStdString();
         ReleaseService service(options);
         QVERIFY(service.start());
@@ -273,11 +273,11 @@ private slots:
         QTemporaryDir dir;
         ReleaseService::Options options;
         options.storageDir = dir.path().toStdString();
-        options.certFile = TAVOREN_TEST_DATA_DIR "/certs/server.pem";
+        options.certificateFile = TAVOREN_TEST_DATA_DIR "/certs/server.pem";
         options.keyFile = TAVOREN_TEST_DATA_DIR "/certs/server.key";
         ReleaseService service(options);
         QVERIFY(service.start());
-        QVERIFY(service.isSecure());
+        QVERIFY(service.isHttps());
         httplib::SSLClient client("127.0.0.1", service.port());
         client.set_ca_cert_path(TAVOREN_TEST_DATA_DIR "/certs/ca.pem");
         client.enable_server_certificate_verification(true);
