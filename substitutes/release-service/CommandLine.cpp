@@ -50,6 +50,10 @@ std::optional<CommandLine> CommandLine::parse(const std::vector<std::string> &ar
             line.help = true;
             continue;
         }
+        if (name == "--quiet") {
+            line.quiet = true;
+            continue;
+        }
         std::string value;
         if (inlineValue) {
             value = *inlineValue;
@@ -110,9 +114,10 @@ std::string CommandLine::usage()
            "  --clock-offset N        service clock = system clock + N seconds\n"
            "  --window N              accepted timestamp distance in seconds (default 300)\n"
            "  --fault CALL:ITEMS      CALL is servertime, create or status; ITEMS separated by\n"
-           "                          commas: http=CODE, delay=MS, drop, without=MEMBER,\n"
+           "                          commas: http=CODE, delay=MS, drop, location=URL, without=MEMBER,\n"
            "                          from=N, times=N, set=MEMBER:JSON or body=TEXT (the last\n"
-           "                          two take the rest); may be repeated for different calls\n";
+           "                          two take the rest); may be repeated for different calls\n"
+           "  --quiet                 no line per request\n";
 }
 
 } // namespace tavoren::releaseservice

@@ -19,6 +19,7 @@ public:
     std::string portFile;
     std::vector<std::pair<Call, Fault>> faults;
     bool help = false;
+    bool quiet = false; // no line per request
 
     // `arguments` without the program name.
     static std::optional<CommandLine> parse(const std::vector<std::string> &arguments, std::string *error = nullptr);

@@ -116,6 +116,8 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
             if (!parseNumber(value, ms) || ms < 0)
                 return failure(error, "bad delay: " + std::string(value));
             fault.delay = std::chrono::milliseconds(ms);
+        } else if (key == "location" && hasValue) {
+            fault.location = std::string(value);
         } else if (key == "without" && hasValue && !value.empty()) {
             fault.removeMembers.emplace_back(value);
         } else if (key == "set" && hasValue && value.find(':') != std::string_view::npos) {

@@ -41,7 +41,7 @@ public:
     Fault &only(unsigned count);
 
     // Text form used on the command line, items separated by commas:
-    // http=CODE, delay=MS, drop, without=MEMBER, from=N, times=N,
+    // http=CODE, delay=MS, drop, location=URL, without=MEMBER, from=N, times=N,
     // set=MEMBER:JSON and body=TEXT (these two take the rest of the text).
     static std::optional<Fault> parse(std::string_view text, std::string *error = nullptr);
 };

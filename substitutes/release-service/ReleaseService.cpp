@@ -288,6 +288,11 @@ std::optional<JobRecord> ReleaseService::job(const std::string &docId) const
     return m_jobs->job(docId);
 }
 
+int ReleaseService::requestsInProgress() const
+{
+    return m_inProgress.load();
+}
+
 void ReleaseService::installHandlers()
 {
     using httplib::ContentReader;
@@ -323,6 +328,14 @@ void ReleaseService::installHandlers()
 void ReleaseService::serve(Call call, const httplib::Request &request, httplib::Response &response,
                            const httplib::ContentReader *reader)
 {
+    // Counted for the whole handler, also while it delays.
+    ++m_inProgress;
+    struct Leave
+    {
+        std::atomic<int> &count;
+        ~Leave() { --count; }
+    } leave{m_inProgress};
+
     RequestRecord entry;
     entry.call = call;
     entry.method = request.method;
@@ -339,7 +352,7 @@ void ReleaseService::serve(Call call, const httplib::Request &request, httplib::
         if (reader)
             drain(*reader);
         answer = Answer{fault->status.value_or(successStatus(call)), fault->body.value_or(errorJson("injected fault")),
-                        "injected fault"};
+                        "injected fault", fault->location};
     } else {
         answer = perform(call, request, reader);
         if (fault && fault->editsAnswer() && answer.status == successStatus(call))
@@ -364,6 +377,8 @@ void ReleaseService::serve(Call call, const httplib::Request &request, httplib::
     }
     response.status = answer.status;
     response.set_content(answer.body, jsonType);
+    if (answer.location)
+        response.set_header("Location", *answer.location);
 }
 
 ReleaseService::Answer ReleaseService::perform(Call call, const httplib::Request &request,

@@ -88,13 +88,16 @@ public:
     std::vector<RequestRecord> requests(Call call) const;
     std::vector<JobRecord> jobs() const;
     std::optional<JobRecord> job(const std::string &docId) const;
+    // Requests being handled now, e.g. one held back by a delay.
+    int requestsInProgress() const;
 
 private:
     struct Answer
     {
         int status = 0;
         std::string body;
-        std::string error;
+        std::string error = {};
+        std::optional<std::string> location = {};
     };
     struct FaultSlot
     {
@@ -126,6 +129,7 @@ private:
     bool m_ownsStorage = false;
     std::atomic<std::int64_t> m_clockOffset;
     std::atomic<unsigned> m_incomingCount{0};
+    std::atomic<int> m_inProgress{0};
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wakeUp;

@@ -36,12 +36,13 @@ int main(int argc, char *argv[])
 
     ReleaseService::Options options = line->options;
     std::mutex outputMutex;
-    options.onRequest = [&outputMutex](const RequestRecord &request) {
-        const std::lock_guard lock(outputMutex);
-        std::printf("%s %s -> %d%s%s%s\n", request.method.c_str(), request.path.c_str(), request.status,
-                    request.error.empty() ? "" : " (", request.error.c_str(), request.error.empty() ? "" : ")");
-        std::fflush(stdout);
-    };
+    if (!line->quiet)
+        options.onRequest = [&outputMutex](const RequestRecord &request) {
+            const std::lock_guard lock(outputMutex);
+            std::printf("%s %s -> %d%s%s%s\n", request.method.c_str(), request.path.c_str(), request.status,
+                        request.error.empty() ? "" : " (", request.error.c_str(), request.error.empty() ? "" : ")");
+            std::fflush(stdout);
+        };
     ReleaseService service(options);
     for (const auto &[call, fault] : line->faults)
         service.setFault(call, fault);
