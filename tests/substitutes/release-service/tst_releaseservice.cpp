@@ -287,7 +287,7 @@ private slots:
         // A held-back answer does not hold up stopping.
         service.setFault(Call::ServerTime, Fault::delayed(20s));
         std::thread waiting([&client] { (void)client.Get("/api/v2/servertime"); });
-        QTest::qWait(100);
+        QTRY_COMPARE(service.requestsInProgress(), 1);
         const auto before = std::chrono::steady_clock::now();
         service.stop();
         QVERIFY(std::chrono::steady_clock::now() - before < 5s);
