@@ -1,18 +1,10 @@
 #include "release-service/CommandLine.h"
 
-#include <charconv>
+#include "release-service/DecimalNumber.h"
 
 namespace tavoren::releaseservice {
 
 namespace {
-
-template<typename Number>
-bool parseNumber(std::string_view text, Number &value)
-{
-    const auto end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return !text.empty() && ec == std::errc() && ptr == end;
-}
 
 bool parseSequence(std::string_view text, std::vector<std::int64_t> &sequence)
 {
@@ -20,7 +12,7 @@ bool parseSequence(std::string_view text, std::vector<std::int64_t> &sequence)
     while (true) {
         const auto comma = text.find(',');
         std::int64_t status = 0;
-        if (!parseNumber(text.substr(0, comma), status))
+        if (!parseDecimal(text.substr(0, comma), status))
             return false;
         sequence.push_back(status);
         if (comma == std::string_view::npos)
@@ -66,7 +58,7 @@ std::optional<CommandLine> CommandLine::parse(const std::vector<std::string> &ar
         if (name == "--address") {
             line.options.address = value;
         } else if (name == "--port") {
-            if (!parseNumber(value, line.options.port) || line.options.port < 0 || line.options.port > 65535)
+            if (!parseDecimal(value, line.options.port) || line.options.port < 0 || line.options.port > 65535)
                 return fail("bad port: " + value);
         } else if (name == "--port-file") {
             line.portFile = value;
@@ -80,10 +72,10 @@ std::optional<CommandLine> CommandLine::parse(const std::vector<std::string> &ar
             if (!parseSequence(value, line.options.statusSequence))
                 return fail("bad status sequence: " + value);
         } else if (name == "--clock-offset") {
-            if (!parseNumber(value, line.options.clockOffsetSeconds))
+            if (!parseDecimal(value, line.options.clockOffsetSeconds))
                 return fail("bad clock offset: " + value);
         } else if (name == "--window") {
-            if (!parseNumber(value, line.options.timestampWindowSeconds) || line.options.timestampWindowSeconds < 0)
+            if (!parseDecimal(value, line.options.timestampWindowSeconds) || line.options.timestampWindowSeconds < 0)
                 return fail("bad window: " + value);
         } else if (name == "--fault") {
             const auto colon = value.find(':');

@@ -1,18 +1,10 @@
 #include "release-service/Fault.h"
 
-#include <charconv>
+#include "release-service/DecimalNumber.h"
 
 namespace tavoren::releaseservice {
 
 namespace {
-
-template<typename Number>
-bool parseNumber(std::string_view text, Number &value)
-{
-    const auto end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc() && ptr == end && !text.empty();
-}
 
 std::optional<Fault> failure(std::string *error, std::string message)
 {
@@ -108,12 +100,12 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
             fault.drop = true;
         } else if (key == "http" && hasValue) {
             int code = 0;
-            if (!parseNumber(value, code) || code < 100 || code > 599)
+            if (!parseDecimal(value, code) || code < 100 || code > 599)
                 return failure(error, "bad status code: " + std::string(value));
             fault.status = code;
         } else if (key == "delay" && hasValue) {
             long long ms = 0;
-            if (!parseNumber(value, ms) || ms < 0)
+            if (!parseDecimal(value, ms) || ms < 0)
                 return failure(error, "bad delay: " + std::string(value));
             fault.delay = std::chrono::milliseconds(ms);
         } else if (key == "location" && hasValue) {
@@ -126,12 +118,12 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
         } else if (key == "body" && hasValue) {
             fault.body = std::string(value);
         } else if (key == "from" && hasValue) {
-            if (!parseNumber(value, fault.fromRequest) || fault.fromRequest == 0)
+            if (!parseDecimal(value, fault.fromRequest) || fault.fromRequest == 0)
                 return failure(error, "bad request number: " + std::string(value));
             continue;
         } else if (key == "times" && hasValue) {
             unsigned count = 0;
-            if (!parseNumber(value, count))
+            if (!parseDecimal(value, count))
                 return failure(error, "bad count: " + std::string(value));
             fault.times = count;
             continue;
