@@ -14,6 +14,9 @@ public:
     QString lookup(const QString &key) const;
     // Whether a table for the user's language (or English) was found.
     bool isLoaded() const { return m_loaded; }
+    // The table for installing in the application, so that the texts of the
+    // screens' resources are looked up in it too.
+    QTranslator *translator() { return &m_translator; }
 
 private:
     QTranslator m_translator;

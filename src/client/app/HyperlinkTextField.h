@@ -1,0 +1,29 @@
+#pragma once
+
+#include "client/core/AdminConfig.h"
+
+#include <QLabel>
+
+namespace tavoren::client {
+
+// The error screen's message field: a click opens the service status page
+// while the message shown points to it, and never selects or edits text.
+class HyperlinkTextField final : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit HyperlinkTextField(QWidget *parent = nullptr);
+
+    const AdminConfig &config() const { return m_config; }
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    AdminConfig m_config;
+};
+
+} // namespace tavoren::client

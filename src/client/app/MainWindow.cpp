@@ -1,0 +1,40 @@
+#include "client/app/MainWindow.h"
+
+#include "client/app/AppDelegate.h"
+#include "client/app/ViewController.h"
+
+#include <QMenuBar>
+#include <QTimer>
+
+namespace tavoren::client {
+
+MainWindow::MainWindow(AppDelegate &appDelegate, QWidget *parent)
+    : QMainWindow(parent)
+    , m_viewController(new ViewController(appDelegate, this))
+{
+    setCentralWidget(m_viewController);
+    setWindowTitle(m_viewController->windowTitle());
+
+    QMenu *application = menuBar()->addMenu(qtTrId("menu_application"));
+    application->addAction(appDelegate.Preferences());
+    application->addSeparator();
+    application->addAction(appDelegate.closeAction());
+    QMenu *help = menuBar()->addMenu(qtTrId("menu_help_title"));
+    help->addAction(appDelegate.helpAction());
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    QTimer::singleShot(0, this, &MainWindow::windowDidLoad);
+}
+
+void MainWindow::windowDidLoad()
+{
+    activateWindow();
+}
+
+} // namespace tavoren::client

@@ -1,0 +1,137 @@
+#include "client/app/Settings.h"
+
+#include "client/app/UrlOpener.h"
+#include "client/core/ConfigFiles.h"
+#include "client/core/EmailAddress.h"
+#include "ui_Settings.h"
+
+#include <QPixmap>
+#include <QTimer>
+
+namespace tavoren::client {
+
+bool Settings::checkLaunch = false;
+
+Settings::Settings(AppDelegate &appDelegate, QWidget *parent)
+    : Screen(appDelegate, parent)
+    , m_config(ConfigFiles::parseAdminConfig())
+    , m_clientConfig(ConfigFiles::parseConfig())
+{
+    // A window of its own, built when it is made.
+    setWindowFlag(Qt::Window);
+    loadViewIfNeeded();
+}
+
+Settings::~Settings()
+{
+    if (isVisible())
+        checkLaunch = false;
+}
+
+void Settings::loadView()
+{
+    m_ui = std::make_unique<Ui::Settings>();
+    m_ui->setupUi(this);
+    connect(m_ui->ok, &QAbstractButton::clicked, this, &Settings::ok);
+    connect(m_ui->apply, &QAbstractButton::clicked, this, &Settings::apply);
+    connect(m_ui->cancel, &QAbstractButton::clicked, this, &Settings::cancel);
+    connect(m_ui->privacy, &QAbstractButton::clicked, this, &Settings::Privacy);
+    connect(m_ui->terms, &QAbstractButton::clicked, this, &Settings::Terms);
+    connect(m_ui->email, &QLineEdit::returnPressed, this, [this] {
+        if (m_ui->ok->isEnabled())
+            emailEnter();
+    });
+}
+
+void Settings::viewDidLoad()
+{
+    QPixmap logo;
+    if (!m_clientConfig.tavorenlogobig.isEmpty() && logo.load(m_clientConfig.tavorenlogobig))
+        m_ui->tavorenLogoBig->setPixmap(
+            logo.scaled(m_ui->tavorenLogoBig->maximumSize().boundedTo(QSize(4096, 4096)), Qt::KeepAspectRatio,
+                        Qt::SmoothTransformation));
+    m_ui->email->setText(m_clientConfig.owneremail);
+    connect(m_ui->email, &QLineEdit::textEdited, this, &Settings::controlTextDidChange);
+}
+
+void Settings::showEvent(QShowEvent *event)
+{
+    Screen::showEvent(event);
+    viewWillAppear();
+    QTimer::singleShot(0, this, &Settings::viewDidAppear);
+}
+
+void Settings::hideEvent(QHideEvent *event)
+{
+    Screen::hideEvent(event);
+    viewDidDisappear();
+}
+
+void Settings::viewWillAppear()
+{
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+}
+
+void Settings::viewDidAppear()
+{
+    if (!isVisible())
+        return;
+    setFixedSize(size());
+    checkLaunch = true;
+}
+
+void Settings::viewDidDisappear()
+{
+    checkLaunch = false;
+}
+
+void Settings::controlTextDidChange()
+{
+    const bool acceptable = EmailAddress::isAcceptable(m_ui->email->text());
+    m_ui->ok->setEnabled(acceptable);
+    m_ui->apply->setEnabled(acceptable);
+}
+
+void Settings::save()
+{
+    // The buttons carry the rule; a save stores the text as it stands.
+    m_clientConfig.owneremail = m_ui->email->text();
+    ConfigFiles::setConfig(m_clientConfig);
+}
+
+void Settings::ok()
+{
+    emailEnter();
+}
+
+void Settings::emailEnter()
+{
+    save();
+    close();
+}
+
+void Settings::apply()
+{
+    save();
+    m_ui->apply->setEnabled(false);
+}
+
+void Settings::cancel()
+{
+    close();
+}
+
+void Settings::Privacy()
+{
+    UrlOpener::open(m_config.privacypolicy);
+}
+
+void Settings::Terms()
+{
+    UrlOpener::open(m_config.termsofuse);
+}
+
+} // namespace tavoren::client

@@ -1,0 +1,45 @@
+// "Corvane Tavoren for Mac": one print job per process, started by the
+// hand-off agent with the job argument.
+#include "client/app/AppDelegate.h"
+#include "client/app/MainWindow.h"
+#include "client/core/ConfigFiles.h"
+#include "client/core/StringTable.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <QPixmap>
+#include <QTimer>
+
+int main(int argc, char *argv[])
+{
+    using namespace tavoren::client;
+
+    // The job argument is the document's title: Qt must not read options out
+    // of it, so the toolkit sees the program name only.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QFile::decodeName(argv[i]));
+    int toolkitArgc = 1;
+    QApplication app(toolkitArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane Tavoren for Mac"));
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    ConfigFiles::setApplicationIconHandler([](const QString &path) {
+        QPixmap icon;
+        if (!icon.load(path))
+            return false;
+        QApplication::setWindowIcon(QIcon(icon));
+        return true;
+    });
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/application-icon.svg")));
+
+    StringTable strings;
+    QApplication::installTranslator(strings.translator());
+
+    AppDelegate appDelegate(arguments);
+    MainWindow window(appDelegate);
+    window.show();
+    QTimer::singleShot(0, &appDelegate, [&] { appDelegate.applicationDidFinishLaunching(&window); });
+    return app.exec();
+}
