@@ -19,7 +19,11 @@ AppDelegate::AppDelegate(QStringList arguments, QObject *parent)
     //: Application menu entry that opens the settings window.
     m_preferences = new QAction(qtTrId("menu_preferences"), this);
     m_preferences->setMenuRole(QAction::PreferencesRole);
-    m_preferences->setShortcut(QKeySequence::Preferences);
+    // The platform's own key where it has one, Ctrl+, elsewhere.
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Preferences);
+    if (const QKeySequence comma(Qt::CTRL | Qt::Key_Comma); !keys.contains(comma))
+        keys.append(comma);
+    m_preferences->setShortcuts(keys);
     connect(m_preferences, &QAction::triggered, this, &AppDelegate::openPreferences);
 
     m_help = new QAction(qtTrId("menu_help"), this);

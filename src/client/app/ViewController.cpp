@@ -83,7 +83,7 @@ void ViewController::viewDidLoad()
     insertChild(first, 0);
     first->loadViewIfNeeded();
     // The window content takes the size of the first screen.
-    m_ui->contentView->setFixedSize(first->sizeHint().expandedTo(first->minimumSize()));
+    m_ui->contentView->setFixedSize(first->sizeHint().expandedTo(first->minimumSize()).boundedTo(first->maximumSize()));
     layOutChildren();
     first->show();
 }

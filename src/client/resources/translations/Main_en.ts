@@ -164,18 +164,14 @@
         <translation>Print with Corvane Tavoren</translation>
     </message>
     <message id="docker_instructions">
-        <source>This application opens by itself when you print a document.
-
-1. In the application that shows your document, choose {0}.
-2. Select the {1}, {4} or {5}, and click Print.
-3. {2} if you want the release code by e-mail as well, and click {3}.
-4. Type the release code at any store printer to print your document.</source>
-        <translation>This application opens by itself when you print a document.
-
-1. In the application that shows your document, choose {0}.
-2. Select the {1}, {4} or {5}, and click Print.
-3. {2} if you want the release code by e-mail as well, and click {3}.
-4. Type the release code at any store printer to print your document.</translation>
+        <source>1. In your application, choose {0}.
+2. Select the {1}: {4} or {5}.
+3. {2} if you like, then click {3}.
+4. Type the release code shown at any store printer.</source>
+        <translation>1. In your application, choose {0}.
+2. Select the {1}: {4} or {5}.
+3. {2} if you like, then click {3}.
+4. Type the release code shown at any store printer.</translation>
     </message>
     <message id="settings_title">
         <source>Corvane Tavoren Preferences</source>

@@ -164,18 +164,14 @@
         <translation>Imprimer avec Corvane Tavoren</translation>
     </message>
     <message id="docker_instructions">
-        <source>This application opens by itself when you print a document.
-
-1. In the application that shows your document, choose {0}.
-2. Select the {1}, {4} or {5}, and click Print.
-3. {2} if you want the release code by e-mail as well, and click {3}.
-4. Type the release code at any store printer to print your document.</source>
-        <translation>Cette application s’ouvre d’elle-même lorsque vous imprimez un document.
-
-1. Dans l’application qui affiche votre document, choisissez {0}.
-2. Sélectionnez l’{1}, {4} ou {5}, puis cliquez sur Imprimer.
-3. {2} si vous souhaitez aussi recevoir le code de libération par courriel, puis cliquez sur {3}.
-4. Saisissez le code de libération sur une imprimante en magasin pour imprimer votre document.</translation>
+        <source>1. In your application, choose {0}.
+2. Select the {1}: {4} or {5}.
+3. {2} if you like, then click {3}.
+4. Type the release code shown at any store printer.</source>
+        <translation>1. Dans votre application, choisissez {0}.
+2. Sélectionnez l’{1} : {4} ou {5}.
+3. {2} si vous le souhaitez, puis cliquez sur {3}.
+4. Saisissez le code de libération affiché sur une imprimante en magasin.</translation>
     </message>
     <message id="settings_title">
         <source>Corvane Tavoren Preferences</source>

@@ -1,0 +1,84 @@
+# Shared by the demo and the screenshot script: a root of its own with the
+# substitute release service, the administrator file, an installed client
+# and spooled jobs. Source it; every function takes the root first.
+
+# Lays out the root's system folders and trusts the test authority.
+tavoren_make_root() {
+  local root=$1 build=$2
+  rm -rf "$root"
+  mkdir -p "$root/Library/Preferences" "$root/private/var/log/cups/tavorencups" "$root/etc/ssl/certs" \
+           "$root/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver" "$root/service"
+  cp "$build/test-data/certs/ca.pem" "$root/etc/ssl/certs/demo-ca.pem"
+}
+
+# Starts the service on HTTPS; sets TAVOREN_SERVICE_PID and TAVOREN_SERVICE_PORT.
+tavoren_start_service() {
+  local root=$1 build=$2; shift 2
+  rm -f "$root/service.port"
+  "$build/bin/tavoren-release-service" --address 127.0.0.1 --port 0 --port-file "$root/service.port" \
+    --cert "$build/test-data/certs/server.pem" --key "$build/test-data/certs/server.key" \
+    --storage "$root/service" "$@" >> "$root/service.log" 2>&1 &
+  TAVOREN_SERVICE_PID=$!
+  for _ in $(seq 200); do [ -s "$root/service.port" ] && break; sleep 0.05; done
+  TAVOREN_SERVICE_PORT=$(cat "$root/service.port")
+}
+
+# The administrator file: service address, private (true) or public (false).
+tavoren_write_admin() {
+  local root=$1 port=$2 private=${3:-true} polling=${4:-1}
+  cat > "$root/Library/Preferences/CorvaneTavorenAdmin.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>IsPrivateInstall</key><$private/>
+	<key>host</key><string>127.0.0.1:$port</string>
+	<key>emailto</key><string>print@release.test</string>
+	<key>secure_connect</key><integer>1</integer>
+	<key>filesizelimitinmb</key><integer>70</integer>
+	<key>createdrntimeout</key><integer>180</integer>
+	<key>getdrntimeout</key><integer>180</integer>
+	<key>getservertimeout</key><integer>30</integer>
+	<key>conversiontimeout</key><integer>180</integer>
+	<key>privacypolicy</key><string>https://www.corvane-tavoren.example/legal/privacy/</string>
+	<key>termsofuse</key><string>https://www.corvane-tavoren.example/legal/terms-of-use/</string>
+	<key>drnpollingtimeinsecond</key><integer>$polling</integer>
+	<key>releasecodetextlength</key><integer>180</integer>
+	<key>emailentrytextlength</key><integer>360</integer>
+	<key>documentnamelength</key><integer>30</integer>
+	<key>locateprinter</key><string></string>
+	<key>statuspageurl</key><string>status.corvane-tavoren.example</string>
+	<key>helpurl</key><string>https://release.corvane-tavoren.example/faq</string>
+</dict>
+</plist>
+PLIST
+}
+
+# Installs the built client bundle below the root, with both spellings of
+# its Contents folder; prints the client executable's path.
+tavoren_install_client() {
+  local root=$1 build=$2
+  local target=$root/Library/Printers/CorvaneTavoren
+  mkdir -p "$target"
+  rm -rf "$target/Corvane Tavoren for Mac.app"
+  cp -R "$build/bundle/Corvane Tavoren for Mac.app" "$target/"
+  [ -e "$target/Corvane Tavoren for Mac.app/contents" ] || ln -s Contents "$target/Corvane Tavoren for Mac.app/contents"
+  echo "$target/Corvane Tavoren for Mac.app/Contents/MacOS/Corvane Tavoren for Mac"
+}
+
+# Sets the remembered owner address of an installed client.
+tavoren_remember_owner() {
+  local root=$1 address=$2
+  local file="$root/Library/Printers/CorvaneTavoren/Corvane Tavoren for Mac.app/Contents/Resources/TavorenClient.plist"
+  sed -i "/<key>owneremail<\/key>/{n;s#<string>.*</string>#<string>$address</string>#}" "$file"
+}
+
+# Spools the sample PDF into a new job folder; prints the spooled file's path.
+tavoren_spool_job() {
+  local root=$1 here=$2 title=$3
+  local job
+  job=$root/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/job-$(date +%s%N)
+  mkdir -p "$job"
+  bash "$here/scripts/make-sample-pdf.sh" "$job/job.pdf" "$title"
+  echo "$job/job.pdf"
+}
