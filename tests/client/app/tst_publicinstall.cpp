@@ -195,6 +195,21 @@ private slots:
         QVERIFY(f.service->jobs().empty());
     }
 
+    void closingTheWindowMidJobLeavesNoStepBehind()
+    {
+        WindowFixture f(false);
+        f.service->setFault(Call::ServerTime, Fault::delayed(300ms));
+        f.open(f.jobArguments());
+        QTest::mouseClick(f.control<QPushButton>(QStringLiteral("skip")), Qt::LeftButton);
+        QVERIFY(f.waitFor<Upload>());
+        // The window goes while the clock request and the label step are queued.
+        f.window.reset();
+        QTRY_COMPARE(f.service->requestsInProgress(), 0);
+        QTest::qWait(50);
+        QCOMPARE(f.terminations, 0);
+        QVERIFY(f.service->jobs().empty());
+    }
+
     void launchModes_data()
     {
         QTest::addColumn<int>("argumentCount");
