@@ -1,62 +1,58 @@
 #!/usr/bin/env bash
 # The main job end to end on the built-in substitutes: builds, starts the
-# substitute release service with HTTPS on loopback, lays a spooled job into
-# a demo root and submits it with tavoren-submit, which shows the release code.
+# substitute release service with HTTPS on loopback, installs the client into
+# a demo root, spools a sample PDF and opens the real client window on it.
+# Without a display the client runs on a virtual one and the release code
+# screen is saved as a screenshot.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
+source "$here/scripts/lib/demo-env.sh"
 bash "$here/scripts/build.sh"
 
 root=$here/demo-root
-rm -rf "$root"
-spool=$root/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver
-mkdir -p "$root/Library/Preferences" "$root/private/var/log/cups/tavorencups" "$root/etc/ssl/certs" \
-         "$spool" "$root/service"
-certs=$build/test-data/certs
-cp "$certs/ca.pem" "$root/etc/ssl/certs/demo-ca.pem"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
 
-"$build/bin/tavoren-release-service" --address 127.0.0.1 --port 0 --port-file "$root/service.port" \
-  --cert "$certs/server.pem" --key "$certs/server.key" --storage "$root/service" \
-  --status-sequence 1,2,4 > "$root/service.log" 2>&1 &
-service=$!
-trap 'kill $service 2>/dev/null || true' EXIT
-for _ in $(seq 100); do [ -s "$root/service.port" ] && break; sleep 0.05; done
-port=$(cat "$root/service.port")
+tavoren_make_root "$root" "$build"
+tavoren_start_service "$root" "$build" --status-sequence 1,2,4
+pids+=("$TAVOREN_SERVICE_PID")
+tavoren_write_admin "$root" "$TAVOREN_SERVICE_PORT" true 1
+client=$(tavoren_install_client "$root" "$build")
+# A private installation that remembers its owner goes straight to the upload.
+tavoren_remember_owner "$root" "demo@release.test"
+spooled=$(tavoren_spool_job "$root" "$here" "Corvane Tavoren sample document")
+log=$root/private/var/log/cups/tavorencups/tavorendriver.log
+echo "Service on https://127.0.0.1:$TAVOREN_SERVICE_PORT; spooled $spooled"
 
-cat > "$root/Library/Preferences/CorvaneTavorenAdmin.plist" <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0">
-<dict>
-	<key>IsPrivateInstall</key><true/>
-	<key>host</key><string>127.0.0.1:$port</string>
-	<key>emailto</key><string>print@release.test</string>
-	<key>secure_connect</key><integer>1</integer>
-	<key>filesizelimitinmb</key><integer>70</integer>
-	<key>createdrntimeout</key><integer>180</integer>
-	<key>getdrntimeout</key><integer>180</integer>
-	<key>getservertimeout</key><integer>30</integer>
-	<key>conversiontimeout</key><integer>180</integer>
-	<key>privacypolicy</key><string>https://www.corvane-tavoren.example/legal/privacy/</string>
-	<key>termsofuse</key><string>https://www.corvane-tavoren.example/legal/terms-of-use/</string>
-	<key>drnpollingtimeinsecond</key><integer>1</integer>
-	<key>releasecodetextlength</key><integer>180</integer>
-	<key>emailentrytextlength</key><integer>360</integer>
-	<key>documentnamelength</key><integer>30</integer>
-	<key>locateprinter</key><string></string>
-	<key>statuspageurl</key><string>status.corvane-tavoren.example</string>
-	<key>helpurl</key><string>https://release.corvane-tavoren.example/faq</string>
-</dict>
-</plist>
-PLIST
+headless=1
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then headless=0; fi
 
-job=$spool/demo-$(date +%s)
-mkdir -p "$job"
-bash "$here/scripts/make-sample-pdf.sh" "$job/job.pdf" "Corvane Tavoren sample document"
+if [ $headless = 0 ]; then
+  echo "Opening the client window; close it to end the demo."
+  TAVOREN_ROOT=$root "$client" "Sample document.pdf:: ::$spooled"
+else
+  display=:$((90 + RANDOM % 400))
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  export DISPLAY=$display QT_QPA_PLATFORM=xcb
+  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  TAVOREN_ROOT=$root "$client" "Sample document.pdf:: ::$spooled" >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 600); do grep -qs "file converted" "$log" && break; sleep 0.1; done
+  sleep 1   # the cross-fade to the release code screen
+  window=$(xdotool search --onlyvisible --name '^Corvane Tavoren$' | head -1 || true)
+  screenshot=$root/release-code-screen.png
+  if [ -n "$window" ] && "$build/bin/tavoren-screengrab" "$screenshot" "$window"; then
+    echo "No display: the release code screen is saved as $screenshot"
+  else
+    echo "No display, and the client window could not be captured" >&2
+  fi
+fi
 
-echo "Submitting $job/job.pdf to https://127.0.0.1:$port"
-TAVOREN_ROOT=$root "$build/bundle/Corvane Tavoren for Mac.app/Contents/MacOS/tavoren-submit" \
-  "Sample document.pdf:: ::$job/job.pdf"
+code=$(sed -n 's#^GET /api/v2/drns/\([^ ]*\) -> 200.*#\1#p' "$root/service.log" | tail -1)
 echo
+echo "Release code: ${code:-none}"
 echo "Service log:"; sed 's/^/  /' "$root/service.log"
-echo "Client log: $root/private/var/log/cups/tavorencups/tavorendriver.log"
+echo "Client log: $log"
