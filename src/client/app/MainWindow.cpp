@@ -3,6 +3,7 @@
 #include "client/app/AppDelegate.h"
 #include "client/app/ViewController.h"
 
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QTimer>
 
@@ -10,6 +11,7 @@ namespace tavoren::client {
 
 MainWindow::MainWindow(AppDelegate &appDelegate, QWidget *parent)
     : QMainWindow(parent)
+    , m_appDelegate(appDelegate)
     , m_viewController(new ViewController(appDelegate, this))
 {
     setCentralWidget(m_viewController);
@@ -30,6 +32,14 @@ void MainWindow::showEvent(QShowEvent *event)
         return;
     m_loaded = true;
     QTimer::singleShot(0, this, &MainWindow::windowDidLoad);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    // The main window is the application: closing it ends the process even
+    // while the settings window is open.
+    m_appDelegate.terminate();
 }
 
 void MainWindow::windowDidLoad()

@@ -21,8 +21,10 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    AppDelegate &m_appDelegate;
     ViewController *m_viewController;
     bool m_loaded = false;
 };

@@ -189,6 +189,7 @@ private slots:
         QTest::mouseClick(settings->findChild<QPushButton *>(QStringLiteral("ok")), Qt::LeftButton);
         QTRY_VERIFY(!f.appDelegate->settingsWindow());
         QCOMPARE(ConfigFiles::parseConfig().owneremail, QString());
+        QCOMPARE(f.terminations, 0);
         QCOMPARE(ViewController::firstScreenIdentifier({QStringLiteral("a"), QStringLiteral("b")}, ConfigFiles::parseConfig()),
                  QStringLiteral("emailEntryViewController"));
     }

@@ -241,6 +241,15 @@ private slots:
         QCOMPARE(f.terminations, 0);
     }
 
+    void closingTheMainWindowEndsTheProcess()
+    {
+        WindowFixture f(false);
+        f.open({QStringLiteral("/app/client")});
+        f.appDelegate->openPreferences();
+        QVERIFY(f.window->close());
+        QCOMPARE(f.terminations, 1);
+    }
+
     void malformedJobQuitsFromTheUploadScreen()
     {
         WindowFixture f(false);
