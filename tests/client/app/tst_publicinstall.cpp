@@ -56,11 +56,15 @@ class TestPublicInstall : public QObject
 private slots:
     void wholeJobFromEmailEntryToReleaseCode()
     {
-        WindowFixture f(false);
+        const QString entryText = QString(QLatin1Char('e')).repeated(400);
+        const QString releaseText = QString(QLatin1Char('r')).repeated(200);
+        WindowFixture f(false, {}, {{QStringLiteral("emailentrytext"), entryText},
+                                    {QStringLiteral("releasecodetext"), releaseText}});
         QVERIFY(f.started);
         f.open(f.jobArguments(QStringLiteral("Quarterly report for the board meeting.pdf")));
         auto *entry = f.screen<EmailEntry>();
         QVERIFY(entry);
+        QCOMPARE(f.control<QLabel>(QStringLiteral("emailEntryText"))->text(), entryText.left(360));
         // A store computer offers no preferences at all.
         QVERIFY(!shown(f.control<QWidget>(QStringLiteral("preferences"))));
         QVERIFY(!shown(f.control<QWidget>(QStringLiteral("preferencesDivider"))));
@@ -86,6 +90,7 @@ private slots:
                      code.left(4) + QLatin1Char(' ') + code.mid(4));
         QCOMPARE(f.control<QLabel>(QStringLiteral("fileName"))->text(),
                  QStringLiteral("Quarterly r...oard meeting.pdf"));
+        QCOMPARE(f.control<QLabel>(QStringLiteral("releaseCodeText"))->text(), releaseText.left(180));
         QVERIFY(text(jobs.front().ownerJson).contains(QStringLiteral("alice@example.com")));
         QVERIFY(!QFileInfo::exists(QFileInfo(f.spoolFile).path()));
         // A public installation remembers nobody.
