@@ -1,0 +1,184 @@
+#include "agent/AppDelegate.h"
+
+#include "agent/AgentConstants.h"
+#include "agent/FileTree.h"
+#include "agent/JobMessage.h"
+#include "agent/LoginName.h"
+#include "agent/SocketAddress.h"
+#include "agent/SpoolCleaner.h"
+#include "shared/SystemLog.h"
+#include "shared/SystemPath.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tavoren::agent {
+
+namespace {
+void log(std::string_view message)
+{
+    shared::SystemLog::instance().write(message);
+}
+} // namespace
+
+AppDelegate::AppDelegate()
+    : m_launcher(shared::SystemPath::resolve(LAUNCHER_APP_PATH))
+    , internalQueue(MUTEX_CURRENTPROCESSEDFOLDER)
+{
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The server thread never returns; it ends with the process.
+    if (m_serverThread.joinable())
+        m_serverThread.detach();
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    log("Inside applicationDidFinishLaunching of AppDelegate.");
+    m_serverThread = std::thread([this] { thread_UnixDomainSocketServer(); });
+}
+
+void AppDelegate::launchClient(const std::string &jobArgument)
+{
+    int error = 0;
+    if (m_launcher.launch(jobArgument, &error) < 0)
+        log("Could not start the client \"" + m_launcher.executable() + "\": " + std::strerror(error));
+    internalQueue.async([this, jobArgument] { g_currentProcessedFolder = jobArgument; });
+}
+
+void AppDelegate::removeAllFilesRecursivelyExcept()
+{
+    internalQueue.async([this] { cleanOnQueue(); });
+}
+
+void AppDelegate::reapClients()
+{
+    m_launcher.reapExited();
+}
+
+void AppDelegate::cleanOnQueue()
+{
+    const auto kept = SpoolCleaner::jobFolderName(g_currentProcessedFolder);
+    if (!kept) {
+        log("Cleaning pass removed 0 job folders");
+        return;
+    }
+    std::set<std::string> keptNames{*kept};
+    // Folders of jobs whose clients still run are theirs, not only the last one.
+    for (const std::string &argument : m_launcher.runningJobArguments()) {
+        if (const auto name = SpoolCleaner::jobFolderName(argument))
+            keptNames.insert(*name);
+    }
+    const SpoolCleaner cleaner(shared::SystemPath::resolve(TEMPORARY_FILE_PATH));
+    const SpoolCleaner::Result result = cleaner.run(keptNames);
+    if (result.failure)
+        log(result.failure->description());
+    log("Cleaning pass removed " + std::to_string(result.removedFolders) + " job folders");
+}
+
+std::string AppDelegate::currentProcessedFolder()
+{
+    std::string result;
+    internalQueue.sync([&] { result = g_currentProcessedFolder; });
+    return result;
+}
+
+void AppDelegate::waitForQueue()
+{
+    internalQueue.sync([] {});
+}
+
+void AppDelegate::endWithError(const char *what)
+{
+    const int error = errno;
+    log("Ending connection");
+    if (what) {
+        errno = error;
+        std::perror(what);
+    }
+    std::fflush(stderr);
+    // Other threads are still running: no static destructors under them.
+    std::_Exit(1);
+}
+
+void AppDelegate::thread_UnixDomainSocketServer()
+{
+    log("Inside thread UnixDomainSocket");
+
+    const auto user = LoginName::current();
+    if (!user || !LoginName::isUsableAsFolderName(*user)) {
+        log("The effective user has no login name that can name a socket folder");
+        endWithError(nullptr);
+    }
+    const std::string socketRoot = shared::SystemPath::resolve(SOCKET_FULL_PATH);
+    const std::string userFolder = socketRoot + "/" + *user;
+
+    if (auto failure = FileTree::remove(userFolder))
+        log(failure->description());
+
+    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (server < 0)
+        endWithError("opening stream socket");
+
+    // Sticky like /tmp: every user can make a folder, none can remove another's.
+    if (auto failure = FileTree::makeFolders(socketRoot, 01777, 0777))
+        log(failure->description());
+    else if (auto userFailure = FileTree::makeFolders(userFolder, 0777, 0777))
+        log(userFailure->description());
+
+    fullSocketFilePath = userFolder + "/" + SOCKET_FILE;
+
+    const auto address = SocketAddress::forPath(fullSocketFilePath);
+    if (!address) {
+        log("Socket path longer than " + std::to_string(SocketAddress::maximumPathLength) + " bytes: " + fullSocketFilePath);
+        errno = ENAMETOOLONG;
+        endWithError("binding stream socket");
+    }
+    if (::bind(server, address->address(), address->length()) != 0)
+        endWithError("binding stream socket");
+    ::listen(server, LISTEN_BACKLOG);
+
+    for (;;) {
+        const int connection = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0) {
+            std::perror("accept");
+            // Out of descriptors would otherwise spin at full speed.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                ::usleep(100 * 1000);
+            continue;
+        }
+        handleConnection(connection);
+        ::close(connection);
+    }
+}
+
+void AppDelegate::handleConnection(int connection)
+{
+    const timeval timeout{static_cast<time_t>(readTimeout.count()), 0};
+    ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+
+    char buffer[MESSAGE_BUFFER_SIZE];
+    ssize_t count = 0;
+    do {
+        count = ::read(connection, buffer, sizeof buffer);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
+        std::perror("reading stream message");
+        return;
+    }
+    if (count == 0) {
+        log("Ending connection");
+        return;
+    }
+    log("Launching KYR Tavoren App");
+    launchClient(JobMessage::jobArgument(std::string_view(buffer, std::size_t(count))));
+}
+
+} // namespace tavoren::agent

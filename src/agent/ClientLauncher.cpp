@@ -1,0 +1,106 @@
+#include "agent/ClientLauncher.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace tavoren::agent {
+
+namespace {
+// What the agent blocks or handles itself; a client starts with the defaults.
+constexpr int agentSignals[] = {SIGCHLD, SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP, SIGPIPE};
+
+class SpawnSettings
+{
+public:
+    SpawnSettings()
+    {
+        ::posix_spawn_file_actions_init(&actions);
+        // Output nobody reads goes nowhere: an unread pipe would stall a
+        // chatty client and keep a descriptor per job in the agent.
+        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        ::posix_spawnattr_init(&attributes);
+        sigset_t none;
+        sigemptyset(&none);
+        ::posix_spawnattr_setsigmask(&attributes, &none);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (const int signal : agentSignals)
+            sigaddset(&defaults, signal);
+        ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnSettings()
+    {
+        ::posix_spawnattr_destroy(&attributes);
+        ::posix_spawn_file_actions_destroy(&actions);
+    }
+    SpawnSettings(const SpawnSettings &) = delete;
+    SpawnSettings &operator=(const SpawnSettings &) = delete;
+
+    posix_spawn_file_actions_t actions{};
+    posix_spawnattr_t attributes{};
+};
+} // namespace
+
+ClientLauncher::ClientLauncher(std::string executable)
+    : m_executable(std::move(executable))
+{
+}
+
+pid_t ClientLauncher::launch(const std::string &jobArgument, int *error)
+{
+    reapExited();
+    SpawnSettings settings;
+    std::string program = m_executable;
+    std::string argument = jobArgument;
+    char *argv[] = {program.data(), argument.data(), nullptr};
+    pid_t pid = -1;
+    // Held across the spawn so that a reap cannot look for the child before
+    // it is on the list.
+    std::lock_guard lock(m_mutex);
+    const int result = ::posix_spawn(&pid, m_executable.c_str(), &settings.actions, &settings.attributes, argv, environ);
+    if (result != 0) {
+        if (error)
+            *error = result;
+        return -1;
+    }
+    m_running.emplace(pid, jobArgument);
+    return pid;
+}
+
+std::size_t ClientLauncher::reapExited()
+{
+    std::lock_guard lock(m_mutex);
+    std::size_t reaped = 0;
+    for (auto it = m_running.begin(); it != m_running.end();) {
+        int status = 0;
+        const pid_t result = ::waitpid(it->first, &status, WNOHANG);
+        // ECHILD: someone else collected it; it is gone all the same.
+        if (result == it->first || (result < 0 && errno == ECHILD)) {
+            it = m_running.erase(it);
+            ++reaped;
+        } else {
+            ++it;
+        }
+    }
+    return reaped;
+}
+
+std::vector<std::string> ClientLauncher::runningJobArguments()
+{
+    reapExited();
+    std::lock_guard lock(m_mutex);
+    std::vector<std::string> result;
+    result.reserve(m_running.size());
+    for (const auto &[pid, argument] : m_running)
+        result.push_back(argument);
+    return result;
+}
+
+} // namespace tavoren::agent

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace tavoren::agent {
+
+// Starts one client process per job and keeps track of the ones still
+// running, so that exited clients are reaped and the folders of running
+// jobs can be spared.
+class ClientLauncher
+{
+public:
+    explicit ClientLauncher(std::string executable);
+
+    const std::string &executable() const { return m_executable; }
+
+    // Starts the executable with the job argument as its only argument,
+    // standard output discarded, and returns at once: the child's process id,
+    // or -1 with `error` set to the reason it could not be started.
+    pid_t launch(const std::string &jobArgument, int *error);
+
+    // Collects every client that has ended; returns how many.
+    std::size_t reapExited();
+
+    // The job arguments of the clients that have not ended yet.
+    std::vector<std::string> runningJobArguments();
+
+private:
+    const std::string m_executable;
+    std::mutex m_mutex;
+    std::map<pid_t, std::string> m_running;
+};
+
+} // namespace tavoren::agent

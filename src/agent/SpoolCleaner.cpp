@@ -1,0 +1,117 @@
+#include "agent/SpoolCleaner.h"
+
+#include "agent/AgentConstants.h"
+#include "agent/FileTree.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavoren::agent {
+
+namespace {
+void dropTrailingSlashes(std::string &path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+}
+
+std::string lastComponent(std::string path)
+{
+    dropTrailingSlashes(path);
+    if (path == "/")
+        return {};
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string parentPath(std::string path)
+{
+    dropTrailingSlashes(path);
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+} // namespace
+
+SpoolCleaner::SpoolCleaner(std::string spoolRoot)
+    : m_root(std::move(spoolRoot))
+{
+}
+
+std::optional<std::string> SpoolCleaner::jobFolderName(const std::string &jobArgument)
+{
+    const std::string_view separator = JOB_ARGUMENT_SEPARATOR;
+    const std::size_t first = jobArgument.find(separator);
+    if (first == std::string::npos)
+        return std::nullopt;
+    const std::size_t start = first + separator.size();
+    const std::size_t second = jobArgument.find(separator, start);
+    const std::string path = jobArgument.substr(start, second == std::string::npos ? std::string::npos : second - start);
+    if (path.empty())
+        return std::nullopt;
+    return lastComponent(parentPath(path));
+}
+
+SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) const
+{
+    Result result;
+    const int root = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0) {
+        result.failure = FileError{"list", m_root, errno};
+        return result;
+    }
+    const auto names = FileTree::names(root);
+    if (!names) {
+        result.failure = FileError{"list", m_root, errno};
+        ::close(root);
+        return result;
+    }
+    const uid_t self = ::geteuid();
+    for (const std::string &name : *names) {
+        if (name == ".DS_Store" || keptNames.count(name) != 0)
+            continue;
+        const std::string path = m_root + "/" + name;
+        struct stat status{};
+        if (::fstatat(root, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            result.failure = FileError{"list", path, errno};
+            break;
+        }
+        // Another user's job; their own agent sweeps it.
+        if (status.st_uid != self)
+            continue;
+        // A plain file or a link is no job folder: listing it fails, as
+        // listing a file does, and the pass ends there.
+        const int folder = ::openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder < 0) {
+            result.failure = FileError{"list", path, errno == ELOOP ? ENOTDIR : errno};
+            break;
+        }
+        const auto inner = FileTree::names(folder);
+        if (!inner) {
+            result.failure = FileError{"list", path, errno};
+            ::close(folder);
+            break;
+        }
+        for (const std::string &innerName : *inner) {
+            result.failure = FileTree::removeAt(folder, innerName, path + "/" + innerName);
+            if (result.failure)
+                break;
+        }
+        ::close(folder);
+        if (result.failure)
+            break;
+        if (::unlinkat(root, name.c_str(), AT_REMOVEDIR) != 0) {
+            result.failure = FileError{"remove", path, errno};
+            break;
+        }
+        ++result.removedFolders;
+    }
+    ::close(root);
+    return result;
+}
+
+} // namespace tavoren::agent

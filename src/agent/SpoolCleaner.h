@@ -1,0 +1,39 @@
+#pragma once
+
+#include "agent/FileError.h"
+
+#include <cstddef>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace tavoren::agent {
+
+// One cleaning pass over the spool root: every job folder goes except the
+// kept ones and ".DS_Store". Links are never followed, so nothing outside
+// the root is touched; folders of other users are left to their own agents.
+class SpoolCleaner
+{
+public:
+    struct Result
+    {
+        std::size_t removedFolders = 0;
+        // The failure that ended the pass early.
+        std::optional<FileError> failure;
+    };
+
+    explicit SpoolCleaner(std::string spoolRoot);
+
+    // The name of the job folder of a job argument: the last component of
+    // the spooled file's parent. None when the argument names no file.
+    static std::optional<std::string> jobFolderName(const std::string &jobArgument);
+
+    // Removes what is not kept. `keptNames` holds folder names directly
+    // inside the root.
+    Result run(const std::set<std::string> &keptNames) const;
+
+private:
+    std::string m_root;
+};
+
+} // namespace tavoren::agent

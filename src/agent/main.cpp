@@ -1,0 +1,36 @@
+// CorvaneTavorenAgent: hands every printed job to a client of its own.
+//   CorvaneTavorenAgent [--echo-log]
+// --echo-log copies the system log lines to standard error ("log: ...").
+// SIGUSR1 runs a cleaning pass now; SIGTERM ends the agent.
+#include "agent/AppDelegate.h"
+#include "agent/EchoingSystemLog.h"
+#include "agent/RunLoop.h"
+#include "shared/SyslogSystemLog.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <syslog.h>
+
+int main(int argc, char *argv[])
+{
+    using namespace tavoren;
+    bool echo = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--echo-log") == 0) {
+            echo = true;
+        } else {
+            std::fprintf(stderr, "usage: CorvaneTavorenAgent [--echo-log]\n");
+            return 2;
+        }
+    }
+    ::openlog("CorvaneTavorenAgent", LOG_PID, LOG_USER);
+    if (echo)
+        shared::SystemLog::setInstance(std::make_shared<agent::EchoingSystemLog>(std::make_shared<shared::SyslogSystemLog>()));
+
+    agent::RunLoop::blockSignals();
+    static agent::AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    agent::RunLoop::run(agent::AppDelegate::cleaningInterval,
+                        {[] { delegate.removeAllFilesRecursivelyExcept(); }, [] { delegate.reapClients(); }});
+}
