@@ -1,0 +1,46 @@
+#pragma once
+
+#include "printer-backend/UserAccount.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tavoren::printerbackend {
+
+// Writes one job into a new job folder below the spool root. The file is
+// written under a temporary name in the job folder, flushed to disk and
+// renamed, so whoever waits for the final name never sees half a file. When
+// run by root the folder and file are handed to the job's user, whose
+// client deletes them.
+class JobSpooler
+{
+public:
+    static constexpr std::uint64_t defaultMaximumBytes = 512ull * 1024 * 1024;
+
+    struct SpooledJob
+    {
+        std::string folder;
+        std::string file;
+    };
+    struct Failure
+    {
+        std::string reason;
+        bool tooLarge = false;
+    };
+
+    JobSpooler(std::string spoolRoot, std::uint64_t maximumBytes);
+
+    // Copies everything readable from `input` up to the limit.
+    std::optional<SpooledJob> spool(int input, const std::string &jobId, const UserAccount &user, Failure *failure) const;
+
+    // The file's name inside its job folder, and the name it is written under.
+    static std::string fileName(const std::string &jobId);
+    static std::string temporaryName(const std::string &jobId);
+
+private:
+    std::string m_root;
+    std::uint64_t m_maximumBytes;
+};
+
+} // namespace tavoren::printerbackend
