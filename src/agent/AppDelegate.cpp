@@ -47,10 +47,12 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::launchClient(const std::string &jobArgument)
 {
+    // Recorded before the client starts, so that no pass can come between a
+    // running client and its record.
+    internalQueue.async([this, jobArgument] { g_currentProcessedFolder = jobArgument; });
     int error = 0;
     if (m_launcher.launch(jobArgument, &error) < 0)
         log("Could not start the client \"" + m_launcher.executable() + "\": " + std::strerror(error));
-    internalQueue.async([this, jobArgument] { g_currentProcessedFolder = jobArgument; });
 }
 
 void AppDelegate::removeAllFilesRecursivelyExcept()
