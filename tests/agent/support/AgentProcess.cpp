@@ -1,0 +1,148 @@
+#include "support/AgentProcess.h"
+
+#include "agent/AgentConstants.h"
+#include "shared/SystemPath.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace tavoren::testsupport {
+
+AgentProcess::AgentProcess()
+{
+    m_process.setProgram(QStringLiteral(TAVOREN_TOOLS_DIR "/CorvaneTavorenAgent"));
+    m_process.setArguments({QStringLiteral("--echo-log")});
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+}
+
+AgentProcess::~AgentProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+}
+
+void AgentProcess::startOnly()
+{
+    m_process.start();
+    m_process.waitForStarted(10000);
+}
+
+bool AgentProcess::start()
+{
+    // A socket left by an earlier agent is not this one's.
+    const QByteArray path = QFile::encodeName(socketPath());
+    struct stat before{};
+    const bool hadSocket = ::lstat(path.constData(), &before) == 0;
+    startOnly();
+    // The socket is there once bound; send() waits for the listen.
+    const QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        struct stat now{};
+        if (::lstat(path.constData(), &now) == 0 && (!hadSocket || now.st_ino != before.st_ino || now.st_ctim.tv_nsec != before.st_ctim.tv_nsec))
+            return true;
+        if (m_process.state() == QProcess::NotRunning)
+            return false;
+        QTest::qWait(5);
+    }
+    return false;
+}
+
+QByteArray AgentProcess::standardError()
+{
+    m_error += m_process.readAllStandardError();
+    return m_error;
+}
+
+int AgentProcess::countLines(const QByteArray &line)
+{
+    int count = 0;
+    for (const QByteArray &each : standardError().split('\n'))
+        count += each == line ? 1 : 0;
+    return count;
+}
+
+bool AgentProcess::waitForLine(const QByteArray &line, int times)
+{
+    return QTest::qWaitFor([&] { return countLines(line) >= times; }, 20000);
+}
+
+QString AgentProcess::userName()
+{
+    const passwd *entry = ::getpwuid(::geteuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
+}
+
+QString AgentProcess::socketFolder(const QString &user)
+{
+    return QString::fromStdString(shared::SystemPath::resolve(agent::SOCKET_FULL_PATH)) + QLatin1Char('/') + user;
+}
+
+QString AgentProcess::socketPath()
+{
+    return socketFolder(userName()) + QLatin1Char('/') + QString::fromUtf8(agent::SOCKET_FILE);
+}
+
+bool AgentProcess::send(const QByteArray &bytes, const QString &socket)
+{
+    const QByteArray path = QFile::encodeName(socket);
+    sockaddr_un address{};
+    if (std::size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+    const QDeadlineTimer deadline(20000);
+    for (;;) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+            bool ok = true;
+            if (!bytes.isEmpty())
+                ok = ::send(fd, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
+            ::close(fd);
+            return ok;
+        }
+        const int error = errno;
+        ::close(fd);
+        if ((error != ECONNREFUSED && error != ENOENT) || deadline.hasExpired())
+            return false;
+        QTest::qWait(5);
+    }
+}
+
+int AgentProcess::children() const
+{
+    const QByteArray parent = QByteArray::number(pid());
+    int count = 0;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (comm) state ppid ...; comm may hold blanks and parentheses.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == parent)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace tavoren::testsupport

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+
+namespace tavoren::testsupport {
+
+// The CorvaneTavorenAgent program under the TAVOREN_ROOT in force, its log
+// lines echoed to standard error and collected here.
+class AgentProcess
+{
+public:
+    AgentProcess();
+    ~AgentProcess();
+    AgentProcess(const AgentProcess &) = delete;
+    AgentProcess &operator=(const AgentProcess &) = delete;
+
+    QProcess &process() { return m_process; }
+    // Starts the agent and waits until its socket accepts connections.
+    bool start();
+    // Starts without waiting for the socket (for set-ups that fail).
+    void startOnly();
+    qint64 pid() const { return m_process.processId(); }
+
+    // Everything the agent wrote to standard error so far.
+    QByteArray standardError();
+    // Whether the line ("log: " lines included) has appeared, waiting a
+    // generous while for it.
+    bool waitForLine(const QByteArray &line, int times = 1);
+    int countLines(const QByteArray &line);
+
+    // The user's socket below the root in force.
+    static QString socketPath();
+    static QString socketFolder(const QString &user);
+    static QString userName();
+
+    // One connection: connect (retrying while the agent is not listening
+    // yet), one write of `bytes` unless empty, close.
+    static bool send(const QByteArray &bytes, const QString &socket = socketPath());
+
+    // Processes whose parent is the agent, ended ones not yet collected
+    // included.
+    int children() const;
+
+private:
+    QProcess m_process;
+    QByteArray m_error;
+};
+
+} // namespace tavoren::testsupport

@@ -1,0 +1,220 @@
+// One cleaning pass over a spool root on disk.
+#include "agent/SpoolCleaner.h"
+
+#include "support/TestRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <pwd.h>
+#include <set>
+#include <unistd.h>
+
+using tavoren::agent::SpoolCleaner;
+using tavoren::testsupport::TestRoot;
+
+namespace {
+// Folder names separated by blanks; "name/" marks a folder, "name" a file,
+// "name@target" a link. A job folder gets a file and a subfolder with a file.
+void layOut(const QString &root, const QStringList &entries)
+{
+    for (const QString &entry : entries) {
+        const QString path = root + QLatin1Char('/') + entry;
+        if (entry == QStringLiteral(".DS_Store")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            continue;
+        }
+        QVERIFY(QDir().mkpath(path + QStringLiteral("/pages")));
+        QFile file(path + QStringLiteral("/job.pdf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("%PDF-1.4");
+        QFile inner(path + QStringLiteral("/pages/1"));
+        QVERIFY(inner.open(QIODevice::WriteOnly));
+    }
+}
+
+QStringList entriesOf(const QString &root)
+{
+    QStringList names = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
+} // namespace
+
+class TestSpoolCleaner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void jobFolderName_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("named");
+        QTest::newRow("job file") << "Report.pdf:: ::/spool/job17/Report.pdf" << "job17" << true;
+        QTest::newRow("third piece ignored") << "R:: ::/spool/job17/R.pdf:: ::/x/y/z" << "job17" << true;
+        QTest::newRow("no separator") << "/spool/job17/Report.pdf" << QString() << false;
+        QTest::newRow("empty path") << "Report.pdf:: ::" << QString() << false;
+        QTest::newRow("empty record") << QString() << QString() << false;
+        QTest::newRow("file without folder") << "R:: ::R.pdf" << QString() << true;
+        QTest::newRow("file in the file system root") << "R:: ::/R.pdf" << QString() << true;
+        QTest::newRow("trailing slash") << "R:: ::/spool/job17/R.pdf/" << "job17" << true;
+    }
+
+    void jobFolderName()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, name);
+        QFETCH(bool, named);
+        const auto result = SpoolCleaner::jobFolderName(argument.toStdString());
+        QCOMPARE(result.has_value(), named);
+        if (named)
+            QCOMPARE(QString::fromStdString(*result), name);
+    }
+
+    void pass_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("kept");
+        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<int>("removed");
+        QTest::newRow("keeps the current job and .DS_Store")
+            << QStringList{QStringLiteral("job12"), QStringLiteral("job17"), QStringLiteral(".DS_Store")}
+            << QStringList{QStringLiteral("job17")}
+            << QStringList{QStringLiteral(".DS_Store"), QStringLiteral("job17")} << 1;
+        QTest::newRow("current job folder already gone")
+            << QStringList{QStringLiteral("job12"), QStringLiteral("job13")} << QStringList{QStringLiteral("job17")}
+            << QStringList() << 2;
+        QTest::newRow("several kept")
+            << QStringList{QStringLiteral("job1"), QStringLiteral("job2"), QStringLiteral("job3")}
+            << QStringList{QStringLiteral("job1"), QStringLiteral("job3")}
+            << QStringList{QStringLiteral("job1"), QStringLiteral("job3")} << 1;
+        QTest::newRow("hidden job folder") << QStringList{QStringLiteral(".job9")} << QStringList{QStringLiteral("job17")}
+                                           << QStringList() << 1;
+        QTest::newRow("empty root") << QStringList() << QStringList{QStringLiteral("job17")} << QStringList() << 0;
+    }
+
+    void pass()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, kept);
+        QFETCH(QStringList, left);
+        QFETCH(int, removed);
+        TestRoot root;
+        layOut(root.spoolRoot(), entries);
+        std::set<std::string> keptNames;
+        for (const QString &name : kept)
+            keptNames.insert(name.toStdString());
+        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run(keptNames);
+        QVERIFY2(!result.failure, result.failure ? result.failure->description().c_str() : "");
+        QCOMPARE(int(result.removedFolders), removed);
+        QCOMPARE(entriesOf(root.spoolRoot()), left);
+        for (const QString &name : left) {
+            if (name != QStringLiteral(".DS_Store"))
+                QVERIFY(QFileInfo::exists(root.spoolRoot() + QLatin1Char('/') + name + QStringLiteral("/pages/1")));
+        }
+    }
+
+    // Links inside a job folder go, what they point at stays.
+    void linksInsideAJobAreNotFollowed()
+    {
+        TestRoot root;
+        const QString outside = root.makeDir(QStringLiteral("/home/alice/Documents"));
+        QFile precious(outside + QStringLiteral("/thesis.tex"));
+        QVERIFY(precious.open(QIODevice::WriteOnly));
+        precious.close();
+        layOut(root.spoolRoot(), {QStringLiteral("job12")});
+        const QString job = root.spoolRoot() + QStringLiteral("/job12");
+        QVERIFY(QFile::link(outside, job + QStringLiteral("/documents")));
+        QVERIFY(QFile::link(outside + QStringLiteral("/thesis.tex"), job + QStringLiteral("/pages/thesis.tex")));
+
+        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({QStringLiteral("job17").toStdString()});
+        QVERIFY(!result.failure);
+        QCOMPARE(int(result.removedFolders), 1);
+        QVERIFY(!QFileInfo::exists(job));
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/thesis.tex")));
+    }
+
+    // An entry of the root that is not a folder ends the pass with its
+    // error; a link to a folder outside is such an entry and is never entered.
+    void entryThatIsNoFolderEndsThePass_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("plain file") << false;
+        QTest::newRow("link to a folder outside") << true;
+    }
+
+    void entryThatIsNoFolderEndsThePass()
+    {
+        QFETCH(bool, link);
+        TestRoot root;
+        const QString outside = root.makeDir(QStringLiteral("/home/alice"));
+        QFile precious(outside + QStringLiteral("/keep.txt"));
+        QVERIFY(precious.open(QIODevice::WriteOnly));
+        precious.close();
+        const QString entry = root.spoolRoot() + QStringLiteral("/stray");
+        if (link) {
+            QVERIFY(QFile::link(outside, entry));
+        } else {
+            QFile file(entry);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({QStringLiteral("job17").toStdString()});
+        QVERIFY(result.failure);
+        QCOMPARE(QString::fromStdString(result.failure->description()),
+                 QStringLiteral("Could not list \"") + entry + QStringLiteral("\": Not a directory"));
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/keep.txt")));
+        QVERIFY(QFileInfo(entry).isSymLink() == link);
+        QVERIFY(QFileInfo::exists(entry));
+    }
+
+    void missingRootIsAFailure()
+    {
+        TestRoot root;
+        QVERIFY(QDir(root.spoolRoot()).removeRecursively());
+        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({"job17"});
+        QVERIFY(result.failure);
+        QCOMPARE(QString::fromStdString(result.failure->description()),
+                 QStringLiteral("Could not list \"") + root.spoolRoot() + QStringLiteral("\": No such file or directory"));
+    }
+
+    // A removal that fails ends the pass, with its error.
+    void failedRemovalEndsThePass()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root removes files from folders without write permission");
+        TestRoot root;
+        layOut(root.spoolRoot(), {QStringLiteral("job12")});
+        const QString pages = root.spoolRoot() + QStringLiteral("/job12/pages");
+        QVERIFY(QFile::setPermissions(pages, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({"job17"});
+        QFile::setPermissions(pages, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(result.failure);
+        QCOMPARE(QString::fromStdString(result.failure->description()),
+                 QStringLiteral("Could not remove \"") + pages + QStringLiteral("/1\": Permission denied"));
+        QCOMPARE(int(result.removedFolders), 0);
+        QVERIFY(QFileInfo::exists(pages + QStringLiteral("/1")));
+    }
+
+    // The spool root is shared; another user's job is left to their agent.
+    void otherUsersFoldersAreLeft()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a folder to another user");
+        const passwd *nobody = ::getpwnam("nobody");
+        QVERIFY(nobody);
+        TestRoot root;
+        layOut(root.spoolRoot(), {QStringLiteral("job12"), QStringLiteral("job13")});
+        QVERIFY(::chown(QFile::encodeName(root.spoolRoot() + QStringLiteral("/job13")).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({"job17"});
+        QVERIFY(!result.failure);
+        QCOMPARE(int(result.removedFolders), 1);
+        QCOMPARE(entriesOf(root.spoolRoot()), QStringList{QStringLiteral("job13")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSpoolCleaner)
+#include "tst_spoolcleaner.moc"
