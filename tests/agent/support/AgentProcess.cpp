@@ -85,6 +85,11 @@ QString AgentProcess::userName()
     return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
 }
 
+bool AgentProcess::socketPathFits()
+{
+    return std::size_t(QFile::encodeName(socketPath()).size()) < sizeof(sockaddr_un::sun_path);
+}
+
 QString AgentProcess::socketFolder(const QString &user)
 {
     return QString::fromStdString(shared::SystemPath::resolve(agent::SOCKET_FULL_PATH)) + QLatin1Char('/') + user;

@@ -34,6 +34,8 @@ public:
     static QString socketPath();
     static QString socketFolder(const QString &user);
     static QString userName();
+    // Whether the user's socket path below the root in force fits an address.
+    static bool socketPathFits();
 
     // One connection: connect (retrying while the agent is not listening
     // yet), one write of `bytes` unless empty, close.

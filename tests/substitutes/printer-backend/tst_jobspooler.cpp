@@ -1,0 +1,200 @@
+// The backend's pieces in-process: the document name, the message, and the
+// job file as whoever waits for it sees it.
+#include "printer-backend/Backend.h"
+#include "printer-backend/JobRequest.h"
+#include "printer-backend/JobSpooler.h"
+
+#include "support/TestRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using tavoren::printerbackend::Backend;
+using tavoren::printerbackend::JobRequest;
+using tavoren::printerbackend::JobSpooler;
+using tavoren::printerbackend::UserAccount;
+using tavoren::testsupport::TestRoot;
+
+namespace {
+UserAccount currentUser()
+{
+    const passwd *entry = ::getpwuid(::geteuid());
+    return {entry->pw_name, entry->pw_uid, entry->pw_gid};
+}
+
+QStringList jobFolders(const TestRoot &root)
+{
+    return QDir(root.spoolRoot()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+} // namespace
+
+class TestJobSpooler : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void documentName_data()
+    {
+        QTest::addColumn<QByteArray>("title");
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("plain") << QByteArray("Quarterly report.pdf") << QByteArray("Quarterly report.pdf");
+        QTest::newRow("job separator") << QByteArray("a:: ::b") << QByteArray("a:: :b");
+        QTest::newRow("separators side by side") << QByteArray(":: :::: ::") << QByteArray(":: : ::");
+        QTest::newRow("end separator") << QByteArray("a|| ||b") << QByteArray("a|| |b");
+        QTest::newRow("control characters") << QByteArray("a\tb\nc\x7F") << QByteArray("a b c ");
+        QTest::newRow("invalid UTF-8") << QByteArray("caf\xE9") << QByteArray("caf\xEF\xBF\xBD");
+        QTest::newRow("empty") << QByteArray() << QByteArray("Untitled");
+        QTest::newRow("blanks only") << QByteArray("   ") << QByteArray("Untitled");
+    }
+
+    void documentName()
+    {
+        QFETCH(QByteArray, title);
+        QFETCH(QByteArray, name);
+        const std::string result = JobRequest::documentNameOf(title.toStdString());
+        QCOMPARE(QByteArray::fromStdString(result), name);
+        QVERIFY(result.find(":: ::") == std::string::npos);
+        QVERIFY(result.find("|| ||") == std::string::npos);
+    }
+
+    // The message never outgrows the agent's one read of 1024 bytes.
+    void messageFitsTheAgentsBuffer_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("pathLength");
+        QTest::addColumn<QByteArray>("sentName"); // "-": no message at all
+        QTest::newRow("short") << QByteArray("Doc.pdf") << 40 << QByteArray("Doc.pdf");
+        QTest::newRow("exactly full") << QByteArray(1024 - 1 - 5 - 40, 'n') << 40 << QByteArray(1024 - 1 - 5 - 40, 'n');
+        QTest::newRow("one byte over") << QByteArray(1024 - 5 - 40, 'n') << 40 << QByteArray(1024 - 1 - 5 - 40, 'n');
+        // A two-byte character across the limit goes whole.
+        QTest::newRow("character at the limit") << QByteArray(1024 - 1 - 5 - 40 - 1, 'n') + "\xC3\xA9" << 40
+                                                << QByteArray(1024 - 1 - 5 - 40 - 1, 'n');
+        QTest::newRow("path alone too long") << QByteArray("Doc.pdf") << 1024 - 5 - 1 << QByteArray("-");
+    }
+
+    void messageFitsTheAgentsBuffer()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(int, pathLength);
+        QFETCH(QByteArray, sentName);
+        const std::string path = "/" + std::string(std::size_t(pathLength - 1), 'p');
+        const QByteArray message = QByteArray::fromStdString(Backend::message(name.toStdString(), path));
+        if (sentName == "-") {
+            QVERIFY(message.isEmpty());
+            return;
+        }
+        QVERIFY(message.size() <= 1024);
+        QCOMPARE(message, sentName + ":: ::" + QByteArray::fromStdString(path) + '\0');
+    }
+
+    void sizeLimit_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("empty") << 0 << true;
+        QTest::newRow("at the limit") << 100000 << true;
+        QTest::newRow("one byte over") << 100001 << false;
+    }
+
+    void sizeLimit()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, accepted);
+        TestRoot root;
+        const QString input = root.writeFile(QStringLiteral("/input.pdf"), QByteArray(size, 'x'));
+        const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        JobSpooler::Failure failure;
+        const auto job = JobSpooler(root.spoolRoot().toStdString(), 100000).spool(fd, "7", currentUser(), &failure);
+        ::close(fd);
+        QCOMPARE(job.has_value(), accepted);
+        if (!accepted) {
+            QVERIFY(failure.tooLarge);
+            QCOMPARE(QString::fromStdString(failure.reason), QStringLiteral("The job is larger than 100000 bytes"));
+            QCOMPARE(jobFolders(root), QStringList());
+            return;
+        }
+        QCOMPARE(QFileInfo(QString::fromStdString(job->file)).size(), qint64(size));
+        QCOMPARE(QFileInfo(QString::fromStdString(job->folder)).absolutePath(), root.spoolRoot());
+        QCOMPARE(QDir(QString::fromStdString(job->folder)).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("job7.pdf")});
+    }
+
+    // Until the last byte is in, the final name does not exist.
+    void fileAppearsWhole()
+    {
+        TestRoot root;
+        int pipeFds[2];
+        QVERIFY(::pipe2(pipeFds, O_CLOEXEC) == 0);
+        std::optional<JobSpooler::SpooledJob> job;
+        JobSpooler::Failure failure;
+        std::thread spooling([&] {
+            job = JobSpooler(root.spoolRoot().toStdString(), JobSpooler::defaultMaximumBytes).spool(pipeFds[0], "9", currentUser(), &failure);
+        });
+        const QByteArray first(200000, 'a');
+        QCOMPARE(::write(pipeFds[1], first.constData(), std::size_t(first.size())), ssize_t(first.size()));
+        QString folder;
+        QTRY_VERIFY_WITH_TIMEOUT(jobFolders(root).size() == 1
+                                     && QFileInfo(folder = root.spoolRoot() + QLatin1Char('/') + jobFolders(root).first()
+                                                           + QStringLiteral("/.job9.pdf.part"))
+                                                .size() == first.size(),
+                                 20000);
+        QVERIFY(!QFileInfo::exists(QFileInfo(folder).path() + QStringLiteral("/job9.pdf")));
+        const QByteArray rest(100000, 'b');
+        QCOMPARE(::write(pipeFds[1], rest.constData(), std::size_t(rest.size())), ssize_t(rest.size()));
+        ::close(pipeFds[1]);
+        spooling.join();
+        ::close(pipeFds[0]);
+        QVERIFY(job);
+        QFile file(QString::fromStdString(job->file));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), first + rest);
+        QVERIFY(!QFileInfo::exists(folder));
+    }
+
+    // Run by root, the job belongs to its user, who alone may read it.
+    void jobBelongsToItsUser()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can give files to another user");
+        const passwd *nobody = ::getpwnam("nobody");
+        QVERIFY(nobody);
+        TestRoot root;
+        const QString input = root.writeFile(QStringLiteral("/input.pdf"), "%PDF");
+        const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+        JobSpooler::Failure failure;
+        const auto job = JobSpooler(root.spoolRoot().toStdString(), 1000)
+                             .spool(fd, "3", UserAccount{nobody->pw_name, nobody->pw_uid, nobody->pw_gid}, &failure);
+        ::close(fd);
+        QVERIFY(job);
+        for (const std::string &path : {job->folder, job->file}) {
+            struct stat status{};
+            QVERIFY(::stat(path.c_str(), &status) == 0);
+            QCOMPARE(status.st_uid, nobody->pw_uid);
+            QCOMPARE(status.st_mode & 0077, mode_t(0));
+        }
+    }
+
+    // A spool root that cannot be made fails the job without a folder.
+    void unusableSpoolRoot()
+    {
+        TestRoot root;
+        const QString blocker = root.writeFile(QStringLiteral("/blocked"), "a file");
+        JobSpooler::Failure failure;
+        const auto job = JobSpooler(QString(blocker + QStringLiteral("/spool")).toStdString(), 1000).spool(0, "3", currentUser(), &failure);
+        QVERIFY(!job);
+        QVERIFY(!failure.tooLarge);
+        QCOMPARE(QString::fromStdString(failure.reason),
+                 QStringLiteral("Could not create \"") + blocker + QStringLiteral("\": Not a directory"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJobSpooler)
+#include "tst_jobspooler.moc"
