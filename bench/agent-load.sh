@@ -12,7 +12,7 @@ senders=${SENDERS:-4}
 bash "$here/scripts/build.sh" >/dev/null
 
 # A short root: it is part of the socket path.
-work=$(mktemp -d /tmp/tvl-XXXXXX)
+work=$(mktemp -d -t tvl-XXXXXX)
 agent=
 trap '[ -n "$agent" ] && kill "$agent" 2>/dev/null; rm -rf "$work"' EXIT
 root=$work/r
