@@ -121,9 +121,8 @@ private slots:
         const pid_t first = launcher.launch("a", &error);
         const pid_t second = launcher.launch("b", &error);
         QVERIFY(first > 0 && second > 0);
-        std::size_t reaped = 0;
-        QVERIFY(QTest::qWaitFor([&] { return (reaped += launcher.reapExited()) == 2; }, 20000));
-        QVERIFY(launcher.runningJobArguments().empty());
+        // A launch collects what has ended before it, so count what is left.
+        QVERIFY(QTest::qWaitFor([&] { return launcher.runningJobArguments().empty(); }, 20000));
         // Already collected: nothing left to wait for.
         QCOMPARE(::waitpid(first, nullptr, WNOHANG), -1);
         QCOMPARE(errno, ECHILD);
