@@ -5,6 +5,7 @@
 #include "client/core/EmailAddress.h"
 #include "ui_Settings.h"
 
+#include <QHideEvent>
 #include <QPixmap>
 #include <QTimer>
 
@@ -64,7 +65,9 @@ void Settings::showEvent(QShowEvent *event)
 void Settings::hideEvent(QHideEvent *event)
 {
     Screen::hideEvent(event);
-    viewDidDisappear();
+    // Minimising hides the window without it going away.
+    if (!event->spontaneous())
+        viewDidDisappear();
 }
 
 void Settings::viewWillAppear()

@@ -59,7 +59,9 @@ bool AttributedText::isLinkAt(qsizetype position) const
 
 QString AttributedText::toHtml() const
 {
-    QString html = m_centred ? QStringLiteral("<div align=\"center\">") : QStringLiteral("<div>");
+    // Blanks are kept as they are in the text.
+    QString html = m_centred ? QStringLiteral("<div align=\"center\" style=\"white-space:pre-wrap;\">")
+                             : QStringLiteral("<div style=\"white-space:pre-wrap;\">");
     qsizetype start = 0;
     while (start < m_text.size()) {
         const Attributes &run = m_attributes.at(start);

@@ -52,7 +52,8 @@ private slots:
     {
         WindowFixture f(true, {}, {{QStringLiteral("owneremail"), QStringLiteral("carol@example.com")}});
         QVERIFY(f.started);
-        f.open(f.jobArguments());
+        // A title is shown as the characters it has, never read as markup.
+        f.open(f.jobArguments(QStringLiteral("<b>Plan</b> & notes.pdf")));
         QVERIFY(f.screen<Upload>());
         QVERIFY(!f.appDelegate->Preferences()->isVisible());
         auto *owner = f.control<QLabel>(QStringLiteral("ownerEmailString"));
@@ -61,6 +62,7 @@ private slots:
         document.setHtml(owner->text());
         QVERIFY(document.toPlainText().contains(QStringLiteral("carol@example.com.")));
         QVERIFY(owner->text().contains(QStringLiteral("color:#0a64d8;\">carol@example.com</span>")));
+        QVERIFY(owner->text().startsWith(QStringLiteral("<div align=\"center\"")));
         QVERIFY(shown(f.control<QWidget>(QStringLiteral("preferences"))));
 
         auto *result = f.waitFor<ReleaseCodeResult>();
@@ -68,6 +70,9 @@ private slots:
         // Back from the job, the preferences entry returns; nothing closes by itself.
         QVERIFY(f.appDelegate->Preferences()->isVisible());
         QVERIFY(!result->closeTimer().isActive());
+        auto *name = f.control<QLabel>(QStringLiteral("fileName"));
+        QTRY_COMPARE(name->text(), QStringLiteral("<b>Plan</b> & notes.pdf"));
+        QCOMPARE(name->textFormat(), Qt::PlainText);
         QVERIFY(shown(f.control<QWidget>(QStringLiteral("preferences"))));
         QVERIFY(f.service->jobs().front().ownerJson.find("carol@example.com") != std::string::npos);
     }

@@ -7,6 +7,7 @@
 #include "client/app/EmailEntry.h"
 #include "client/app/Error.h"
 #include "client/app/ReleaseCodeResult.h"
+#include "client/app/Storyboard.h"
 #include "client/app/Upload.h"
 #include "client/core/Constants.h"
 #include "client/core/DisplayText.h"
@@ -98,6 +99,8 @@ private slots:
         QVERIFY(clientFile.open(QIODevice::ReadOnly));
         QVERIFY(!clientFile.readAll().contains("alice"));
 
+        QVERIFY(!shown(f.control<QWidget>(QStringLiteral("preferences"))));
+        QVERIFY(!shown(f.control<QWidget>(QStringLiteral("preferencesDivider"))));
         // It closes by itself after five minutes.
         QVERIFY(result->closeTimer().isActive());
         QCOMPARE(result->closeTimer().intervalAsDuration(), std::chrono::milliseconds(300s));
@@ -172,6 +175,23 @@ private slots:
         QCOMPARE(f.terminations, 1);
     }
 
+    void statusPageLinkIsTheFirstOfTwo()
+    {
+        WindowFixture f(false);
+        f.open({QStringLiteral("/app/client")});
+        std::unique_ptr<Screen> screen(f.appDelegate->storyboard().instantiateController(QStringLiteral("errorViewController")));
+        auto *error = qobject_cast<Error *>(screen.get());
+        QVERIFY(error);
+        error->errorText = QStringLiteral("See {0}, or {0}.");
+        error->loadViewIfNeeded();
+        auto *message = error->findChild<QLabel *>(QStringLiteral("error"));
+        const QString statusPage = f.strings->lookup(QStringLiteral("status_page"));
+        QTRY_COMPARE(plain(message->text()), QStringLiteral("See %1, or %1.").arg(statusPage));
+        QCOMPARE(message->text().count(QStringLiteral("<a ")), 1);
+        QVERIFY(message->text().indexOf(QStringLiteral("<a ")) < message->text().indexOf(QStringLiteral(", or ")));
+        QVERIFY(Constants::isStatusPage());
+    }
+
     void errorScreenSpeaksFrench()
     {
         WindowFixture f(false);
@@ -191,6 +211,9 @@ private slots:
         f.open(f.jobArguments());
         QTest::mouseClick(f.control<QPushButton>(QStringLiteral("skip")), Qt::LeftButton);
         QVERIFY(f.waitFor<Upload>());
+        // No address: the owner label keeps its hidden resource state.
+        QTRY_VERIFY(!shown(f.control<QWidget>(QStringLiteral("preferences"))));
+        QVERIFY(!shown(f.control<QWidget>(QStringLiteral("ownerEmailString"))));
         auto *cancel = f.control<QPushButton>(QStringLiteral("cancelOutlet"));
         QVERIFY(cancel->isEnabled());
         QTest::mouseClick(cancel, Qt::LeftButton);

@@ -120,7 +120,7 @@ private slots:
         const QString html = text.toHtml();
         QVERIFY(html.contains(QStringLiteral("&lt;b&gt;x&lt;/b&gt;")));
         QCOMPARE(html.count(QStringLiteral("<a ")), 1);
-        QVERIFY(html.startsWith(QStringLiteral("<div align=\"center\">")));
+        QVERIFY(html.startsWith(QStringLiteral("<div align=\"center\" style=\"white-space:pre-wrap;\">")));
     }
 
     void instructionTemplate_data()
@@ -149,6 +149,8 @@ private slots:
         };
         QVERIFY(boldAt(strings.lookup(QStringLiteral("file_print"))));
         QVERIFY(boldAt(strings.lookup(QStringLiteral("enter_email_address"))));
+        QVERIFY(boldAt(strings.lookup(QStringLiteral("next"))));
+        QVERIFY(shown.toHtml().contains(QStringLiteral("font-weight:700;font-size:16pt;")));
         // "{1}" is bold only where the short name occurs in it.
         QCOMPARE(boldAt(pieces.at(1)), translations);
         // Texts of "{4}" and "{5}" are not in this template: nothing else is bold.
