@@ -18,4 +18,8 @@ inline constexpr const char *MESSAGE_END_SEPARATOR = "|| ||";
 inline constexpr int MESSAGE_BUFFER_SIZE = 1024;
 inline constexpr int LISTEN_BACKLOG = 5;
 
+// A job folder this young may belong to a job whose record is not written
+// yet: the backend renames its file before it tells the agent.
+inline constexpr long JOB_FOLDER_GRACE_SECONDS = 600;
+
 } // namespace tavoren::agent

@@ -4,6 +4,7 @@
 #include "agent/FileTree.h"
 
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -59,6 +60,7 @@ std::optional<std::string> SpoolCleaner::jobFolderName(const std::string &jobArg
 SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) const
 {
     Result result;
+    const std::time_t now = std::time(nullptr);
     const int root = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (root < 0) {
         result.failure = FileError{"list", m_root, errno};
@@ -82,6 +84,11 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
         }
         // Another user's job; their own agent sweeps it.
         if (status.st_uid != self)
+            continue;
+        // The folder's mtime, not its ctime: the backend's rename inside it
+        // sets the mtime last before it tells the agent, and unlike ctime
+        // it can be set back, so an old folder can be made to test with.
+        if (S_ISDIR(status.st_mode) && now - status.st_mtim.tv_sec < JOB_FOLDER_GRACE_SECONDS)
             continue;
         // A plain file or a link is no job folder: listing it fails, as
         // listing a file does, and the pass ends there.

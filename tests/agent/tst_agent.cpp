@@ -279,6 +279,7 @@ private slots:
         QVERIFY(StandInClient::install(root));
         const QString stale = root.makeDir(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/job12"));
         root.writeFile(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/job12/old.pdf"), "%PDF");
+        QVERIFY(TestRoot::setTimesBack(stale, tavoren::agent::JOB_FOLDER_GRACE_SECONDS + 60));
         const QString current = root.makeDir(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/job17"));
         root.writeFile(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/job17/Report.pdf"), "%PDF");
         root.writeFile(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/.DS_Store"), "");

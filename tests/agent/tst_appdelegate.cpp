@@ -30,6 +30,8 @@ QString jobFolder(const TestRoot &root, const QString &name)
     QFile file(folder + QStringLiteral("/job.pdf"));
     if (file.open(QIODevice::WriteOnly))
         file.write("%PDF");
+    // Past the grace period, so that only the record keeps it.
+    TestRoot::setTimesBack(folder, tavoren::agent::JOB_FOLDER_GRACE_SECONDS + 60);
     return folder;
 }
 

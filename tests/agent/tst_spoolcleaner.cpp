@@ -1,4 +1,5 @@
 // One cleaning pass over a spool root on disk.
+#include "agent/AgentConstants.h"
 #include "agent/SpoolCleaner.h"
 
 #include "support/TestRoot.h"
@@ -16,11 +17,17 @@ using tavoren::agent::SpoolCleaner;
 using tavoren::testsupport::TestRoot;
 
 namespace {
-// Folder names separated by blanks; "name/" marks a folder, "name" a file,
-// "name@target" a link. A job folder gets a file and a subfolder with a file.
+const long old = tavoren::agent::JOB_FOLDER_GRACE_SECONDS + 60;
+
+// ".DS_Store" is made a file; any other entry a job folder with a file and a
+// subfolder with a file, older than the grace period unless its name ends
+// in "*" (which is dropped).
 void layOut(const QString &root, const QStringList &entries)
 {
-    for (const QString &entry : entries) {
+    for (QString entry : entries) {
+        const bool fresh = entry.endsWith(QLatin1Char('*'));
+        if (fresh)
+            entry.chop(1);
         const QString path = root + QLatin1Char('/') + entry;
         if (entry == QStringLiteral(".DS_Store")) {
             QFile file(path);
@@ -33,6 +40,7 @@ void layOut(const QString &root, const QStringList &entries)
         file.write("%PDF-1.4");
         QFile inner(path + QStringLiteral("/pages/1"));
         QVERIFY(inner.open(QIODevice::WriteOnly));
+        QVERIFY(fresh || TestRoot::setTimesBack(path, old));
     }
 }
 
@@ -95,6 +103,10 @@ private slots:
         QTest::newRow("hidden job folder") << QStringList{QStringLiteral(".job9")} << QStringList{QStringLiteral("job17")}
                                            << QStringList() << 1;
         QTest::newRow("empty root") << QStringList() << QStringList{QStringLiteral("job17")} << QStringList() << 0;
+        // Written by the backend, not yet in the record.
+        QTest::newRow("folder within the grace period")
+            << QStringList{QStringLiteral("job12"), QStringLiteral("job18*")} << QStringList{QStringLiteral("job17")}
+            << QStringList{QStringLiteral("job18")} << 1;
     }
 
     void pass()
@@ -130,6 +142,7 @@ private slots:
         const QString job = root.spoolRoot() + QStringLiteral("/job12");
         QVERIFY(QFile::link(outside, job + QStringLiteral("/documents")));
         QVERIFY(QFile::link(outside + QStringLiteral("/thesis.tex"), job + QStringLiteral("/pages/thesis.tex")));
+        QVERIFY(TestRoot::setTimesBack(job, old));
 
         const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({QStringLiteral("job17").toStdString()});
         QVERIFY(!result.failure);

@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace tavoren::testsupport {
 
 TestRoot::TestRoot()
@@ -61,6 +65,13 @@ QString TestRoot::spoolRoot() const
 QString TestRoot::resourceDir() const
 {
     return system(QStringLiteral("/resources"));
+}
+
+bool TestRoot::setTimesBack(const QString &path, long seconds)
+{
+    const timespec then{std::time(nullptr) - seconds, 0};
+    const timespec times[2] = {then, then};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 void TestRoot::trustTestAuthority() const

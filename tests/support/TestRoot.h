@@ -28,6 +28,9 @@ public:
     QString logDir() const;       // the client log folder
     QString spoolRoot() const;    // the agent's spool root
     QString resourceDir() const;  // a client resource folder for the test
+    // Sets the access and modification times of an entry `seconds` into the
+    // past; a link is set itself.
+    static bool setTimesBack(const QString &path, long seconds);
     // Copies the test CA into the root's trust store folder.
     void trustTestAuthority() const;
 
