@@ -15,6 +15,7 @@
 #include <cstring>
 #include <set>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavoren::agent {
@@ -134,6 +135,14 @@ void AppDelegate::thread_UnixDomainSocketServer()
         log(failure->description());
     else if (auto userFailure = FileTree::makeFolders(userFolder, 0777, 0777))
         log(userFailure->description());
+    // The root is open to all: another user may have put a link or a folder
+    // of their own there first. A folder that is missing fails the bind.
+    struct stat userStatus{};
+    if (::lstat(userFolder.c_str(), &userStatus) == 0
+        && (!S_ISDIR(userStatus.st_mode) || userStatus.st_uid != ::geteuid())) {
+        log("Socket folder is not the user's own: " + userFolder);
+        endWithError(nullptr);
+    }
 
     fullSocketFilePath = userFolder + "/" + SOCKET_FILE;
 

@@ -212,6 +212,46 @@ private slots:
         QVERIFY(!QFileInfo::exists(AgentProcess::socketPath()));
     }
 
+    // A link put where the agent's own socket folder belongs, by someone the
+    // agent cannot remove it for, is refused rather than bound into.
+    void socketFolderThatIsALink()
+    {
+        TestRoot root;
+        const bool asRoot = ::geteuid() == 0;
+        const QString user = asRoot ? QStringLiteral("nobody") : AgentProcess::userName();
+        const QString socketRoot = root.system(QString::fromUtf8(tavoren::agent::SOCKET_FULL_PATH));
+        const QString elsewhere = root.makeDir(QStringLiteral("/elsewhere"));
+        QVERIFY(QFile::setPermissions(elsewhere, QFileDevice::Permissions(0x7777)));
+        QVERIFY(QDir().mkpath(socketRoot));
+        QVERIFY(QFile::link(elsewhere, AgentProcess::socketFolder(user)));
+        AgentProcess agent;
+        if (asRoot) {
+            // Sticky and root's: the agent, run as nobody, cannot remove root's link.
+            const passwd *nobody = ::getpwnam("nobody");
+            QVERIFY(nobody);
+            QVERIFY(::chmod(QFile::encodeName(socketRoot).constData(), 01777) == 0);
+            QVERIFY(QFile::setPermissions(root.path(), QFileDevice::Permissions(0x7755)));
+            const uid_t uid = nobody->pw_uid;
+            const gid_t gid = nobody->pw_gid;
+            agent.process().setChildProcessModifier([uid, gid] {
+                if (::setgid(gid) != 0 || ::setuid(uid) != 0)
+                    ::_exit(99);
+            });
+        } else {
+            QVERIFY(QFile::setPermissions(socketRoot, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
+        agent.startOnly();
+        const bool finished = agent.process().waitForFinished(20000);
+        QFile::setPermissions(socketRoot, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(finished);
+        QCOMPARE(agent.process().exitCode(), 1);
+        const QByteArray log = agent.standardError();
+        QVERIFY2(log.endsWith(QByteArray("log: Socket folder is not the user's own: " + QFile::encodeName(AgentProcess::socketFolder(user))
+                                         + "\nlog: Ending connection\n")),
+                 log.constData());
+        QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList());
+    }
+
     void launchesWithoutWaitingAndReaps()
     {
         TestRoot root;
