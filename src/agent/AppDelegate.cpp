@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <set>
+#include <system_error>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,8 +52,9 @@ void AppDelegate::launchClient(const std::string &jobArgument)
     // running client and its record.
     internalQueue.async([this, jobArgument] { g_currentProcessedFolder = jobArgument; });
     int error = 0;
+    // On the server thread: strerror is not thread-safe.
     if (m_launcher.launch(jobArgument, &error) < 0)
-        log("Could not start the client \"" + m_launcher.executable() + "\": " + std::strerror(error));
+        log("Could not start the client \"" + m_launcher.executable() + "\": " + std::system_category().message(error));
 }
 
 void AppDelegate::removeAllFilesRecursivelyExcept()

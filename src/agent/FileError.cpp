@@ -1,12 +1,13 @@
 #include "agent/FileError.h"
 
-#include <cstring>
+#include <system_error>
 
 namespace tavoren::agent {
 
+// Runs on the server thread and the queue: strerror is not thread-safe.
 std::string FileError::description() const
 {
-    return "Could not " + operation + " \"" + path + "\": " + std::strerror(error);
+    return "Could not " + operation + " \"" + path + "\": " + std::system_category().message(error);
 }
 
 } // namespace tavoren::agent
