@@ -18,7 +18,7 @@ private slots:
         QTest::newRow("NUL-terminated") << job + '\0' << job;
         QTest::newRow("no NUL") << job << job;
         QTest::newRow("bytes after the NUL") << job + '\0' + "|| ||junk" << job;
-        QTest::newRow("end separator") << job + "|| ||more text\0" << job;
+        QTest::newRow("end separator, then NUL") << job + QByteArray("|| ||more text\0", 15) << job;
         QTest::newRow("two end separators") << job + "|| ||a|| ||b" << job;
         QTest::newRow("starts with end separator") << "|| ||" + job << QByteArray();
         QTest::newRow("empty") << QByteArray() << QByteArray();
