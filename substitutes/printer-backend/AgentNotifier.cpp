@@ -71,6 +71,14 @@ AgentNotifier::Outcome AgentNotifier::send(const UserAccount &user, const std::s
     ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     if (::connect(socket.get(), address->address(), address->length()) != 0)
         return notDelivered(path + ": " + std::strerror(errno));
+    // The socket may have been swapped since the check above: the listener
+    // itself must run as the user.
+    ucred peer{};
+    socklen_t peerSize = sizeof peer;
+    if (::getsockopt(socket.get(), SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) != 0)
+        return notDelivered(path + ": " + std::strerror(errno));
+    if (peer.uid != user.uid)
+        return notDelivered(path + " is not served by an agent of " + user.name);
 
     // The agent reads once: the whole message goes in one write.
     const ssize_t sent = ::send(socket.get(), message.data(), message.size(), MSG_NOSIGNAL);

@@ -41,11 +41,11 @@ QStringList jobArguments(const QString &title, const QString &file = QString())
 class Listener
 {
 public:
-    bool listen()
+    bool listen(const QString &user = AgentProcess::userName())
     {
-        QDir().mkpath(AgentProcess::socketFolder(AgentProcess::userName()));
+        QDir().mkpath(AgentProcess::socketFolder(user));
         m_server.setSocketOptions(QLocalServer::UserAccessOption);
-        return m_server.listen(AgentProcess::socketPath());
+        return m_server.listen(AgentProcess::socketFolder(user) + QLatin1Char('/') + QString::fromUtf8(tavoren::agent::SOCKET_FILE));
     }
     QByteArray receive()
     {
@@ -137,6 +137,8 @@ private slots:
         QTest::newRow("no socket") << QStringLiteral("none") << QByteArray("No such file or directory");
         QTest::newRow("socket of an ended agent") << QStringLiteral("stale") << QByteArray("Connection refused");
         QTest::newRow("someone else's socket") << QStringLiteral("foreign") << QByteArray(" is not a socket of ");
+        // Passes the owner check, yet another user listens on it.
+        QTest::newRow("user's socket, someone else listening") << QStringLiteral("listener") << QByteArray(" is not served by an agent of nobody");
     }
 
     void agentUnreachable()
@@ -147,16 +149,21 @@ private slots:
         if (situation == QStringLiteral("stale")) {
             AgentProcess ended;
             QVERIFY(ended.start());
-        } else if (situation == QStringLiteral("foreign")) {
+        } else if (situation != QStringLiteral("none")) {
             if (::geteuid() != 0)
                 QSKIP("only root can give a socket to another user");
-            Listener listener;
-            QVERIFY(listener.listen());
+            const bool listener = situation == QStringLiteral("listener");
+            const QString user = listener ? QStringLiteral("nobody") : AgentProcess::userName();
+            Listener server;
+            QVERIFY(server.listen(user));
             const passwd *nobody = ::getpwnam("nobody");
             QVERIFY(nobody);
-            QVERIFY(::lchown(QFile::encodeName(AgentProcess::socketPath()).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+            const QString socket = AgentProcess::socketFolder(user) + QLatin1Char('/') + QString::fromUtf8(tavoren::agent::SOCKET_FILE);
+            QVERIFY(::lchown(QFile::encodeName(socket).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+            QStringList arguments = jobArguments(QStringLiteral("Doc"));
+            arguments[1] = user;
             QProcess backend;
-            backend.start(backendPath, jobArguments(QStringLiteral("Doc")));
+            backend.start(backendPath, arguments);
             backend.write("%PDF-1.4");
             backend.closeWriteChannel();
             QVERIFY(backend.waitForFinished(20000));
