@@ -70,6 +70,12 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         error(refusal.reason);
         return refusal.code;
     }
+    // Only root can hand the job's files to the user; as anyone else they
+    // would be private to the backend, and the user's client could not read them.
+    if (::geteuid() != 0 && ::geteuid() != request->user.uid) {
+        error("Cannot spool for " + request->user.name + ": the backend runs neither as root nor as that user");
+        return ExitCode::Failed;
+    }
 
     int source = input;
     if (request->file) {

@@ -111,6 +111,9 @@ private slots:
         QTest::newRow("overlong user") << QStringList{QStringLiteral("42"), QString(33, QLatin1Char('u')), t, one, none} << 5 << noUser;
         QTest::newRow("missing file") << QStringList{QStringLiteral("42"), user, t, one, none, QStringLiteral("/nonexistent/job.pdf")} << 1
                                       << QByteArray("ERROR: Cannot open the print file: No such file or directory\n");
+        // Run by root, the backend runs as nobody for this row.
+        QTest::newRow("backend neither root nor the user") << QStringList{QStringLiteral("42"), QStringLiteral("root"), t, one, none} << 1
+            << QByteArray("ERROR: Cannot spool for root: the backend runs neither as root nor as that user\n");
     }
 
     void refusals()
@@ -120,6 +123,16 @@ private slots:
         QFETCH(QByteArray, error);
         TestRoot root;
         QProcess backend;
+        if (::geteuid() == 0 && QByteArray(QTest::currentDataTag()) == "backend neither root nor the user") {
+            const passwd *nobody = ::getpwnam("nobody");
+            QVERIFY(nobody);
+            const uid_t uid = nobody->pw_uid;
+            const gid_t gid = nobody->pw_gid;
+            backend.setChildProcessModifier([uid, gid] {
+                if (::setgid(gid) != 0 || ::setuid(uid) != 0)
+                    ::_exit(99);
+            });
+        }
         backend.start(backendPath, arguments);
         backend.closeWriteChannel();
         QVERIFY(backend.waitForFinished(20000));
