@@ -30,11 +30,8 @@ echo "Service on https://127.0.0.1:$TAVOREN_SERVICE_PORT"
 headless=1
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then headless=0; fi
 if [ $headless = 1 ]; then
-  display=:$((90 + RANDOM % 400))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=$display QT_QPA_PLATFORM=xcb
-  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  tavoren_start_virtual_display
+  pids+=("$TAVOREN_DISPLAY_PID")
 fi
 
 # The user's agent, which starts a client for every job it is told of.

@@ -82,3 +82,12 @@ tavoren_spool_job() {
   bash "$here/scripts/make-sample-pdf.sh" "$job/job.pdf" "$title"
   echo "$job/job.pdf"
 }
+
+# Starts a virtual display and points Qt at it; sets TAVOREN_DISPLAY_PID.
+tavoren_start_virtual_display() {
+  local display=:$((90 + RANDOM % 400))
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  TAVOREN_DISPLAY_PID=$!
+  export DISPLAY=$display QT_QPA_PLATFORM=xcb
+  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+}

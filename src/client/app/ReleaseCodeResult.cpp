@@ -33,8 +33,8 @@ void ReleaseCodeResult::viewDidLoad()
     m_clientConfig = ConfigFiles::parseConfig();
     // The printer locator is the installation's own address; without one
     // the button would do nothing, so it is not offered.
-    m_locatePrinterAddress = ConfigFiles::parseAdminConfig().locateprinter;
-    m_ui->locatePrinter->setVisible(UrlOpener::isOpenable(m_locatePrinterAddress));
+    m_config = ConfigFiles::parseAdminConfig();
+    m_ui->locatePrinter->setVisible(UrlOpener::isOpenable(m_config.locateprinter));
 
     const bool isPrivate = Constants::isPrivateInstall();
     if (!isPrivate)
@@ -48,8 +48,8 @@ void ReleaseCodeResult::fillLabels()
 {
     // An empty text leaves the resource's instructions in place.
     if (!m_clientConfig.releasecodetext.isEmpty()) {
-        const std::int64_t limit = ConfigFiles::parseAdminConfig().releasecodetextlength;
-        m_ui->releaseCodeText->setText(DisplayText::truncated(m_clientConfig.releasecodetext, limit));
+        m_ui->releaseCodeText->setText(
+            DisplayText::truncated(m_clientConfig.releasecodetext, m_config.releasecodetextlength));
     }
     m_ui->releaseCode->setText(DisplayText::releaseCode(docID.value_or(QString())));
     m_ui->fileName->setText(DisplayText::documentName(fileNameSegue.value_or(QString())));
@@ -62,7 +62,7 @@ void ReleaseCodeResult::Close()
 
 void ReleaseCodeResult::locatePrinter()
 {
-    UrlOpener::open(m_locatePrinterAddress);
+    UrlOpener::open(m_config.locateprinter);
 }
 
 } // namespace tavoren::client

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "client/app/Screen.h"
+#include "client/core/AdminConfig.h"
 #include "client/core/Config.h"
 
 #include <QTimer>
@@ -43,7 +44,7 @@ private:
     void fillLabels();
 
     Config m_clientConfig;
-    QString m_locatePrinterAddress;
+    AdminConfig m_config;
     QTimer m_closeTimer;
     std::unique_ptr<Ui::ReleaseCodeResult> m_ui;
 };

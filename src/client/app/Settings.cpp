@@ -1,12 +1,12 @@
 #include "client/app/Settings.h"
 
+#include "client/app/ScreenLook.h"
 #include "client/app/UrlOpener.h"
 #include "client/core/ConfigFiles.h"
 #include "client/core/EmailAddress.h"
 #include "ui_Settings.h"
 
 #include <QHideEvent>
-#include <QPixmap>
 #include <QTimer>
 
 namespace tavoren::client {
@@ -46,11 +46,7 @@ void Settings::loadView()
 
 void Settings::viewDidLoad()
 {
-    QPixmap logo;
-    if (!m_clientConfig.tavorenlogobig.isEmpty() && logo.load(m_clientConfig.tavorenlogobig))
-        m_ui->tavorenLogoBig->setPixmap(
-            logo.scaled(m_ui->tavorenLogoBig->maximumSize().boundedTo(QSize(4096, 4096)), Qt::KeepAspectRatio,
-                        Qt::SmoothTransformation));
+    ScreenLook::showImage(m_ui->tavorenLogoBig, m_clientConfig.tavorenlogobig);
     m_ui->email->setText(m_clientConfig.owneremail);
     connect(m_ui->email, &QLineEdit::textEdited, this, &Settings::controlTextDidChange);
 }
@@ -72,10 +68,7 @@ void Settings::hideEvent(QHideEvent *event)
 
 void Settings::viewWillAppear()
 {
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    setPalette(palette);
+    ScreenLook::paintWhite(this);
 }
 
 void Settings::viewDidAppear()

@@ -2,6 +2,7 @@
 
 #include "client/app/AppDelegate.h"
 #include "client/app/Screen.h"
+#include "client/app/ScreenLook.h"
 #include "client/app/Storyboard.h"
 #include "client/app/UrlOpener.h"
 #include "client/core/ConfigFiles.h"
@@ -11,7 +12,6 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
-#include <QPixmap>
 #include <QPropertyAnimation>
 #include <QTimer>
 
@@ -19,21 +19,6 @@ namespace tavoren::client {
 
 namespace {
 constexpr int crossfadeMilliseconds = 250;
-
-// An image from a configured path, scaled into the view; false if it did not load.
-bool showImage(QLabel *view, const QString &path)
-{
-    if (path.isEmpty())
-        return false;
-    QPixmap image;
-    if (!image.load(path))
-        return false;
-    const QSize room = view->maximumSize().boundedTo(QSize(4096, 4096));
-    if (image.width() > room.width() || image.height() > room.height())
-        image = image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    view->setPixmap(image);
-    return true;
-}
 } // namespace
 
 ViewController::ViewController(AppDelegate &appDelegate, QWidget *parent)
@@ -68,8 +53,8 @@ QString ViewController::firstScreenIdentifier(const QStringList &arguments, cons
 
 void ViewController::placeLogos()
 {
-    showImage(m_ui->tavorenLogoBig, m_clientConfig.tavorenlogobig);
-    showImage(m_ui->tavorenByKyrLogo, m_clientConfig.tavorenlogosmall);
+    ScreenLook::showImage(m_ui->tavorenLogoBig, m_clientConfig.tavorenlogobig);
+    ScreenLook::showImage(m_ui->tavorenByKyrLogo, m_clientConfig.tavorenlogosmall);
 }
 
 void ViewController::viewDidLoad()
@@ -95,10 +80,7 @@ void ViewController::viewWillAppear()
         window->adjustSize();
         window->setFixedSize(window->sizeHint());
     }
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    setPalette(palette);
+    ScreenLook::paintWhite(this);
 }
 
 void ViewController::showEvent(QShowEvent *event)

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace tavoren::client {
+
+// What the client's windows share in looks: configured images in their
+// views and the white background.
+class ScreenLook
+{
+public:
+    // Shows the image at `path` in the view, scaled down into the view's
+    // maximum size; false (view unchanged) when it does not load.
+    static bool showImage(QLabel *view, const QString &path);
+    static void paintWhite(QWidget *widget);
+};
+
+} // namespace tavoren::client
