@@ -1,10 +1,10 @@
 #include "agent/AppDelegate.h"
 
 #include "agent/AgentConstants.h"
-#include "agent/FileTree.h"
-#include "agent/JobMessage.h"
-#include "agent/LoginName.h"
-#include "agent/SocketAddress.h"
+#include "shared/FileTree.h"
+#include "shared/JobMessage.h"
+#include "shared/LoginName.h"
+#include "shared/SocketAddress.h"
 #include "agent/SpoolCleaner.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
@@ -116,15 +116,15 @@ void AppDelegate::thread_UnixDomainSocketServer()
 {
     log("Inside thread UnixDomainSocket");
 
-    const auto user = LoginName::current();
-    if (!user || !LoginName::isUsableAsFolderName(*user)) {
+    const auto user = shared::LoginName::current();
+    if (!user || !shared::LoginName::isUsableAsFolderName(*user)) {
         log("The effective user has no login name that can name a socket folder");
         endWithError(nullptr);
     }
     const std::string socketRoot = shared::SystemPath::resolve(SOCKET_FULL_PATH);
     const std::string userFolder = socketRoot + "/" + *user;
 
-    if (auto failure = FileTree::remove(userFolder))
+    if (auto failure = shared::FileTree::remove(userFolder))
         log(failure->description());
 
     const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -132,9 +132,9 @@ void AppDelegate::thread_UnixDomainSocketServer()
         endWithError("opening stream socket");
 
     // Sticky like /tmp: every user can make a folder, none can remove another's.
-    if (auto failure = FileTree::makeFolders(socketRoot, 01777, 0777))
+    if (auto failure = shared::FileTree::makeFolders(socketRoot, 01777, 0777))
         log(failure->description());
-    else if (auto userFailure = FileTree::makeFolders(userFolder, 0777, 0777))
+    else if (auto userFailure = shared::FileTree::makeFolders(userFolder, 0777, 0777))
         log(userFailure->description());
     // The root is open to all: another user may have put a link or a folder
     // of their own there first. A folder that is missing fails the bind.
@@ -147,9 +147,9 @@ void AppDelegate::thread_UnixDomainSocketServer()
 
     fullSocketFilePath = userFolder + "/" + SOCKET_FILE;
 
-    const auto address = SocketAddress::forPath(fullSocketFilePath);
+    const auto address = shared::SocketAddress::forPath(fullSocketFilePath);
     if (!address) {
-        log("Socket path longer than " + std::to_string(SocketAddress::maximumPathLength) + " bytes: " + fullSocketFilePath);
+        log("Socket path longer than " + std::to_string(shared::SocketAddress::maximumPathLength) + " bytes: " + fullSocketFilePath);
         errno = ENAMETOOLONG;
         endWithError("binding stream socket");
     }
@@ -176,7 +176,7 @@ void AppDelegate::handleConnection(int connection)
     const timeval timeout{static_cast<time_t>(readTimeout.count()), 0};
     ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
 
-    char buffer[MESSAGE_BUFFER_SIZE];
+    char buffer[shared::HandOff::messageBufferSize];
     ssize_t count = 0;
     do {
         count = ::read(connection, buffer, sizeof buffer);
@@ -190,7 +190,7 @@ void AppDelegate::handleConnection(int connection)
         return;
     }
     log("Launching KYR Tavoren App");
-    launchClient(JobMessage::jobArgument(std::string_view(buffer, std::size_t(count))));
+    launchClient(shared::JobMessage::jobArgument(std::string_view(buffer, std::size_t(count))));
 }
 
 } // namespace tavoren::agent

@@ -1,7 +1,7 @@
 #include "agent/SpoolCleaner.h"
 
 #include "agent/AgentConstants.h"
-#include "agent/FileTree.h"
+#include "shared/FileTree.h"
 
 #include <cerrno>
 #include <ctime>
@@ -45,7 +45,7 @@ SpoolCleaner::SpoolCleaner(std::string spoolRoot)
 
 std::optional<std::string> SpoolCleaner::jobFolderName(const std::string &jobArgument)
 {
-    const std::string_view separator = JOB_ARGUMENT_SEPARATOR;
+    const std::string_view separator = shared::HandOff::jobArgumentSeparator;
     const std::size_t first = jobArgument.find(separator);
     if (first == std::string::npos)
         return std::nullopt;
@@ -63,12 +63,12 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
     const std::time_t now = std::time(nullptr);
     const int root = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (root < 0) {
-        result.failure = FileError{"list", m_root, errno};
+        result.failure = shared::FileError{"list", m_root, errno};
         return result;
     }
-    const auto names = FileTree::names(root);
+    const auto names = shared::FileTree::names(root);
     if (!names) {
-        result.failure = FileError{"list", m_root, errno};
+        result.failure = shared::FileError{"list", m_root, errno};
         ::close(root);
         return result;
     }
@@ -79,7 +79,7 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
         const std::string path = m_root + "/" + name;
         struct stat status{};
         if (::fstatat(root, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            result.failure = FileError{"list", path, errno};
+            result.failure = shared::FileError{"list", path, errno};
             break;
         }
         // Another user's job; their own agent sweeps it.
@@ -94,17 +94,17 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
         // listing a file does, and the pass ends there.
         const int folder = ::openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (folder < 0) {
-            result.failure = FileError{"list", path, errno == ELOOP ? ENOTDIR : errno};
+            result.failure = shared::FileError{"list", path, errno == ELOOP ? ENOTDIR : errno};
             break;
         }
-        const auto inner = FileTree::names(folder);
+        const auto inner = shared::FileTree::names(folder);
         if (!inner) {
-            result.failure = FileError{"list", path, errno};
+            result.failure = shared::FileError{"list", path, errno};
             ::close(folder);
             break;
         }
         for (const std::string &innerName : *inner) {
-            result.failure = FileTree::removeAt(folder, innerName, path + "/" + innerName);
+            result.failure = shared::FileTree::removeAt(folder, innerName, path + "/" + innerName);
             if (result.failure)
                 break;
         }
@@ -112,7 +112,7 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
         if (result.failure)
             break;
         if (::unlinkat(root, name.c_str(), AT_REMOVEDIR) != 0) {
-            result.failure = FileError{"remove", path, errno};
+            result.failure = shared::FileError{"remove", path, errno};
             break;
         }
         ++result.removedFolders;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent/FileError.h"
+#include "shared/FileError.h"
 
 #include <cstddef>
 #include <optional>
@@ -19,7 +19,7 @@ public:
     {
         std::size_t removedFolders = 0;
         // The failure that ended the pass early.
-        std::optional<FileError> failure;
+        std::optional<shared::FileError> failure;
     };
 
     explicit SpoolCleaner(std::string spoolRoot);

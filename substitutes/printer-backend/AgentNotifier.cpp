@@ -1,7 +1,9 @@
 #include "printer-backend/AgentNotifier.h"
 
-#include "agent/AgentConstants.h"
-#include "agent/SocketAddress.h"
+#include "shared/Descriptor.h"
+#include "shared/HandOff.h"
+#include "shared/PeerCredentials.h"
+#include "shared/SocketAddress.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
@@ -14,23 +16,6 @@
 namespace tavoren::printerbackend {
 
 namespace {
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 AgentNotifier::Outcome notDelivered(std::string reason)
 {
     return {false, std::move(reason)};
@@ -44,13 +29,13 @@ AgentNotifier::AgentNotifier(std::chrono::milliseconds timeout)
 
 std::string AgentNotifier::socketPath(const std::string &userName)
 {
-    return shared::SystemPath::resolve(agent::SOCKET_FULL_PATH) + "/" + userName + "/" + agent::SOCKET_FILE;
+    return shared::SystemPath::resolve(shared::HandOff::socketRoot) + "/" + userName + "/" + shared::HandOff::socketFile;
 }
 
 AgentNotifier::Outcome AgentNotifier::send(const UserAccount &user, const std::string &message) const
 {
     const std::string path = socketPath(user.name);
-    const auto address = agent::SocketAddress::forPath(path);
+    const auto address = shared::SocketAddress::forPath(path);
     if (!address)
         return notDelivered("socket path too long: " + path);
 
@@ -62,7 +47,7 @@ AgentNotifier::Outcome AgentNotifier::send(const UserAccount &user, const std::s
     if (!S_ISSOCK(status.st_mode) || status.st_uid != user.uid)
         return notDelivered(path + " is not a socket of " + user.name);
 
-    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const shared::Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (socket.get() < 0)
         return notDelivered(std::string("socket: ") + std::strerror(errno));
     // Bounds the wait in connect when the agent's listen queue is full.
@@ -73,11 +58,10 @@ AgentNotifier::Outcome AgentNotifier::send(const UserAccount &user, const std::s
         return notDelivered(path + ": " + std::strerror(errno));
     // The socket may have been swapped since the check above: the listener
     // itself must run as the user.
-    ucred peer{};
-    socklen_t peerSize = sizeof peer;
-    if (::getsockopt(socket.get(), SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) != 0)
+    const auto peer = shared::PeerCredentials::of(socket.get());
+    if (!peer)
         return notDelivered(path + ": " + std::strerror(errno));
-    if (peer.uid != user.uid)
+    if (peer->uid != user.uid)
         return notDelivered(path + " is not served by an agent of " + user.name);
 
     // The agent reads once: the whole message goes in one write.

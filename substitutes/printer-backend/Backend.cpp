@@ -1,7 +1,7 @@
 #include "printer-backend/Backend.h"
 
-#include "agent/AgentConstants.h"
-#include "agent/FileTree.h"
+#include "shared/HandOff.h"
+#include "shared/FileTree.h"
 #include "printer-backend/AgentNotifier.h"
 #include "printer-backend/JobRequest.h"
 #include "printer-backend/JobSpooler.h"
@@ -41,8 +41,8 @@ void Backend::error(const std::string &text) const
 
 std::string Backend::message(const std::string &documentName, const std::string &spooledFile)
 {
-    const std::string_view separator = agent::JOB_ARGUMENT_SEPARATOR;
-    const std::size_t room = std::size_t(agent::MESSAGE_BUFFER_SIZE) - 1;
+    const std::string_view separator = shared::HandOff::jobArgumentSeparator;
+    const std::size_t room = std::size_t(shared::HandOff::messageBufferSize) - 1;
     if (separator.size() + spooledFile.size() >= room)
         return {};
     std::size_t nameLength = std::min(documentName.size(), room - separator.size() - spooledFile.size());
@@ -86,7 +86,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         }
     }
     info("Spooling job " + request->jobId + " for " + request->user.name);
-    const JobSpooler spooler(shared::SystemPath::resolve(agent::TEMPORARY_FILE_PATH), m_limits.maximumBytes);
+    const JobSpooler spooler(shared::SystemPath::resolve(shared::HandOff::spoolRoot), m_limits.maximumBytes);
     JobSpooler::Failure failure;
     const auto job = spooler.spool(source, request->jobId, request->user, &failure);
     if (request->file)
@@ -98,7 +98,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
 
     const std::string text = message(request->documentName, job->file);
     if (text.empty()) {
-        agent::FileTree::remove(job->folder);
+        shared::FileTree::remove(job->folder);
         error("The spool path is too long for the agent's message");
         return ExitCode::Failed;
     }
@@ -107,7 +107,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
     if (!outcome.delivered) {
         // Nobody would take the folder: leave nothing behind, and let the
         // scheduler keep the job until the user's agent runs again.
-        agent::FileTree::remove(job->folder);
+        shared::FileTree::remove(job->folder);
         error("The hand-off agent of " + request->user.name + " cannot be reached (" + outcome.reason
               + "); the job will be retried");
         return ExitCode::Retry;

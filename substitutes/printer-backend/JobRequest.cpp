@@ -1,7 +1,7 @@
 #include "printer-backend/JobRequest.h"
 
-#include "agent/AgentConstants.h"
-#include "agent/JobMessage.h"
+#include "shared/HandOff.h"
+#include "shared/JobMessage.h"
 
 #include <algorithm>
 
@@ -21,14 +21,14 @@ void breakUp(std::string &text, const std::string &separator)
 
 std::string JobRequest::documentNameOf(const std::string &title)
 {
-    std::string name = agent::JobMessage::repairedUtf8(title);
+    std::string name = shared::JobMessage::repairedUtf8(title);
     for (char &c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F)
             c = ' ';
     }
-    breakUp(name, agent::JOB_ARGUMENT_SEPARATOR);
-    breakUp(name, agent::MESSAGE_END_SEPARATOR);
+    breakUp(name, shared::HandOff::jobArgumentSeparator);
+    breakUp(name, shared::HandOff::messageEndSeparator);
     if (std::all_of(name.begin(), name.end(), [](char c) { return c == ' '; }))
         name = "Untitled";
     return name;

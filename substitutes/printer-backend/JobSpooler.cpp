@@ -1,6 +1,6 @@
 #include "printer-backend/JobSpooler.h"
 
-#include "agent/FileTree.h"
+#include "shared/FileTree.h"
 
 #include <cerrno>
 #include <cstring>
@@ -52,7 +52,7 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
                                                          Failure *failure) const
 {
     // Sticky like /tmp: each user's agent may sweep only its own jobs.
-    if (auto error = agent::FileTree::makeFolders(m_root, 01777, 0755)) {
+    if (auto error = shared::FileTree::makeFolders(m_root, 01777, 0755)) {
         *failure = {error->description()};
         return std::nullopt;
     }
@@ -62,7 +62,7 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
         return std::nullopt;
     }
     auto giveUp = [&](Failure why) -> std::optional<SpooledJob> {
-        agent::FileTree::remove(folder);
+        shared::FileTree::remove(folder);
         *failure = std::move(why);
         return std::nullopt;
     };

@@ -1,6 +1,6 @@
 #include "printer-backend/UserAccount.h"
 
-#include "agent/LoginName.h"
+#include "shared/LoginName.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@ namespace tavoren::printerbackend {
 
 std::optional<UserAccount> UserAccount::find(const std::string &name)
 {
-    if (name.size() > maximumNameLength || !agent::LoginName::isUsableAsFolderName(name))
+    if (name.size() > maximumNameLength || !shared::LoginName::isUsableAsFolderName(name))
         return std::nullopt;
     const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(std::size_t(size > 0 ? size : 16384));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/HandOff.h"
+
 #include <QLatin1String>
 #include <QString>
 #include <cstdint>
@@ -17,7 +19,7 @@ struct Constants
     static constexpr QLatin1String plistFileTypeString{"plist"};
     static constexpr QLatin1String logfilepath{"/private/var/log/cups/tavorencups/tavorendriver.log"};
     // Where the hand-off agent lays out one folder per job.
-    static constexpr QLatin1String spoolRoot{"/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver"};
+    static constexpr QLatin1String spoolRoot{shared::HandOff::spoolRoot};
 
     // Storyboard, screens and transitions.
     static constexpr QLatin1String Main{"CorvaneMain"};

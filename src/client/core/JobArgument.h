@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/HandOff.h"
+
 #include <QLatin1String>
 #include <QString>
 #include <QStringList>
@@ -10,7 +12,7 @@ namespace tavoren::client {
 class JobArgument
 {
 public:
-    static constexpr QLatin1String separator{":: ::"};
+    static constexpr QLatin1String separator{shared::HandOff::jobArgumentSeparator};
 
     // Split at every separator; piece 0 is the name, piece 1 the path.
     static QStringList pieces(const QString &argument);

@@ -1,9 +1,9 @@
 // What a message on the agent's socket yields as job argument.
-#include "agent/JobMessage.h"
+#include "shared/JobMessage.h"
 
 #include <QTest>
 
-using tavoren::agent::JobMessage;
+using tavoren::shared::JobMessage;
 
 class TestJobMessage : public QObject
 {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 // Login names as they become socket folder names.
 class LoginName
@@ -17,4 +17,4 @@ public:
     static bool isUsableAsFolderName(const std::string &name);
 };
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

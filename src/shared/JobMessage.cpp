@@ -1,8 +1,8 @@
-#include "agent/JobMessage.h"
+#include "shared/JobMessage.h"
 
-#include "agent/AgentConstants.h"
+#include "shared/HandOff.h"
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 namespace {
 constexpr std::string_view replacement = "\xEF\xBF\xBD";
@@ -74,16 +74,16 @@ std::string JobMessage::repairedUtf8(std::string_view bytes)
 
 std::string JobMessage::jobArgument(std::string_view bytes)
 {
-    if (bytes.size() > std::size_t(MESSAGE_BUFFER_SIZE))
-        bytes = bytes.substr(0, MESSAGE_BUFFER_SIZE);
+    if (bytes.size() > std::size_t(HandOff::messageBufferSize))
+        bytes = bytes.substr(0, HandOff::messageBufferSize);
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string_view::npos)
         bytes = bytes.substr(0, nul);
     std::string text = repairedUtf8(bytes);
-    const std::size_t end = text.find(MESSAGE_END_SEPARATOR);
+    const std::size_t end = text.find(HandOff::messageEndSeparator);
     if (end != std::string::npos)
         text.resize(end);
     return text;
 }
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

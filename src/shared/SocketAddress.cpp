@@ -1,9 +1,9 @@
-#include "agent/SocketAddress.h"
+#include "shared/SocketAddress.h"
 
 #include <cstddef>
 #include <cstring>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 std::optional<SocketAddress> SocketAddress::forPath(const std::string &path)
 {
@@ -17,4 +17,4 @@ std::optional<SocketAddress> SocketAddress::forPath(const std::string &path)
     return result;
 }
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "agent/FileError.h"
+#include "shared/FileError.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 // Removal and listing that never follow a symbolic link: a link is removed
 // itself, and every step works relative to an open folder, so a folder
@@ -32,4 +32,4 @@ public:
     static std::optional<FileError> makeFolders(const std::string &path, unsigned mode, unsigned intermediateMode);
 };
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

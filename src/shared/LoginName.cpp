@@ -1,10 +1,10 @@
-#include "agent/LoginName.h"
+#include "shared/LoginName.h"
 
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 std::optional<std::string> LoginName::current()
 {
@@ -29,4 +29,4 @@ bool LoginName::isUsableAsFolderName(const std::string &name)
     return true;
 }
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

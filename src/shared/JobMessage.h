@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 // One message from the printer backend: UTF-8 text, normally ended by a NUL,
 // whose part before the first "|| ||" is the job argument.
@@ -18,4 +18,4 @@ public:
     static std::string repairedUtf8(std::string_view bytes);
 };
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

@@ -5,7 +5,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 // A Unix-domain address that holds its whole path: a path that does not fit,
 // or holds a NUL, gives no address rather than a truncated one.
@@ -27,4 +27,4 @@ private:
     socklen_t m_length = 0;
 };
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 // A failed file operation: what was tried, on which path, and errno.
 struct FileError
@@ -16,4 +16,4 @@ struct FileError
     std::string description() const;
 };
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

@@ -1,8 +1,8 @@
-#include "agent/FileError.h"
+#include "shared/FileError.h"
 
 #include <system_error>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 // Runs on the server thread and the queue: strerror is not thread-safe.
 std::string FileError::description() const
@@ -10,4 +10,4 @@ std::string FileError::description() const
     return "Could not " + operation + " \"" + path + "\": " + std::system_category().message(error);
 }
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

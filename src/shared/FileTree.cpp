@@ -1,4 +1,4 @@
-#include "agent/FileTree.h"
+#include "shared/FileTree.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tavoren::agent {
+namespace tavoren::shared {
 
 namespace {
 std::string parentOf(const std::string &path)
@@ -119,4 +119,4 @@ std::optional<FileError> FileTree::makeFolders(const std::string &path, unsigned
     return std::nullopt;
 }
 
-} // namespace tavoren::agent
+} // namespace tavoren::shared

@@ -1,0 +1,29 @@
+#pragma once
+
+namespace tavoren::shared {
+
+// Owns one file descriptor and closes it once, however the scope is left.
+class Descriptor
+{
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor();
+    Descriptor(Descriptor &&other) noexcept;
+    Descriptor &operator=(Descriptor &&other) noexcept;
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const { return m_fd; }
+    bool isValid() const { return m_fd >= 0; }
+    explicit operator bool() const { return isValid(); }
+    // Gives the descriptor up without closing it.
+    int release();
+    // Closes the one held and takes `fd`.
+    void reset(int fd = -1);
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace tavoren::shared

@@ -1,0 +1,24 @@
+#pragma once
+
+namespace tavoren::shared {
+
+// What the printer backend, the hand-off agent and the client agree on: where
+// the agent listens, where jobs are spooled, and the shape of one message.
+// Absolute paths are used through SystemPath::resolve.
+struct HandOff
+{
+    // One folder per user below it, holding that user's agent socket.
+    static constexpr const char *socketRoot = "/private/tmp/Corvane_Tavoren_Socket";
+    static constexpr const char *socketFile = "com.corvane.TavorenAgentApp.socket";
+    // One folder per job below it.
+    static constexpr const char *spoolRoot = "/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver";
+
+    // The job argument: document name, this separator, spooled file path.
+    static constexpr const char *jobArgumentSeparator = ":: ::";
+    // Ends the job argument inside a message.
+    static constexpr const char *messageEndSeparator = "|| ||";
+    // The agent reads at most this much of one message.
+    static constexpr int messageBufferSize = 1024;
+};
+
+} // namespace tavoren::shared
