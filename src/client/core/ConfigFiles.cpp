@@ -1,8 +1,9 @@
 #include "client/core/ConfigFiles.h"
 
 #include "client/core/Log.h"
-#include "client/core/PropertyList.h"
 #include "client/core/ResourceFolder.h"
+#include "shared/BoundedFile.h"
+#include "shared/PropertyList.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
 
@@ -74,35 +75,14 @@ const AdminIntegerField adminIntegerFields[] = {
 
 const QLatin1String isPrivateInstallKey("IsPrivateInstall");
 
-enum class FileState { Absent, Unusable, Read };
-
-struct FileContent
+shared::BoundedFile::Content readBounded(const QString &path)
 {
-    FileState state = FileState::Absent;
-    QByteArray bytes;
-};
-
-FileContent readBounded(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {FileState::Absent, {}};
-    // Only a regular file: a folder or a FIFO in its place is unusable.
-    if (!info.isFile() || info.size() > maxFileSize)
-        return {FileState::Unusable, {}};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {FileState::Unusable, {}};
-    // The file may grow between the size check and the read.
-    QByteArray bytes = file.read(maxFileSize + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > maxFileSize)
-        return {FileState::Unusable, {}};
-    return {FileState::Read, bytes};
+    return shared::BoundedFile::read(path, maxFileSize);
 }
 
 std::optional<Config> decodeConfig(const QByteArray &bytes)
 {
-    const std::optional<PropertyList> plist = PropertyList::fromBytes(bytes);
+    const std::optional<shared::PropertyList> plist = shared::PropertyList::fromBytes(bytes);
     if (!plist)
         return std::nullopt;
     Config config;
@@ -117,7 +97,7 @@ std::optional<Config> decodeConfig(const QByteArray &bytes)
 
 std::optional<AdminConfig> decodeAdminConfig(const QByteArray &bytes)
 {
-    const std::optional<PropertyList> plist = PropertyList::fromBytes(bytes);
+    const std::optional<shared::PropertyList> plist = shared::PropertyList::fromBytes(bytes);
     if (!plist)
         return std::nullopt;
     AdminConfig admin;
@@ -142,7 +122,7 @@ std::optional<AdminConfig> decodeAdminConfig(const QByteArray &bytes)
 
 QByteArray encodeConfig(const Config &config)
 {
-    PropertyList plist;
+    shared::PropertyList plist;
     for (const StringField &field : clientFields)
         plist.setString(field.key, config.*field.member);
     return plist.toXml();
@@ -172,13 +152,13 @@ QString ConfigFiles::adminConfigPath()
 
 Config ConfigFiles::parseConfig()
 {
-    const FileContent file = readBounded(clientConfigPath());
-    if (file.state == FileState::Absent) {
+    const shared::BoundedFile::Content file = readBounded(clientConfigPath());
+    if (file.state == shared::BoundedFile::State::Absent) {
         Log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- No client config file found"));
         report("No client config file found");
         return {};
     }
-    const std::optional<Config> config = file.state == FileState::Read ? decodeConfig(file.bytes) : std::nullopt;
+    const std::optional<Config> config = file.state == shared::BoundedFile::State::Read ? decodeConfig(file.bytes) : std::nullopt;
     if (!config) {
         // Unusable counts as absent, with its own lines so the two can be told apart.
         Log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- client config file could not be read"));
@@ -200,13 +180,13 @@ AdminConfig ConfigFiles::parseAdminConfig()
         handler(icon);
 
     AdminConfig admin;
-    const FileContent file = readBounded(adminConfigPath());
-    if (file.state == FileState::Absent) {
+    const shared::BoundedFile::Content file = readBounded(adminConfigPath());
+    if (file.state == shared::BoundedFile::State::Absent) {
         Log(LogLevel::Error, Constants::plistTavorenAdmin, QStringLiteral("<- No admin config file found"));
         report("No admin config file found");
     } else {
         const std::optional<AdminConfig> decoded
-            = file.state == FileState::Read ? decodeAdminConfig(file.bytes) : std::nullopt;
+            = file.state == shared::BoundedFile::State::Read ? decodeAdminConfig(file.bytes) : std::nullopt;
         if (decoded) {
             admin = *decoded;
         } else {

@@ -1,12 +1,9 @@
 #include "client/core/LogFile.h"
 
 #include "client/core/Constants.h"
+#include "shared/LocaleDateTime.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
-
-#include <unicode/datefmt.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -133,14 +130,7 @@ QString LogFile::backupFilePath()
 
 QString LogFile::formatTimestamp(const QDateTime &when)
 {
-    // ICU's default locale and zone follow the user's LANG and TZ.
-    std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateTimeInstance(
-        icu::DateFormat::kLong, icu::DateFormat::kMedium, icu::Locale::getDefault()));
-    if (!format)
-        return when.toLocalTime().toString(Qt::ISODate);
-    icu::UnicodeString text;
-    format->format(static_cast<UDate>(when.toMSecsSinceEpoch()), text);
-    return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
+    return shared::LocaleDateTime::format(when, shared::LocaleDateTime::Style::Long, shared::LocaleDateTime::Style::Medium);
 }
 
 QString LogFile::composeLine(LogLevel type, const QString &message, const QString &details,

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace tavoren::client {
+namespace tavoren::shared {
 
 // A property list whose root is a dictionary, on top of libplist. Reads the
 // XML and the binary encodings, writes XML. The getters are strict: a key
@@ -44,4 +44,4 @@ private:
     void *m_root = nullptr; // plist_t, owned
 };
 
-} // namespace tavoren::client
+} // namespace tavoren::shared

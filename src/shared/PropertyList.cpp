@@ -1,4 +1,4 @@
-#include "client/core/PropertyList.h"
+#include "shared/PropertyList.h"
 
 #include <plist/plist.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-namespace tavoren::client {
+namespace tavoren::shared {
 
 namespace {
 
@@ -162,4 +162,4 @@ QByteArray PropertyList::toXml() const
     return result;
 }
 
-} // namespace tavoren::client
+} // namespace tavoren::shared
