@@ -20,6 +20,8 @@ TestRoot::TestRoot()
     makeDir(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver"));
     makeDir(QStringLiteral("/Library/Preferences"));
     makeDir(QStringLiteral("/resources"));
+    makeDir(QStringLiteral("/var/tmp"));
+    makeDir(QStringLiteral("/var/run"));
 }
 
 TestRoot::~TestRoot()

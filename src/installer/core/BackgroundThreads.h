@@ -1,0 +1,40 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tavoren::installer {
+
+// The installer's background threads: each long step gets a new one. They
+// sleep and wait only through here, so stop() wakes every one of them and
+// joins them before their owner goes away.
+class BackgroundThreads
+{
+public:
+    BackgroundThreads() = default;
+    ~BackgroundThreads();
+    BackgroundThreads(const BackgroundThreads &) = delete;
+    BackgroundThreads &operator=(const BackgroundThreads &) = delete;
+
+    void start(std::function<void()> task);
+    // Wakes every sleeper and waits for every thread to end.
+    void stop();
+    bool stopping() const { return m_stopping; }
+    const std::atomic<bool> &stopFlag() const { return m_stopping; }
+
+    // Sleeps; false when woken by stop().
+    bool sleepFor(std::chrono::milliseconds duration);
+
+private:
+    std::atomic<bool> m_stopping{false};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace tavoren::installer

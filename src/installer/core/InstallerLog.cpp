@@ -1,0 +1,167 @@
+#include "installer/core/InstallerLog.h"
+
+#include "installer/core/KYGlobalConstants.h"
+#include "shared/LocaleDateTime.h"
+#include "shared/SystemLog.h"
+#include "shared/SystemPath.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavoren::installer {
+
+namespace {
+// The capture holds what the system's install log got during one
+// installation; anything larger is not read into the log window.
+constexpr off_t captureLimit = 64 * 1024 * 1024;
+
+const QLatin1String bannerMark("Initiated Corvane Tavoren Driver");
+
+void console(const QString &message)
+{
+    shared::SystemLog::instance().write(message.toStdString());
+}
+
+QString stamp(const QDateTime &when)
+{
+    return shared::LocaleDateTime::format(when, shared::LocaleDateTime::Style::Short,
+                                          shared::LocaleDateTime::Style::Short);
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+} // namespace
+
+InstallerLog::InstallerLog()
+    : InstallerLog(Settings{shared::SystemPath::resolve(KYGlobalConstants::workingFolder),
+                            KYGlobalConstants::logFileSizeLimit, {}})
+{
+}
+
+InstallerLog::InstallerLog(Settings settings)
+    : m_settings(std::move(settings))
+{
+    if (!m_settings.clock)
+        m_settings.clock = [] { return QDateTime::currentDateTime(); };
+}
+
+QString InstallerLog::fileLine(const QString &message, const QDateTime &when)
+{
+    if (message.contains(bannerMark))
+        return message;
+    return stamp(when) + QLatin1String(" : ") + message;
+}
+
+QString InstallerLog::banner(const QDateTime &when)
+{
+    const QString row(32, QLatin1Char('#'));
+    return QLatin1Char('\n') + row + QLatin1Char('\n') + bannerMark + QLatin1String(" at ") + stamp(when)
+           + QLatin1Char('\n') + row;
+}
+
+void InstallerLog::initLogFile()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_internalLog.clear();
+    }
+    WorkingFolder::Creation creation = WorkingFolder::Creation::Existed;
+    std::string problem;
+    auto folder = WorkingFolder::open(m_settings.workingFolder, &creation, &problem);
+    if (creation == WorkingFolder::Creation::Failed)
+        WriteLog(QLatin1String("Error: Create folder failed ") + QLatin1String(KYGlobalConstants::workingFolder));
+    if (!folder) {
+        if (creation != WorkingFolder::Creation::Failed)
+            WriteLog(QLatin1String("Error: Refusing the working folder ") + QLatin1String(KYGlobalConstants::workingFolder)
+                     + QLatin1String(": ") + QString::fromStdString(problem));
+    } else {
+        std::lock_guard lock(m_mutex);
+        m_folder = std::make_shared<const WorkingFolder>(std::move(*folder));
+    }
+
+    const auto accepted = workingFolder();
+    const auto existing = accepted ? accepted->status(KYGlobalConstants::logFileName) : std::nullopt;
+    const std::uint64_t size = existing ? std::uint64_t(existing->st_size) : 0;
+    console(QStringLiteral("Existing Log file size: %1").arg(size));
+    if (size > m_settings.sizeLimit && accepted->remove(KYGlobalConstants::logFileName))
+        WriteLog(QStringLiteral("Deleted existing log file as it exceeded size limit!"));
+    WriteLog(banner(m_settings.clock()));
+}
+
+void InstallerLog::WriteLog(const QString &message)
+{
+    std::lock_guard lock(m_mutex);
+    console(message);
+    m_internalLog += message + QLatin1Char('\n');
+    if (!m_folder)
+        return;
+    const shared::Descriptor file = m_folder->openForAppend(KYGlobalConstants::logFileName);
+    if (!file)
+        return;
+    // One write per line: lines of another installer process stay whole too.
+    writeAll(file.get(), (fileLine(message, m_settings.clock()) + QLatin1Char('\n')).toUtf8());
+}
+
+QString InstallerLog::internalLog() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_internalLog;
+}
+
+std::shared_ptr<const WorkingFolder> InstallerLog::workingFolder() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_folder;
+}
+
+std::optional<QString> InstallerLog::logFileData() const
+{
+    const auto folder = workingFolder();
+    if (!folder)
+        return std::nullopt;
+    const shared::Descriptor capture = folder->openForReading(KYGlobalConstants::captureFileName);
+    struct stat status{};
+    if (!capture || ::fstat(capture.get(), &status) != 0 || status.st_size > captureLimit)
+        return std::nullopt;
+    QByteArray bytes(qsizetype(status.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::read(capture.get(), bytes.data() + done, std::size_t(bytes.size() - done));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return std::nullopt;
+        if (count == 0)
+            break;
+        done += count;
+    }
+    bytes.truncate(done);
+    return QLatin1String("Wrapper Application Logs:\n") + internalLog() + QLatin1String("\n\n\nInstaller Logs:\n")
+           + QString::fromUtf8(bytes);
+}
+
+QString InstallerLog::filterLog(const QString &logFileData, const QStringList &allLines, const QString &text)
+{
+    if (text.size() < 2)
+        return logFileData;
+    QString result;
+    for (const QString &line : allLines) {
+        if (line.contains(text, Qt::CaseSensitive))
+            result += QLatin1Char('\n') + line;
+    }
+    return result;
+}
+
+} // namespace tavoren::installer

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "installer/core/WorkingFolder.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace tavoren::installer {
+
+// The installer's own log: every line goes to the system console, to an
+// in-memory copy for the log window, and to the log file in the working
+// folder. Lines come from the main thread and from background threads; one
+// writer at a time keeps them whole.
+class InstallerLog
+{
+public:
+    // Where the log file lives and how large it may grow before a start
+    // deletes it; the clock stamps the lines.
+    struct Settings
+    {
+        std::string workingFolder;
+        std::uint64_t sizeLimit = 0;
+        std::function<QDateTime()> clock;
+    };
+
+    InstallerLog();
+    explicit InstallerLog(Settings settings);
+
+    // Opens the working folder (making it when missing), deletes a log file
+    // over the size limit and writes the start banner.
+    void initLogFile();
+    void WriteLog(const QString &message);
+
+    // Every message of this run, each followed by a line end, no stamps.
+    QString internalLog() const;
+    // The working folder, once initLogFile has accepted it.
+    std::shared_ptr<const WorkingFolder> workingFolder() const;
+
+    // "MESSAGE" as the file holds it: stamped with the short date and time
+    // of the user's locale, except the banner.
+    static QString fileLine(const QString &message, const QDateTime &when);
+    static QString banner(const QDateTime &when);
+
+    // The log window's text: this run's lines and the captured system
+    // install log; none when the capture cannot be read.
+    std::optional<QString> logFileData() const;
+    // The log window's filter: the lines that contain `text` (case
+    // sensitive), each after a line end; texts shorter than 2 characters
+    // give the whole text back.
+    static QString filterLog(const QString &logFileData, const QStringList &allLines, const QString &text);
+
+private:
+    Settings m_settings;
+    mutable std::mutex m_mutex;
+    QString m_internalLog;
+    std::shared_ptr<const WorkingFolder> m_folder;
+};
+
+} // namespace tavoren::installer

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tavoren::installer {
+
+// What the installer's log records about the computer at start.
+class SystemDetails
+{
+public:
+    struct Version
+    {
+        int major = 0;
+        int minor = 0;
+    };
+
+    // The system's product version: "ProductVersion" of the system version
+    // property list when there is one, else VERSION_ID of os-release.
+    static QString productVersion();
+    // "14" is 14.0; parts that are no number count as 0.
+    static Version parse(const QString &productVersion);
+    // The lines for the log, in order: version, user, language, locale name.
+    static QStringList logLines(Version version, const QString &userName);
+};
+
+} // namespace tavoren::installer

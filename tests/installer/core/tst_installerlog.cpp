@@ -1,0 +1,242 @@
+// The installer's log and its working folder, which every user may write:
+// size limit, banner and stamps, lines from several threads, the log
+// window's text and filter, and links or strange files planted in the folder.
+#include "installer/core/InstallerLog.h"
+#include "support/RecordingSystemLog.h"
+#include "support/TestRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace tavoren::installer;
+using tavoren::testsupport::RecordingSystemLog;
+using tavoren::testsupport::TestRoot;
+
+namespace {
+const QString folderName = QStringLiteral("/var/tmp/kyr");
+const QString logName = QStringLiteral("/var/tmp/kyr/CorvaneTavoren.log");
+const QString row = QString(32, QLatin1Char('#'));
+// The short date and time of an English (United States) locale; ICU puts a
+// narrow no-break space before AM and PM.
+const QRegularExpression stamped(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{2}, \\d{1,2}:\\d{2}\\s[AP]M : "),
+                                 QRegularExpression::UseUnicodePropertiesOption);
+
+InstallerLog::Settings settingsFor(const TestRoot &root)
+{
+    return {root.system(folderName).toStdString(), 10485760, {}};
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList lines(const QString &path)
+{
+    return QString::fromUtf8(readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+} // namespace
+
+class TestInstallerLog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("at the limit") << qint64(10485760) << true;
+        QTest::newRow("one byte over") << qint64(10485761) << false;
+    }
+    void sizeLimit()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, kept);
+        TestRoot root;
+        const QString path = root.writeFile(logName, QByteArray(size - 1, 'o') + '\n');
+        RecordingSystemLog console;
+        InstallerLog log(settingsFor(root));
+        log.initLogFile();
+
+        QVERIFY(console.messages().contains(QStringLiteral("Existing Log file size: %1").arg(size)));
+        const QByteArray content = readFile(path);
+        QCOMPARE(content.startsWith("ooo"), kept);
+        const QStringList written = QString::fromUtf8(kept ? content.mid(size) : content).split(QLatin1Char('\n'));
+        if (!kept) {
+            QVERIFY(stamped.match(written.value(0)).hasMatch());
+            QVERIFY(written.value(0).endsWith(QLatin1String(" : Deleted existing log file as it exceeded size limit!")));
+        }
+        // Then the banner: an empty line, a row, the text without a stamp, a row.
+        const qsizetype at = written.indexOf(row);
+        QVERIFY(at >= 1);
+        QCOMPARE(written.value(at - 1), QString());
+        QVERIFY(written.value(at + 1).startsWith(QLatin1String("Initiated Corvane Tavoren Driver at ")));
+        QCOMPARE(written.value(at + 2), row);
+    }
+
+    void everyLineButTheBannerIsStamped()
+    {
+        TestRoot root;
+        InstallerLog log(settingsFor(root));
+        log.initLogFile();
+        log.WriteLog(QStringLiteral("Installing /Volumes/Disk/OSX/Corvane Tavoren Driver.pkg"));
+        log.WriteLog(QStringLiteral("  keeps its blanks  "));
+        const QStringList written = lines(root.system(logName));
+        QCOMPARE(written.size(), 5);
+        QVERIFY(stamped.match(written.at(3)).hasMatch());
+        QVERIFY(written.at(3).endsWith(QLatin1String(" : Installing /Volumes/Disk/OSX/Corvane Tavoren Driver.pkg")));
+        QVERIFY(written.at(4).endsWith(QLatin1String(" :   keeps its blanks  ")));
+        QVERIFY(!stamped.match(written.at(1)).hasMatch());
+        // The in-memory copy has the messages alone.
+        QVERIFY(log.internalLog().endsWith(
+            QLatin1String("Installing /Volumes/Disk/OSX/Corvane Tavoren Driver.pkg\n  keeps its blanks  \n")));
+    }
+
+    void linesOfSeveralThreadsStayWhole()
+    {
+        TestRoot root;
+        InstallerLog log(settingsFor(root));
+        log.initLogFile();
+        constexpr int threads = 4;
+        constexpr int perThread = 200;
+        const QString payload(300, QLatin1Char('p'));
+        std::vector<std::thread> writers;
+        for (int t = 0; t < threads; ++t)
+            writers.emplace_back([&, t] {
+                for (int i = 0; i < perThread; ++i)
+                    log.WriteLog(QStringLiteral("writer %1 line %2 %3").arg(t).arg(i).arg(payload));
+            });
+        for (std::thread &writer : writers)
+            writer.join();
+        const QRegularExpression whole(stamped.pattern() + QStringLiteral("writer \\d line \\d+ p{300}$"),
+                                       QRegularExpression::UseUnicodePropertiesOption);
+        int matched = 0;
+        for (const QString &line : lines(root.system(logName)))
+            matched += whole.match(line).hasMatch() ? 1 : 0;
+        QCOMPARE(matched, threads * perThread);
+        QCOMPARE(log.internalLog().count(QLatin1String(" line ")), qsizetype(threads * perThread));
+    }
+
+    void theFolderIsMadeStickyAndOpenToAll()
+    {
+        TestRoot root;
+        InstallerLog log(settingsFor(root));
+        log.initLogFile();
+        struct stat status{};
+        QCOMPARE(::stat(QFile::encodeName(root.system(folderName)).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(01777));
+        QVERIFY(log.workingFolder());
+
+        // A folder of our own with another mode gets the right one back.
+        QVERIFY(::chmod(QFile::encodeName(root.system(folderName)).constData(), 0755) == 0);
+        InstallerLog again(settingsFor(root));
+        again.initLogFile();
+        QCOMPARE(::stat(QFile::encodeName(root.system(folderName)).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(01777));
+    }
+
+    // What another user could leave in or instead of the shared folder. The
+    // victim file stays as it was and the installer goes on without a file.
+    void plantedEntriesAreNeverWrittenThrough_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("the folder is a link") << QStringLiteral("folder link");
+        QTest::newRow("the log is a link") << QStringLiteral("log link");
+        QTest::newRow("the log is a hard link") << QStringLiteral("log hard link");
+        QTest::newRow("the log is a FIFO") << QStringLiteral("log fifo");
+        QTest::newRow("the folder is another user's") << QStringLiteral("foreign folder");
+    }
+    void plantedEntriesAreNeverWrittenThrough()
+    {
+        QFETCH(QString, planted);
+        TestRoot root;
+        const QString victimFolder = root.makeDir(QStringLiteral("/victim"));
+        const QString victim = root.writeFile(QStringLiteral("/victim/CorvaneTavoren.log"), "precious\n");
+        const QString folder = root.system(folderName);
+        const QString log = root.system(logName);
+        if (planted == QLatin1String("folder link")) {
+            QVERIFY(QFile::link(victimFolder, folder));
+        } else if (planted == QLatin1String("foreign folder")) {
+            if (::geteuid() != 0)
+                QSKIP("giving the folder to another user needs root");
+            QDir().mkpath(folder);
+            QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+        } else {
+            QDir().mkpath(folder);
+            if (planted == QLatin1String("log link"))
+                QVERIFY(QFile::link(victim, log));
+            else if (planted == QLatin1String("log hard link"))
+                QVERIFY(::link(QFile::encodeName(victim).constData(), QFile::encodeName(log).constData()) == 0);
+            else
+                QVERIFY(::mkfifo(QFile::encodeName(log).constData(), 0666) == 0);
+        }
+        RecordingSystemLog console;
+        InstallerLog installerLog(settingsFor(root));
+        installerLog.initLogFile();
+        installerLog.WriteLog(QStringLiteral("a line for nobody else"));
+
+        QCOMPARE(readFile(victim), QByteArray("precious\n"));
+        QVERIFY(installerLog.internalLog().contains(QLatin1String("a line for nobody else")));
+        QVERIFY(console.messages().contains(QStringLiteral("a line for nobody else")));
+        const bool folderRefused = planted == QLatin1String("folder link") || planted == QLatin1String("foreign folder");
+        QCOMPARE(!installerLog.workingFolder(), folderRefused);
+        if (folderRefused)
+            QVERIFY(installerLog.internalLog().contains(QLatin1String("Error: Refusing the working folder /var/tmp/kyr: ")));
+    }
+
+    void aFolderThatCannotBeMadeIsLogged()
+    {
+        TestRoot root;
+        QVERIFY(QDir(root.system(QStringLiteral("/var/tmp"))).removeRecursively());
+        InstallerLog log(settingsFor(root));
+        log.initLogFile();
+        QVERIFY(log.internalLog().startsWith(QLatin1String("Error: Create folder failed /var/tmp/kyr\n")));
+        QVERIFY(!log.workingFolder());
+    }
+
+    void logWindowText()
+    {
+        TestRoot root;
+        InstallerLog log(settingsFor(root));
+        log.initLogFile();
+        QVERIFY(!log.logFileData());
+        log.WriteLog(QStringLiteral("Installation successful..."));
+        root.writeFile(QStringLiteral("/var/tmp/kyr/kyr_install.log"), "installer: line one\ninstaller: line two\n");
+        const auto text = log.logFileData();
+        QVERIFY(text);
+        QVERIFY(text->startsWith(QLatin1String("Wrapper Application Logs:\n\n") + row));
+        QVERIFY(text->endsWith(QLatin1String(
+            "Installation successful...\n\n\n\nInstaller Logs:\ninstaller: line one\ninstaller: line two\n")));
+    }
+
+    void filterLog_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const QString whole = QStringLiteral("xab one\nAB two\nthree ab\nfour");
+        QTest::newRow("lines with the text, case kept") << QStringLiteral("ab") << QStringLiteral("\nxab one\nthree ab");
+        QTest::newRow("one character shows all") << QStringLiteral("a") << whole;
+        QTest::newRow("nothing shows all") << QString() << whole;
+        QTest::newRow("no match") << QStringLiteral("zz") << QString();
+    }
+    void filterLog()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        const QString whole = QStringLiteral("xab one\nAB two\nthree ab\nfour");
+        QCOMPARE(InstallerLog::filterLog(whole, whole.split(QLatin1Char('\n')), text), shown);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstallerLog)
+#include "tst_installerlog.moc"
