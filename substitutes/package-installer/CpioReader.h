@@ -1,0 +1,44 @@
+#pragma once
+
+#include "package-installer/PayloadEntry.h"
+#include "package-installer/PayloadLimits.h"
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct archive;
+
+namespace tavoren::packageinstaller {
+
+// Reads a cpio archive (gzip-compressed or not) from an open file, from its
+// start, one entry after the other. The descriptor stays the caller's.
+class CpioReader
+{
+public:
+    explicit CpioReader(int fd);
+    ~CpioReader();
+    CpioReader(const CpioReader &) = delete;
+    CpioReader &operator=(const CpioReader &) = delete;
+
+    enum class Step { Entry, End, Failed };
+    // The next entry's header; its content is read with read() or skipped
+    // by the next call.
+    Step next(PayloadEntry &entry);
+    // Up to `size` bytes of the current entry's content; 0 at its end, -1 on
+    // failure.
+    ssize_t read(char *buffer, std::size_t size);
+    // Why the last step failed.
+    std::string error() const;
+
+    // Every entry's header, content skipped, but no more than one beyond the
+    // limit; none with `error` set when the archive cannot be read.
+    static std::optional<std::vector<PayloadEntry>> list(int fd, const PayloadLimits &limits, std::string &error);
+
+private:
+    archive *m_archive = nullptr;
+    std::string m_error;
+};
+
+} // namespace tavoren::packageinstaller

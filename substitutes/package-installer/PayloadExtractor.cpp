@@ -1,0 +1,294 @@
+#include "package-installer/PayloadExtractor.h"
+
+#include "package-installer/CpioReader.h"
+#include "package-installer/PayloadPath.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavoren::packageinstaller {
+
+namespace {
+using Kind = PayloadEntry::Kind;
+
+constexpr std::uint64_t entryUnits = 512;
+constexpr unsigned setIdBits = S_ISUID | S_ISGID;
+constexpr int diskFlags = ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT
+                        | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS | ARCHIVE_EXTRACT_NO_OVERWRITE | ARCHIVE_EXTRACT_PERM
+                        | ARCHIVE_EXTRACT_TIME;
+
+struct DiskFree
+{
+    void operator()(archive *a) const { archive_write_free(a); }
+};
+struct EntryFree
+{
+    void operator()(archive_entry *e) const { archive_entry_free(e); }
+};
+
+std::string below(const std::string &folder, const std::string &name)
+{
+    return folder == "." ? name : folder + "/" + name;
+}
+
+std::string diskError(archive *disk)
+{
+    const int error = archive_errno(disk);
+    const char *text = archive_error_string(disk);
+    if (error > 0 && error < 4096)
+        return std::strerror(error);
+    return text ? text : "unknown error";
+}
+
+// Restores the working folder, which the writing moves into the target so
+// that libarchive sees only relative paths.
+class WorkingFolder
+{
+public:
+    WorkingFolder() : m_saved(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    ~WorkingFolder()
+    {
+        // Without the old one, the root is a folder that stays.
+        if ((!m_saved || ::fchdir(m_saved.get()) != 0) && ::chdir("/") != 0)
+            return;
+    }
+    WorkingFolder(const WorkingFolder &) = delete;
+    WorkingFolder &operator=(const WorkingFolder &) = delete;
+
+private:
+    shared::Descriptor m_saved;
+};
+} // namespace
+
+PayloadExtractor::PayloadExtractor(int baseFd, std::string prefix)
+    : m_baseFd(baseFd)
+    , m_prefix(std::move(prefix))
+{
+}
+
+PayloadExtractor::~PayloadExtractor()
+{
+    undo();
+}
+
+std::uint64_t PayloadExtractor::total(const std::vector<CheckedEntry> &entries)
+{
+    std::uint64_t units = 0;
+    for (const CheckedEntry &item : entries)
+        units += entryUnits + item.entry.size;
+    return units;
+}
+
+std::optional<shared::Descriptor> PayloadExtractor::openFolder(const std::vector<std::string> &names, std::size_t count,
+                                                               bool create, std::string &error)
+{
+    shared::Descriptor folder(::fcntl(m_baseFd, F_DUPFD_CLOEXEC, 0));
+    for (std::size_t depth = 0; folder && depth < count; ++depth) {
+        const char *name = names[depth].c_str();
+        int next = ::openat(folder.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT && create) {
+            if (::mkdirat(folder.get(), name, 0755) != 0 && errno != EEXIST) {
+                const std::vector<std::string> here(names.begin(), names.begin() + std::ptrdiff_t(depth) + 1);
+                error = "Could not make the folder " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + ": "
+                      + std::strerror(errno) + ".";
+                return std::nullopt;
+            }
+            std::vector<std::string> made(names.begin(), names.begin() + std::ptrdiff_t(depth) + 1);
+            m_createdSet.insert(PayloadPath::join(made));
+            m_created.push_back(std::move(made));
+            next = ::openat(folder.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        folder.reset(next);
+        if (!folder) {
+            const std::vector<std::string> here(names.begin(), names.begin() + std::ptrdiff_t(depth) + 1);
+            error = "Could not open the folder " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + ": "
+                  + std::strerror(errno) + ".";
+            return std::nullopt;
+        }
+    }
+    if (!folder) {
+        error = "Could not open the target: " + std::string(std::strerror(errno)) + ".";
+        return std::nullopt;
+    }
+    return folder;
+}
+
+std::string PayloadExtractor::temporaryName(int folderFd)
+{
+    for (;;) {
+        std::string name = ".tavoren-installing." + std::to_string(::getpid()) + "." + std::to_string(++m_counter);
+        struct stat status{};
+        if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+            return name;
+    }
+}
+
+std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vector<CheckedEntry> &entries,
+                                                   const Progress &progress)
+{
+    WorkingFolder keep;
+    if (::fchdir(m_baseFd) != 0)
+        return "Could not enter the target: " + std::string(std::strerror(errno)) + ".";
+    std::unique_ptr<archive, DiskFree> disk(archive_write_disk_new());
+    std::unique_ptr<archive_entry, EntryFree> item(archive_entry_new());
+    if (!disk || !item || archive_write_disk_set_options(disk.get(), diskFlags) != ARCHIVE_OK)
+        return std::string("Could not start writing the payload.");
+
+    CpioReader reader(payloadFd);
+    // A hard link joins the file's temporary name, as the file has no other yet.
+    std::map<std::string, std::string> stagedAs;
+    std::uint64_t done = 0;
+    std::vector<char> buffer(1 << 20);
+    for (const CheckedEntry &checked : entries) {
+        PayloadEntry read;
+        if (reader.next(read) != CpioReader::Step::Entry)
+            return "The package is damaged: its payload cannot be read again (" + reader.error() + ").";
+        if (read.path != checked.entry.path || read.kind != checked.entry.kind || read.link != checked.entry.link)
+            return std::string("The payload changed while it was installed.");
+        done += entryUnits;
+        if (checked.names.empty())
+            continue;
+        const std::string shown = PayloadPath::shown(PayloadPath::absolute(m_prefix, checked.names));
+        const std::string joined = PayloadPath::join(checked.names);
+        const std::size_t parentDepth = checked.names.size() - 1;
+        std::string error;
+        auto parent = openFolder(checked.names, parentDepth, true, error);
+        if (!parent)
+            return error;
+        const std::string parentPath = PayloadPath::join(checked.names, parentDepth);
+        const std::string &name = checked.names.back();
+        const unsigned mode = checked.entry.mode & 07777 & ~setIdBits;
+
+        archive_entry_clear(item.get());
+        archive_entry_set_perm(item.get(), mode);
+        archive_entry_set_mtime(item.get(), checked.entry.modified, 0);
+        if (checked.entry.kind == Kind::Folder) {
+            struct stat status{};
+            if (::fstatat(parent->get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode)) {
+                // A folder made above an earlier entry takes its own mode now.
+                if (m_createdSet.count(joined) && ::fchmodat(parent->get(), name.c_str(), mode, 0) != 0)
+                    return "Could not write " + shown + ": " + std::strerror(errno) + ".";
+                continue;
+            }
+            archive_entry_set_pathname(item.get(), below(parentPath, name).c_str());
+            archive_entry_set_filetype(item.get(), AE_IFDIR);
+            if (archive_write_header(disk.get(), item.get()) != ARCHIVE_OK
+                || archive_write_finish_entry(disk.get()) != ARCHIVE_OK)
+                return "Could not write " + shown + ": " + diskError(disk.get()) + ".";
+            m_created.push_back(checked.names);
+            m_createdSet.insert(joined);
+            continue;
+        }
+
+        const std::string temporary = temporaryName(parent->get());
+        const std::string temporaryPath = below(parentPath, temporary);
+        archive_entry_set_pathname(item.get(), temporaryPath.c_str());
+        archive_entry_set_filetype(item.get(), checked.entry.kind == Kind::SymbolicLink ? AE_IFLNK : AE_IFREG);
+        if (checked.entry.kind == Kind::SymbolicLink)
+            archive_entry_set_symlink(item.get(), checked.entry.link.c_str());
+        if (checked.entry.kind == Kind::HardLink)
+            archive_entry_set_hardlink(item.get(), stagedAs[PayloadPath::join(checked.joins)].c_str());
+        archive_entry_set_size(item.get(), la_int64_t(checked.entry.kind == Kind::File ? checked.entry.size : 0));
+        // Known before it exists, so that a failure below removes it.
+        m_staged.push_back({{checked.names.begin(), checked.names.end() - 1}, temporary, name});
+        stagedAs[joined] = temporaryPath;
+        if (archive_write_header(disk.get(), item.get()) != ARCHIVE_OK)
+            return "Could not write " + shown + ": " + diskError(disk.get()) + ".";
+        if (checked.entry.kind == Kind::File) {
+            std::uint64_t copied = 0;
+            for (;;) {
+                const ssize_t got = reader.read(buffer.data(), buffer.size());
+                if (got < 0)
+                    return "The package is damaged: its payload cannot be read again (" + reader.error() + ").";
+                if (got == 0)
+                    break;
+                if (archive_write_data(disk.get(), buffer.data(), std::size_t(got)) != got)
+                    return "Could not write " + shown + ": " + diskError(disk.get()) + ".";
+                copied += std::uint64_t(got);
+                progress(done + copied);
+            }
+            if (copied != checked.entry.size)
+                return "The package is damaged: " + shown + " is shorter than announced.";
+            done += copied;
+        }
+        if (archive_write_finish_entry(disk.get()) != ARCHIVE_OK)
+            return "Could not write " + shown + ": " + diskError(disk.get()) + ".";
+        if (checked.entry.kind == Kind::File) {
+            const shared::Descriptor written(::openat(parent->get(), temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            if (!written || ::fsync(written.get()) != 0)
+                return "Could not write " + shown + ": " + std::strerror(errno) + ".";
+        }
+        progress(done);
+    }
+    if (archive_write_close(disk.get()) != ARCHIVE_OK)
+        return "Could not finish writing the payload: " + diskError(disk.get()) + ".";
+    progress(done);
+    return std::nullopt;
+}
+
+std::optional<std::string> PayloadExtractor::moveIntoPlace()
+{
+    // Nothing is renamed unless everything can be.
+    for (const Staged &staged : m_staged) {
+        std::string error;
+        auto folder = openFolder(staged.folder, staged.folder.size(), false, error);
+        if (!folder)
+            return error;
+        struct stat status{};
+        if (::fstatat(folder->get(), staged.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode)) {
+            std::vector<std::string> names = staged.folder;
+            names.push_back(staged.name);
+            return "Could not move " + PayloadPath::shown(PayloadPath::absolute(m_prefix, names)) + " into place: a folder is there.";
+        }
+    }
+    std::set<std::vector<std::string>> touched;
+    for (; m_moved < m_staged.size(); ++m_moved) {
+        const Staged &staged = m_staged[m_moved];
+        std::string error;
+        auto folder = openFolder(staged.folder, staged.folder.size(), false, error);
+        if (!folder)
+            return error;
+        if (::renameat(folder->get(), staged.temporary.c_str(), folder->get(), staged.name.c_str()) != 0) {
+            std::vector<std::string> names = staged.folder;
+            names.push_back(staged.name);
+            return "Could not move " + PayloadPath::shown(PayloadPath::absolute(m_prefix, names)) + " into place: "
+                 + std::strerror(errno) + ".";
+        }
+        touched.insert(staged.folder);
+    }
+    for (const auto &names : touched) {
+        std::string error;
+        if (auto folder = openFolder(names, names.size(), false, error))
+            ::fsync(folder->get());
+    }
+    // What is in place stays, with the folders that hold it.
+    m_created.clear();
+    return std::nullopt;
+}
+
+void PayloadExtractor::undo()
+{
+    for (std::size_t i = m_moved; i < m_staged.size(); ++i) {
+        std::string error;
+        if (auto folder = openFolder(m_staged[i].folder, m_staged[i].folder.size(), false, error))
+            ::unlinkat(folder->get(), m_staged[i].temporary.c_str(), 0);
+    }
+    m_staged.clear();
+    m_moved = 0;
+    for (auto made = m_created.rbegin(); made != m_created.rend(); ++made) {
+        std::string error;
+        if (auto folder = openFolder(*made, made->size() - 1, false, error))
+            ::unlinkat(folder->get(), made->back().c_str(), AT_REMOVEDIR);
+    }
+    m_created.clear();
+}
+
+} // namespace tavoren::packageinstaller

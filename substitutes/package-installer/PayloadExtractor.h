@@ -1,0 +1,69 @@
+#pragma once
+
+#include "package-installer/CheckedEntry.h"
+#include "shared/Descriptor.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tavoren::packageinstaller {
+
+// Writes a checked payload below an open folder with libarchive, its
+// secure-extraction flags on. Files and links are first written under
+// temporary names beside their final names; moveIntoPlace() renames them
+// over the final names only once every one of them is written, so a failed
+// installation leaves each installed file whole. Folders are made in place.
+// Whatever is not moved into place is removed when the object goes, with
+// the folders it made.
+class PayloadExtractor
+{
+public:
+    // Called with the units written so far, of total().
+    using Progress = std::function<void(std::uint64_t done)>;
+
+    // `baseFd` stays the caller's; `prefix` is how it is shown ("/").
+    PayloadExtractor(int baseFd, std::string prefix);
+    ~PayloadExtractor();
+    PayloadExtractor(const PayloadExtractor &) = delete;
+    PayloadExtractor &operator=(const PayloadExtractor &) = delete;
+
+    // The units of work of a payload: its bytes and a fixed share per entry.
+    static std::uint64_t total(const std::vector<CheckedEntry> &entries);
+
+    // Reads the payload archive again from `payloadFd` (it must hold the
+    // checked entries, in their order) and writes it. Set-user-ID and
+    // set-group-ID bits are dropped; the rest of each mode is kept.
+    std::optional<std::string> write(int payloadFd, const std::vector<CheckedEntry> &entries, const Progress &progress);
+    std::optional<std::string> moveIntoPlace();
+
+    // The folders this object made, payload folders and folders above
+    // them, as joined names.
+    const std::set<std::string> &createdFolders() const { return m_createdSet; }
+
+private:
+    struct Staged
+    {
+        std::vector<std::string> folder;
+        std::string temporary;
+        std::string name;
+    };
+
+    std::optional<shared::Descriptor> openFolder(const std::vector<std::string> &names, std::size_t count, bool create,
+                                                 std::string &error);
+    std::string temporaryName(int folderFd);
+    void undo();
+
+    int m_baseFd;
+    std::string m_prefix;
+    std::vector<Staged> m_staged;
+    std::size_t m_moved = 0; // staged items already in place
+    std::vector<std::vector<std::string>> m_created;
+    std::set<std::string> m_createdSet;
+    unsigned m_counter = 0;
+};
+
+} // namespace tavoren::packageinstaller

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavoren::packageinstaller {
+
+// Writes the outer xar archive of a flat package: the members as they are
+// (not compressed again), owner root/wheel, mode 0644.
+class XarWriter
+{
+public:
+    struct Member
+    {
+        std::string name;
+        std::string bytes;
+    };
+
+    // The archive's table of contents records `time` as its creation time
+    // and as each member's time, so the same members and time give the
+    // same bytes. None on success, else why it could not be written.
+    static std::optional<std::string> write(const std::vector<Member> &members, std::int64_t time, std::string &archive);
+
+private:
+    // libarchive records the clock as the creation time; this puts `time`
+    // in its place and renews the table's checksum.
+    static std::optional<std::string> restamp(std::string &archive, std::int64_t time);
+};
+
+} // namespace tavoren::packageinstaller

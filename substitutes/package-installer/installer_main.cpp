@@ -1,0 +1,20 @@
+// installer: installs a flat package below a target folder.
+//   installer -pkg PATH -target DIR [-verboseR | -verbose]
+#include "package-installer/Installation.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char *argv[])
+{
+    using tavoren::packageinstaller::Installation;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto options = Installation::parse(arguments);
+    if (!options) {
+        std::fputs(Installation::usage(), stderr);
+        return 1;
+    }
+    Installation installation(*options, stdout);
+    return installation.run();
+}

@@ -1,0 +1,331 @@
+// The flat-package format: cpio payloads written exactly as given (hostile
+// ones included), PackageInfo, the outer archive, and the package builder.
+#include "package-installer/CpioReader.h"
+#include "package-installer/CpioWriter.h"
+#include "package-installer/FlatPackage.h"
+#include "package-installer/PackageInfo.h"
+#include "package-installer/PackageWriter.h"
+#include "shared/Descriptor.h"
+
+#include "support/TestRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tavoren::packageinstaller;
+using tavoren::shared::Descriptor;
+using tavoren::testsupport::TestRoot;
+using Entries = std::vector<PayloadEntry>;
+using Kind = PayloadEntry::Kind;
+
+Q_DECLARE_METATYPE(Entries)
+
+namespace {
+const QString pkgbuild = QStringLiteral(TAVOREN_TOOLS_DIR "/tavoren-pkgbuild");
+
+Descriptor openFolder(const QString &path)
+{
+    return Descriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+Descriptor fileWith(const QString &path, const std::string &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+        return Descriptor();
+    file.close();
+    return Descriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+}
+
+// The table of contents of a xar archive, unpacked here rather than by the
+// code under test.
+QByteArray tableOfContents(const std::string &archive)
+{
+    const auto *data = reinterpret_cast<const uchar *>(archive.data());
+    const quint64 packed = qFromBigEndian<quint64>(data + 8);
+    QByteArray withSize(4, '\0');
+    qToBigEndian<quint32>(quint32(qFromBigEndian<quint64>(data + 16)), withSize.data());
+    withSize.append(archive.data() + 28, qsizetype(packed));
+    return qUncompress(withSize);
+}
+
+bool makeFile(const QString &path, const QByteArray &content, mode_t mode)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush()
+        && ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+} // namespace
+
+class TestPackageFormat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writerKeepsEntriesAsGiven_data()
+    {
+        QTest::addColumn<Entries>("entries");
+        QTest::newRow("dot-dot path, set-user-ID") << Entries{PayloadEntry::file("../../etc/cron.d/job", "x", 04755)};
+        QTest::newRow("absolute path") << Entries{PayloadEntry::folder("/etc", 0700), PayloadEntry::file("/etc/passwd", "root")};
+        QTest::newRow("link leading out") << Entries{PayloadEntry::symbolicLink("./l", "../../etc/passwd")};
+        QTest::newRow("hard link out") << Entries{PayloadEntry::file("../outside", "data"), PayloadEntry::hardLink("./inside", "../outside")};
+        QTest::newRow("FIFO and devices") << Entries{PayloadEntry::special("./fifo", Kind::Fifo), PayloadEntry::special("./null", Kind::CharacterDevice),
+                                                     PayloadEntry::special("./disk", Kind::BlockDevice)};
+        QTest::newRow("control characters") << Entries{PayloadEntry::file("./a\nb\x01", "x")};
+    }
+
+    void writerKeepsEntriesAsGiven()
+    {
+        QFETCH(Entries, entries);
+        QTemporaryDir dir;
+        std::string archive;
+        const auto problem = CpioWriter::write(entries, archive);
+        QVERIFY2(!problem, problem ? problem->c_str() : "");
+        const Descriptor fd = fileWith(dir.filePath(QStringLiteral("Payload")), archive);
+        QVERIFY(fd);
+        std::string error;
+        const auto read = CpioReader::list(fd.get(), PayloadLimits(), error);
+        QVERIFY2(read, error.c_str());
+        QCOMPARE(read->size(), entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            QCOMPARE(QString::fromStdString((*read)[i].path), QString::fromStdString(entries[i].path));
+            QCOMPARE(int((*read)[i].kind), int(entries[i].kind));
+            QCOMPARE((*read)[i].mode, entries[i].mode);
+            QCOMPARE(QString::fromStdString((*read)[i].link), QString::fromStdString(entries[i].link));
+            QCOMPARE((*read)[i].size, entries[i].kind == Kind::File ? entries[i].size : 0);
+        }
+    }
+
+    void packageInfo_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        // Empty when the document is accepted.
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("fields"); // identifier, version, location, preinstall, postinstall
+        QTest::newRow("complete") << QByteArray("<?xml version=\"1.0\"?>\n<pkg-info format-version=\"2\" identifier=\"com.a.b\" version=\"1.2\" "
+                                                "install-location=\"/opt\" auth=\"root\"><payload numberOfFiles=\"3\" installKBytes=\"12\"/>"
+                                                "<scripts><preinstall file=\"./preinstall\"/><postinstall file=\"./post\"/></scripts>"
+                                                "<bundle-version/></pkg-info>\n")
+                                  << QString()
+                                  << QStringList{QStringLiteral("com.a.b"), QStringLiteral("1.2"), QStringLiteral("/opt"), QStringLiteral("./preinstall"), QStringLiteral("./post")};
+        QTest::newRow("no location, no scripts") << QByteArray("<pkg-info identifier=\"x\" version=\"1\"/>") << QString()
+                                                 << QStringList{QStringLiteral("x"), QStringLiteral("1"), QStringLiteral("/"), QString(), QString()};
+        QTest::newRow("no identifier") << QByteArray("<pkg-info version=\"1\"/>")
+                                       << QStringLiteral("its PackageInfo names no identifier or no version") << QStringList();
+        QTest::newRow("no version") << QByteArray("<pkg-info identifier=\"x\"/>")
+                                    << QStringLiteral("its PackageInfo names no identifier or no version") << QStringList();
+        QTest::newRow("other root") << QByteArray("<plist><pkg-info identifier=\"x\" version=\"1\"/></plist>")
+                                    << QStringLiteral("its PackageInfo has no pkg-info element") << QStringList();
+        QTest::newRow("unclosed") << QByteArray("<pkg-info identifier=\"x\" version=\"1\">")
+                                  << QStringLiteral("its PackageInfo is not well-formed XML (line 1: ") << QStringList();
+        QTest::newRow("second root") << QByteArray("<pkg-info identifier=\"x\" version=\"1\"/><pkg-info/>")
+                                     << QStringLiteral("its PackageInfo is not well-formed XML (line 1: ") << QStringList();
+        QTest::newRow("other format") << QByteArray("<pkg-info format-version=\"1\" identifier=\"x\" version=\"1\"/>")
+                                      << QStringLiteral("its PackageInfo has format version \"1\", not 2") << QStringList();
+        QTest::newRow("size not a number") << QByteArray("<pkg-info identifier=\"x\" version=\"1\"><payload numberOfFiles=\"many\"/></pkg-info>")
+                                           << QStringLiteral("its PackageInfo has a payload size that is not a number") << QStringList();
+    }
+
+    void packageInfo()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(QString, error);
+        QFETCH(QStringList, fields);
+        std::string why;
+        const auto info = PackageInfo::fromXml(xml.toStdString(), why);
+        if (!error.isEmpty()) {
+            QVERIFY(!info);
+            QVERIFY2(QString::fromStdString(why).startsWith(error), why.c_str());
+            return;
+        }
+        QVERIFY2(info, why.c_str());
+        const QStringList read = {QString::fromStdString(info->identifier), QString::fromStdString(info->version),
+                                  QString::fromStdString(info->installLocation), QString::fromStdString(info->preinstall),
+                                  QString::fromStdString(info->postinstall)};
+        QCOMPARE(read, fields);
+    }
+
+    // What the builder writes is what the installer reads.
+    void packageInfoReadsBackWhatIsWritten()
+    {
+        PackageInfo info;
+        info.identifier = "com.Corvane.TavorenInstaller";
+        info.version = "2.0 <beta> & \"more\"";
+        info.numberOfFiles = 7;
+        info.installKBytes = 42;
+        info.postinstall = "./postinstall";
+        std::string error;
+        const auto read = PackageInfo::fromXml(info.toXml(), error);
+        QVERIFY2(read, error.c_str());
+        QCOMPARE(read->identifier, info.identifier);
+        QCOMPARE(read->version, info.version);
+        QCOMPARE(read->installLocation, std::string("/"));
+        QCOMPARE(read->numberOfFiles, std::uint64_t(7));
+        QCOMPARE(read->installKBytes, std::uint64_t(42));
+        QCOMPARE(read->preinstall, std::string());
+        QCOMPARE(read->postinstall, info.postinstall);
+    }
+
+    // The same contents give the same bytes whatever the clock says, and
+    // the stamped archive still passes libarchive's checksums.
+    void packageIsStampedAndReadable()
+    {
+        PackageWriter::Contents contents;
+        contents.info.identifier = "com.a.b";
+        contents.info.version = "1";
+        contents.payload = {PayloadEntry::folder("./Library"), PayloadEntry::file("./Library/x", std::string(5000, 'x'))};
+        contents.payload[0].modified = 1000;
+        contents.payload[1].modified = 2000000000;
+        contents.scripts = {PayloadEntry::file("./preinstall", "#!/bin/sh\n", 0755)};
+        std::string first;
+        std::string second;
+        QVERIFY(!PackageWriter::write(contents, first));
+        QVERIFY(!PackageWriter::write(contents, second));
+        QVERIFY(first == second);
+        const QByteArray table = tableOfContents(first);
+        QVERIFY2(table.contains("<creation-time>2033-05-18T03:33:20</creation-time>"), table.constData());
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("a.pkg"));
+        QVERIFY(fileWith(path, first));
+        const Descriptor work = openFolder(dir.path());
+        const FlatPackage package = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
+        QCOMPARE(int(package.problem), int(FlatPackage::Problem::None));
+        QVERIFY(package.scripts);
+        std::string error;
+        const auto info = PackageInfo::fromXml(package.packageInfo, error);
+        QVERIFY2(info, error.c_str());
+        QCOMPARE(info->numberOfFiles, std::uint64_t(2));
+        QCOMPARE(info->installKBytes, std::uint64_t(5));
+        const auto payload = CpioReader::list(package.payload.get(), PayloadLimits(), error);
+        QVERIFY2(payload, error.c_str());
+        QCOMPARE(payload->size(), std::size_t(2));
+        QCOMPARE((*payload)[1].size, std::uint64_t(5000));
+
+        // The table's checksum is checked: the stamping renewed it.
+        std::string damaged = first;
+        const std::size_t checksum = 28 + qFromBigEndian<quint64>(reinterpret_cast<const uchar *>(first.data()) + 8);
+        damaged[checksum] = char(damaged[checksum] ^ 0x55);
+        const QString damagedPath = dir.filePath(QStringLiteral("b.pkg"));
+        QVERIFY(fileWith(damagedPath, damaged));
+        const FlatPackage broken = FlatPackage::open(QFile::encodeName(damagedPath).toStdString(), work.get(), PayloadLimits());
+        QCOMPARE(int(broken.problem), int(FlatPackage::Problem::Damaged));
+    }
+
+    void builderProgram()
+    {
+        ::umask(022);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString root = dir.filePath(QStringLiteral("root"));
+        const QString scripts = dir.filePath(QStringLiteral("scripts"));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/Library/Printers/CorvaneTavoren")));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/usr/lib/cups/backend")));
+        QVERIFY(QDir().mkpath(scripts));
+        QVERIFY(makeFile(root + QStringLiteral("/Library/Printers/CorvaneTavoren/agent"), "agent", 0700));
+        QVERIFY(makeFile(root + QStringLiteral("/usr/lib/cups/backend/corvanetavoren"), "backend", 04755));
+        QVERIFY(QFile::link(QStringLiteral("agent"), root + QStringLiteral("/Library/Printers/CorvaneTavoren/current")));
+        QVERIFY(makeFile(scripts + QStringLiteral("/postinstall"), "#!/bin/sh\n", 0755));
+        const QStringList arguments = {QStringLiteral("--identifier"), QStringLiteral("com.Corvane.TavorenInstaller"),
+                                       QStringLiteral("--root"), root, QStringLiteral("--scripts"), scripts,
+                                       QStringLiteral("--version"), QStringLiteral("3.1"), QStringLiteral("--install-location"),
+                                       QStringLiteral("/")};
+        QByteArray packages[2];
+        for (int i = 0; i < 2; ++i) {
+            const QString output = dir.filePath(QStringLiteral("out%1.pkg").arg(i));
+            QProcess builder;
+            builder.start(pkgbuild, arguments + QStringList{output});
+            QVERIFY(builder.waitForFinished(20000));
+            QVERIFY2(builder.exitCode() == 0, builder.readAllStandardError().constData());
+            QFile file(output);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            packages[i] = file.readAll();
+            struct stat status{};
+            QVERIFY(::stat(QFile::encodeName(output).constData(), &status) == 0);
+            QCOMPARE(status.st_mode & 07777, mode_t(0644));
+        }
+        QCOMPARE(packages[0], packages[1]);
+
+        const Descriptor work = openFolder(dir.path());
+        const FlatPackage package = FlatPackage::open(QFile::encodeName(dir.filePath(QStringLiteral("out0.pkg"))).toStdString(),
+                                                      work.get(), PayloadLimits());
+        QCOMPARE(int(package.problem), int(FlatPackage::Problem::None));
+        std::string error;
+        const auto info = PackageInfo::fromXml(package.packageInfo, error);
+        QVERIFY2(info, error.c_str());
+        QCOMPARE(info->identifier, std::string("com.Corvane.TavorenInstaller"));
+        QCOMPARE(info->version, std::string("3.1"));
+        QCOMPARE(info->installLocation, std::string("/"));
+        QCOMPARE(info->preinstall, std::string());
+        QCOMPARE(info->postinstall, std::string("./postinstall"));
+        const auto payload = CpioReader::list(package.payload.get(), PayloadLimits(), error);
+        QVERIFY2(payload, error.c_str());
+        QStringList listed;
+        for (const PayloadEntry &entry : *payload)
+            listed << QStringLiteral("%1 %2 %3 %4").arg(QString::fromStdString(entry.path)).arg(int(entry.kind)).arg(entry.mode, 0, 8)
+                          .arg(QString::fromStdString(entry.link));
+        const auto line = [](const char *path, Kind kind, unsigned mode, const char *link = "") {
+            return QStringLiteral("%1 %2 %3 %4").arg(QLatin1String(path)).arg(int(kind)).arg(mode, 0, 8).arg(QLatin1String(link));
+        };
+        QCOMPARE(listed, (QStringList{line("./Library", Kind::Folder, 0755), line("./Library/Printers", Kind::Folder, 0755),
+                                      line("./Library/Printers/CorvaneTavoren", Kind::Folder, 0755),
+                                      line("./Library/Printers/CorvaneTavoren/agent", Kind::File, 0700),
+                                      line("./Library/Printers/CorvaneTavoren/current", Kind::SymbolicLink, 0777, "agent"),
+                                      line("./usr", Kind::Folder, 0755), line("./usr/lib", Kind::Folder, 0755),
+                                      line("./usr/lib/cups", Kind::Folder, 0755), line("./usr/lib/cups/backend", Kind::Folder, 0755),
+                                      line("./usr/lib/cups/backend/corvanetavoren", Kind::File, 04755)}));
+    }
+
+    void builderRefusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        const QString usage = QStringLiteral("usage: tavoren-pkgbuild --root DIR");
+        const QString out = QStringLiteral("out.pkg");
+        const QString id = QStringLiteral("--identifier");
+        const QString version = QStringLiteral("--version");
+        QTest::newRow("no identifier") << QStringList{QStringLiteral("--root"), QStringLiteral("root"), version, QStringLiteral("1"), out} << usage;
+        QTest::newRow("two outputs") << QStringList{QStringLiteral("--root"), QStringLiteral("root"), id, QStringLiteral("a"), version,
+                                                    QStringLiteral("1"), out, out}
+                                     << usage;
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("--sign"), QStringLiteral("x"), out} << usage;
+        QTest::newRow("identifier with a slash") << QStringList{QStringLiteral("--root"), QStringLiteral("root"), id, QStringLiteral("../a"),
+                                                                version, QStringLiteral("1"), out}
+                                                 << QStringLiteral("tavoren-pkgbuild: The identifier \"../a\" is not usable");
+        QTest::newRow("missing root") << QStringList{QStringLiteral("--root"), QStringLiteral("absent"), id, QStringLiteral("a"), version,
+                                                     QStringLiteral("1"), out}
+                                      << QStringLiteral("tavoren-pkgbuild: Could not open \"absent\": No such file or directory");
+        QTest::newRow("FIFO in the root") << QStringList{QStringLiteral("--root"), QStringLiteral("root"), id, QStringLiteral("a"), version,
+                                                         QStringLiteral("1"), out}
+                                          << QStringLiteral("tavoren-pkgbuild: \"root/pipe\" is neither a file, a folder nor a link");
+    }
+
+    void builderRefusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("root")));
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("root/pipe"))).constData(), 0644) == 0);
+        QProcess builder;
+        builder.setWorkingDirectory(dir.path());
+        builder.start(pkgbuild, arguments);
+        QVERIFY(builder.waitForFinished(20000));
+        QCOMPARE(builder.exitCode(), 1);
+        const QString printed = QString::fromUtf8(builder.readAllStandardError());
+        QVERIFY2(printed.startsWith(error), qPrintable(printed));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.pkg"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPackageFormat)
+#include "tst_packageformat.moc"
