@@ -1,0 +1,67 @@
+# cmake -DSTAGE=<folder> -DSOURCE_DIR=<this folder> -DCLIENT_SOURCE_RESOURCES=<folder>
+#       -DCLIENT_BUNDLE=<built bundle> -DAGENT=<file> -DBACKEND=<file>
+#       -DPKGBUILD=<tavoren-pkgbuild> -DVERSION=<version> -DOUTPUT=<package>
+#       -P StagePayload.cmake
+# Lays out what the driver package installs, with the modes it installs
+# them with, and builds the package from it.
+cmake_policy(SET CMP0009 NEW)
+foreach(required STAGE SOURCE_DIR CLIENT_SOURCE_RESOURCES CLIENT_BUNDLE AGENT BACKEND PKGBUILD VERSION OUTPUT)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "StagePayload.cmake needs -D${required}=...")
+  endif()
+endforeach()
+
+set(payload "${STAGE}/payload")
+set(scripts "${STAGE}/scripts")
+file(REMOVE_RECURSE "${STAGE}")
+file(MAKE_DIRECTORY "${payload}" "${scripts}")
+
+set(dir_mode OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(exe_mode ${dir_mode})
+set(data_mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
+# The client bundle. Its resource folder is written by the users for the
+# remembered address, so it and the client file are open to them; the
+# client file is the template, never the build tree's remembered one.
+set(printers "${payload}/Library/Printers/CorvaneTavoren")
+set(bundle "${printers}/Corvane Tavoren for Mac.app")
+file(MAKE_DIRECTORY "${bundle}/Contents/MacOS" "${bundle}/Contents/Resources")
+file(GLOB executables "${CLIENT_BUNDLE}/Contents/MacOS/*")
+file(COPY ${executables} DESTINATION "${bundle}/Contents/MacOS" FILE_PERMISSIONS ${exe_mode})
+file(GLOB translations "${CLIENT_BUNDLE}/Contents/Resources/*.qm")
+file(COPY ${translations} DESTINATION "${bundle}/Contents/Resources" FILE_PERMISSIONS ${data_mode})
+file(COPY "${CLIENT_SOURCE_RESOURCES}/TavorenClient.plist" DESTINATION "${bundle}/Contents/Resources"
+     FILE_PERMISSIONS ${data_mode} GROUP_WRITE WORLD_WRITE)
+file(CHMOD "${bundle}/Contents/Resources" PERMISSIONS ${dir_mode} GROUP_WRITE WORLD_WRITE)
+# The agent starts the client through ".../contents/MacOS/...".
+file(CREATE_LINK Contents "${bundle}/contents" SYMBOLIC)
+
+file(COPY "${AGENT}" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
+file(COPY "${SOURCE_DIR}/Uninstall.sh" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
+file(MAKE_DIRECTORY "${payload}/Library/Preferences")
+file(COPY "${SOURCE_DIR}/CorvaneTavorenAdmin.plist" DESTINATION "${payload}/Library/Preferences"
+     FILE_PERMISSIONS ${data_mode})
+# Root-only, so the print scheduler runs the backend as root.
+file(MAKE_DIRECTORY "${payload}/usr/lib/cups/backend")
+file(COPY "${BACKEND}" DESTINATION "${payload}/usr/lib/cups/backend" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+file(MAKE_DIRECTORY "${payload}/etc/xdg/autostart")
+file(COPY "${SOURCE_DIR}/CorvaneTavorenAgent.desktop" DESTINATION "${payload}/etc/xdg/autostart"
+     FILE_PERMISSIONS ${data_mode})
+
+file(COPY "${SOURCE_DIR}/scripts/postinstall" DESTINATION "${scripts}" FILE_PERMISSIONS ${exe_mode})
+
+# Every folder 0755 but the resource folder, whatever the umask made them.
+file(GLOB_RECURSE folders LIST_DIRECTORIES true "${payload}/*")
+foreach(entry IN LISTS folders)
+  if(IS_DIRECTORY "${entry}" AND NOT IS_SYMLINK "${entry}" AND NOT entry STREQUAL "${bundle}/Contents/Resources")
+    file(CHMOD "${entry}" PERMISSIONS ${dir_mode})
+  endif()
+endforeach()
+
+execute_process(
+  COMMAND "${PKGBUILD}" --root "${payload}" --scripts "${scripts}" --identifier com.Corvane.TavorenInstaller
+          --version "${VERSION}" --install-location / "${OUTPUT}"
+  RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "Building the driver package failed (${result})")
+endif()
