@@ -1,0 +1,78 @@
+#include "helper-tool/AtomicFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavoren::helpertool {
+
+namespace {
+std::atomic<unsigned> g_counter{0};
+} // namespace
+
+AtomicFile::AtomicFile(int folderFd, std::string name, std::string temporaryName, shared::Descriptor file)
+    : m_folderFd(folderFd)
+    , m_name(std::move(name))
+    , m_temporaryName(std::move(temporaryName))
+    , m_file(std::move(file))
+{
+}
+
+AtomicFile::AtomicFile(AtomicFile &&other) noexcept
+    : m_folderFd(other.m_folderFd)
+    , m_name(std::move(other.m_name))
+    , m_temporaryName(std::move(other.m_temporaryName))
+    , m_file(std::move(other.m_file))
+    , m_committed(other.m_committed)
+{
+    other.m_committed = true; // nothing left for it to remove
+}
+
+AtomicFile::~AtomicFile()
+{
+    if (!m_committed)
+        ::unlinkat(m_folderFd, m_temporaryName.c_str(), 0);
+}
+
+std::optional<AtomicFile> AtomicFile::create(int folderFd, std::string name, int *error)
+{
+    // Exclusive creation: a name planted by someone else is never reused.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(g_counter++);
+        const int fd = ::openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            return AtomicFile(folderFd, std::move(name), temporary, shared::Descriptor(fd));
+        if (errno != EEXIST)
+            break;
+    }
+    *error = errno;
+    return std::nullopt;
+}
+
+bool AtomicFile::write(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(m_file.get(), bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes.remove_prefix(std::size_t(written));
+    }
+    return true;
+}
+
+int AtomicFile::commit(mode_t mode, uid_t owner, gid_t group)
+{
+    if (::fchown(m_file.get(), owner, group) != 0 || ::fchmod(m_file.get(), mode) != 0 || ::fsync(m_file.get()) != 0)
+        return errno;
+    if (::renameat(m_folderFd, m_temporaryName.c_str(), m_folderFd, m_name.c_str()) != 0)
+        return errno;
+    m_committed = true;
+    ::fsync(m_folderFd);
+    return 0;
+}
+
+} // namespace tavoren::helpertool

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "shared/Descriptor.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace tavoren::helpertool {
+
+// A file written under a new name in an open folder and renamed over its
+// final name once complete, so a reader sees the old file or the whole new
+// one. Never follows a link; dropped unless committed.
+class AtomicFile
+{
+public:
+    // errno when the new file cannot be made.
+    static std::optional<AtomicFile> create(int folderFd, std::string name, int *error);
+
+    AtomicFile(AtomicFile &&other) noexcept;
+    AtomicFile &operator=(AtomicFile &&) = delete;
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+    ~AtomicFile();
+
+    int fd() const { return m_file.get(); }
+    bool write(std::string_view bytes);
+    // Mode and owner, then fsync, rename over the final name and fsync the
+    // folder. 0 or errno.
+    int commit(mode_t mode, uid_t owner, gid_t group);
+
+private:
+    AtomicFile(int folderFd, std::string name, std::string temporaryName, shared::Descriptor file);
+
+    int m_folderFd;
+    std::string m_name;
+    std::string m_temporaryName;
+    shared::Descriptor m_file;
+    bool m_committed = false;
+};
+
+} // namespace tavoren::helpertool

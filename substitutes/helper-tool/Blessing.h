@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace tavoren::helpertool {
+
+// The --bless mode, run as root through pkexec: installs a root-owned copy of
+// this executable at the blessed path and starts it as a detached daemon
+// serving the user who authorised it.
+class Blessing
+{
+public:
+    static constexpr const char *pkexecVariable = "PKEXEC_UID";
+    static constexpr int readyWaitSeconds = 10;
+
+    // The exit status; a one-line reason on `errors` when it fails.
+    static int run(std::FILE *errors);
+
+    // $PKEXEC_UID when set and numeric, else the real uid.
+    static uid_t authorisingUid();
+
+private:
+    // Where the copy went, or why there is none.
+    static std::optional<std::string> install(std::string *failure);
+    static std::optional<std::string> start(const std::string &tool, uid_t authorisedUid);
+};
+
+} // namespace tavoren::helpertool

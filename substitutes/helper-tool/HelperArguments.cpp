@@ -1,0 +1,59 @@
+#include "helper-tool/HelperArguments.h"
+
+#include "helper-tool/HelperPaths.h"
+
+#include <charconv>
+
+namespace tavoren::helpertool {
+
+namespace {
+template<typename Number>
+std::optional<Number> decimal(const std::string &text, unsigned long long maximum)
+{
+    unsigned long long value = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || parsed.ec != std::errc() || parsed.ptr != text.data() + text.size() || value > maximum)
+        return std::nullopt;
+    return Number(value);
+}
+} // namespace
+
+std::optional<HelperArguments> HelperArguments::parse(const std::vector<std::string> &arguments)
+{
+    if (arguments == std::vector<std::string>{"--bless"})
+        return HelperArguments{Mode::Bless, 0, -1};
+    if (arguments.empty() || arguments[0] != "--daemon")
+        return std::nullopt;
+    HelperArguments result{Mode::Daemon, 0, -1};
+    bool hasUid = false;
+    for (std::size_t i = 1; i < arguments.size(); i += 2) {
+        if (i + 1 >= arguments.size())
+            return std::nullopt;
+        const std::string &value = arguments[i + 1];
+        if (arguments[i] == "--authorised-uid" && !hasUid) {
+            const auto uid = decimal<uid_t>(value, static_cast<uid_t>(-2));
+            if (!uid)
+                return std::nullopt;
+            result.authorisedUid = *uid;
+            hasUid = true;
+        } else if (arguments[i] == "--ready-fd" && result.readyFd < 0) {
+            const auto fd = decimal<int>(value, 1 << 20);
+            if (!fd)
+                return std::nullopt;
+            result.readyFd = *fd;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!hasUid)
+        return std::nullopt;
+    return result;
+}
+
+std::string HelperArguments::usage()
+{
+    return std::string("usage: ") + HelperPaths::toolName + " --bless\n       " + HelperPaths::toolName
+           + " --daemon --authorised-uid N [--ready-fd K]\n";
+}
+
+} // namespace tavoren::helpertool

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace tavoren::helpertool {
+
+// The command line of com.kyr.InstallerHelperTool:
+//   --bless
+//   --daemon --authorised-uid N [--ready-fd K]
+struct HelperArguments
+{
+    enum class Mode { Bless, Daemon };
+
+    Mode mode = Mode::Bless;
+    uid_t authorisedUid = 0;
+    int readyFd = -1;
+
+    // `arguments` without the program name; none for anything else.
+    static std::optional<HelperArguments> parse(const std::vector<std::string> &arguments);
+    static std::string usage();
+};
+
+} // namespace tavoren::helpertool

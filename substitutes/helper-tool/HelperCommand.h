@@ -1,0 +1,35 @@
+#pragma once
+
+#include "helper-tool/HelperRequest.h"
+
+#include <string>
+#include <variant>
+
+namespace tavoren::helpertool {
+
+// One of the four commands the helper runs, recognised by its exact words.
+struct HelperCommand
+{
+    enum class Kind {
+        Probe,        // ls /Applications/
+        Removal,      // /bin/sh <uninstall script>
+        Installation, // /usr/sbin/installer -pkg P -target / -verboseR
+        AdminWrite,   // PlistBuddy -c "Set :IsPrivateInstall YES|NO" <admin file>
+    };
+
+    Kind kind = Kind::Probe;
+    std::string packagePath;     // Installation: the medium's package, as given
+    bool privateInstall = false; // AdminWrite
+
+    struct Refusal
+    {
+        std::string reason;
+    };
+    static std::variant<HelperCommand, Refusal> classify(const HelperRequest &request);
+
+    // Whether `path` names the driver package of a medium: absolute, no
+    // empty, "." or ".." component, ending in the medium's package name.
+    static bool isMediumPackage(const std::string &path);
+};
+
+} // namespace tavoren::helpertool

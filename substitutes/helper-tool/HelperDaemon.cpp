@@ -1,0 +1,349 @@
+#include "helper-tool/HelperDaemon.h"
+
+#include "helper-tool/AtomicFile.h"
+#include "helper-tool/HelperCommand.h"
+#include "helper-tool/HelperPaths.h"
+#include "helper-tool/HelperRequest.h"
+#include "helper-tool/RequestReader.h"
+#include "shared/FileTree.h"
+#include "shared/SocketAddress.h"
+#include "shared/SystemLog.h"
+#include "shared/SystemPath.h"
+
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace tavoren::helpertool {
+
+namespace {
+std::string errorText(int error)
+{
+    return std::system_category().message(error);
+}
+
+std::string folderOf(const std::string &path)
+{
+    return path.substr(0, path.find_last_of('/'));
+}
+
+// A command line as the log shows it: one line, bounded.
+std::string printable(std::string_view text)
+{
+    constexpr std::size_t limit = 300;
+    std::string result;
+    for (const char c : text.substr(0, limit)) {
+        const auto byte = static_cast<unsigned char>(c);
+        result.push_back(byte < 0x20 || byte == 0x7F ? '?' : c);
+    }
+    if (text.size() > limit)
+        result += "...";
+    return result;
+}
+
+void log(const std::string &message)
+{
+    shared::SystemLog::instance().write(message);
+}
+
+// Sends the whole reply, then lets the peer read it to the end: input left
+// unread at close would turn the peer's end of file into a reset.
+void sendReply(int connection, const Reply &reply)
+{
+    const std::string line = reply.toLine();
+    std::string_view rest = line;
+    while (!rest.empty()) {
+        const ssize_t sent = ::send(connection, rest.data(), rest.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0)
+            return;
+        rest.remove_prefix(std::size_t(sent));
+    }
+    ::shutdown(connection, SHUT_WR);
+    char buffer[16384];
+    for (int reads = 0; reads < 64 && ::recv(connection, buffer, sizeof buffer, MSG_DONTWAIT) > 0; ++reads) {
+    }
+}
+} // namespace
+
+std::chrono::seconds DaemonSettings::idleTimeFromEnvironment()
+{
+    const char *value = std::getenv(idleVariable);
+    if (value && *value) {
+        const std::string_view text(value);
+        long long seconds = 0;
+        const auto parsed = std::from_chars(text.data(), text.data() + text.size(), seconds);
+        if (parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() && seconds >= 0 && seconds <= 365LL * 24 * 3600)
+            return std::chrono::seconds(seconds);
+    }
+    return DaemonSettings().idleTime;
+}
+
+HelperDaemon::HelperDaemon(DaemonSettings settings)
+    : m_settings(settings)
+    , m_executor(settings.authorisedUid)
+    , m_socketPath(shared::SystemPath::resolve(HelperPaths::socket))
+    , m_pidPath(shared::SystemPath::resolve(HelperPaths::pidFile))
+{
+}
+
+HelperDaemon::~HelperDaemon()
+{
+    if (m_queue)
+        m_queue->stop();
+    joinConnections(true);
+}
+
+void HelperDaemon::closeInheritedDescriptors(int keep)
+{
+    const unsigned first = STDERR_FILENO + 1;
+    if (keep < int(first)) {
+        ::close_range(first, ~0U, 0);
+        return;
+    }
+    if (unsigned(keep) > first)
+        ::close_range(first, unsigned(keep) - 1, 0);
+    ::close_range(unsigned(keep) + 1, ~0U, 0);
+}
+
+int HelperDaemon::run()
+{
+    // Only the signal descriptor takes these, whichever thread is running.
+    sigset_t endings;
+    sigemptyset(&endings);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&endings, signal);
+    ::pthread_sigmask(SIG_BLOCK, &endings, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    m_signals.reset(::signalfd(-1, &endings, SFD_CLOEXEC | SFD_NONBLOCK));
+    m_wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!m_signals || !m_wake) {
+        report("error: " + errorText(errno));
+        return 1;
+    }
+    [[maybe_unused]] const int atRoot = ::chdir("/");
+
+    if (auto failure = listen()) {
+        log("Helper tool could not start: " + *failure);
+        report("error: " + *failure);
+        cleanUp();
+        return 1;
+    }
+    m_queue = std::make_unique<RequestQueue>();
+    log("Helper tool serving uid " + std::to_string(m_settings.authorisedUid) + " and root");
+    report("ready");
+    serve();
+    cleanUp();
+    m_listener.reset();
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto woken = ::write(m_wake.get(), &one, sizeof one);
+    m_queue->stop();
+    joinConnections(true);
+    log("Helper tool ended");
+    return 0;
+}
+
+std::optional<std::string> HelperDaemon::listen()
+{
+    if (auto failure = shared::FileTree::makeFolders(folderOf(m_socketPath), 0755, 0755))
+        return failure->description();
+    // Bound under another name and renamed into place: the socket path never
+    // goes missing while a newer helper takes over.
+    const std::string fresh = m_socketPath + "." + std::to_string(::getpid()) + ".new";
+    const auto address = shared::SocketAddress::forPath(fresh);
+    if (!address || !shared::SocketAddress::forPath(m_socketPath))
+        return "the socket path is too long: " + m_socketPath;
+    ::unlink(fresh.c_str());
+    m_listener.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!m_listener)
+        return "socket: " + errorText(errno);
+    if (::bind(m_listener.get(), address->address(), address->length()) != 0)
+        return "cannot bind " + fresh + ": " + errorText(errno);
+    struct stat status{};
+    // Every user may connect; the peer's uid decides.
+    if (::chmod(fresh.c_str(), 0666) != 0 || ::listen(m_listener.get(), 64) != 0 || ::lstat(fresh.c_str(), &status) != 0) {
+        const int error = errno;
+        ::unlink(fresh.c_str());
+        return "cannot listen on " + fresh + ": " + errorText(error);
+    }
+    if (::rename(fresh.c_str(), m_socketPath.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(fresh.c_str());
+        return "cannot put the socket in place at " + m_socketPath + ": " + errorText(error);
+    }
+    m_socketDevice = status.st_dev;
+    m_socketInode = status.st_ino;
+    m_ownsSocket = true;
+    return writePidFile();
+}
+
+std::optional<std::string> HelperDaemon::writePidFile()
+{
+    const std::string folderPath = folderOf(m_pidPath);
+    const shared::Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    int error = 0;
+    auto file = folder ? AtomicFile::create(folder.get(), m_pidPath.substr(folderPath.size() + 1), &error) : std::nullopt;
+    if (!folder)
+        error = errno;
+    if (!file || !file->write(std::to_string(::getpid()) + "\n") || (error = file->commit(0644, ::geteuid(), ::getegid())) != 0)
+        return "cannot write the pid file " + m_pidPath + ": " + errorText(error ? error : errno);
+    return std::nullopt;
+}
+
+void HelperDaemon::report(const std::string &line)
+{
+    if (m_settings.readyFd < 0)
+        return;
+    const std::string text = line + "\n";
+    [[maybe_unused]] const auto written = ::write(m_settings.readyFd, text.data(), text.size());
+    ::close(m_settings.readyFd);
+    m_settings.readyFd = -1;
+}
+
+void HelperDaemon::serve()
+{
+    for (;;) {
+        pollfd watched[2] = {{m_listener.get(), POLLIN, 0}, {m_signals.get(), POLLIN, 0}};
+        const int ready = ::poll(watched, 2, int(m_settings.idleCheck.count()));
+        if (ready < 0 && errno != EINTR) {
+            log("Helper tool: poll: " + errorText(errno));
+            return;
+        }
+        if (ready > 0 && (watched[1].revents & POLLIN)) {
+            signalfd_siginfo signal{};
+            if (::read(m_signals.get(), &signal, sizeof signal) == ssize_t(sizeof signal))
+                log("Helper tool ending on signal " + std::to_string(signal.ssi_signo));
+            return;
+        }
+        if (ready > 0 && (watched[0].revents & POLLIN))
+            accept();
+        joinConnections(false);
+        if (isIdle()) {
+            log("Helper tool ending after " + std::to_string(m_settings.idleTime.count()) + " idle seconds");
+            return;
+        }
+    }
+}
+
+void HelperDaemon::accept()
+{
+    shared::Descriptor connection(::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!connection)
+        return;
+    std::lock_guard lock(m_mutex);
+    m_lastActivity = std::chrono::steady_clock::now();
+    if (m_open >= m_settings.maximumConnections) {
+        const timeval bound{1, 0};
+        ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
+        sendReply(connection.get(), Reply::refused("too many connections at once"));
+        return;
+    }
+    ++m_open;
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([this, done, fd = connection.release()] {
+        handle(shared::Descriptor(fd));
+        std::lock_guard threadLock(m_mutex);
+        --m_open;
+        m_lastActivity = std::chrono::steady_clock::now();
+        *done = true;
+    });
+    m_connections.push_back({std::move(thread), std::move(done)});
+}
+
+void HelperDaemon::handle(shared::Descriptor connection)
+{
+    // A peer that stops reading cannot hold the reply forever.
+    const timeval bound{10, 0};
+    ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
+    const auto peer = shared::PeerCredentials::of(connection.get());
+    if (!peer) {
+        log("Helper tool: no credentials for a connection: " + errorText(errno));
+        return;
+    }
+    const std::string who = "uid " + std::to_string(peer->uid) + " (pid " + std::to_string(peer->pid) + ")";
+    std::string command = "(not read)";
+    const auto reply = answer(connection.get(), *peer, &command);
+    if (!reply) {
+        log("Request from " + who + " dropped without a reply: " + printable(command));
+        return;
+    }
+    sendReply(connection.get(), *reply);
+    log("Request from " + who + ": " + printable(command) + ": " + Reply::outcomeName(reply->outcome) + " (" + reply->text + ")");
+}
+
+std::optional<Reply> HelperDaemon::answer(int connection, const shared::PeerCredentials &peer, std::string *command)
+{
+    if (peer.uid != 0 && peer.uid != m_settings.authorisedUid)
+        return Reply::refused("uid " + std::to_string(peer.uid) + " may not use the helper");
+    const auto read = RequestReader::read(connection, m_wake.get(), m_settings.readTimeout);
+    if (read.result == RequestReader::Result::Dropped) {
+        *command = "(no complete request)";
+        return std::nullopt;
+    }
+    if (read.result == RequestReader::Result::Refused)
+        return read.refusal;
+    const auto parsed = HelperRequest::parse(read.line);
+    if (const auto *refusal = std::get_if<HelperRequest::Refusal>(&parsed))
+        return Reply::refused(refusal->reason);
+    const HelperRequest &request = std::get<HelperRequest>(parsed);
+    *command = request.command;
+    const auto classified = HelperCommand::classify(request);
+    if (const auto *refusal = std::get_if<HelperCommand::Refusal>(&classified))
+        return Reply::refused(refusal->reason);
+    const HelperCommand accepted = std::get<HelperCommand>(classified);
+    // None when the helper ended before the request's turn came.
+    return m_queue->submit([this, accepted] { return m_executor.execute(accepted); }).get();
+}
+
+bool HelperDaemon::isIdle()
+{
+    RequestQueue::Clock::time_point lastJob;
+    if (!m_queue->isIdle(&lastJob))
+        return false;
+    std::lock_guard lock(m_mutex);
+    if (m_open > 0)
+        return false;
+    const auto since = std::max(lastJob, m_lastActivity);
+    return std::chrono::steady_clock::now() - since >= m_settings.idleTime;
+}
+
+void HelperDaemon::joinConnections(bool all)
+{
+    std::list<Connection> finished;
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_connections.begin(); it != m_connections.end();) {
+            const auto next = std::next(it);
+            if (all || *it->done)
+                finished.splice(finished.end(), m_connections, it);
+            it = next;
+        }
+    }
+    for (Connection &connection : finished)
+        connection.thread.join();
+}
+
+void HelperDaemon::cleanUp()
+{
+    // A newer helper's socket and pid file stay.
+    struct stat status{};
+    if (m_ownsSocket && ::lstat(m_socketPath.c_str(), &status) == 0 && status.st_dev == m_socketDevice && status.st_ino == m_socketInode)
+        ::unlink(m_socketPath.c_str());
+    m_ownsSocket = false;
+    const shared::Descriptor pidFile(::open(m_pidPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    char content[32] = {};
+    if (pidFile && ::read(pidFile.get(), content, sizeof content - 1) > 0 && std::string(content) == std::to_string(::getpid()) + "\n")
+        ::unlink(m_pidPath.c_str());
+}
+
+} // namespace tavoren::helpertool

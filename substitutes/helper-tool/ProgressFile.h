@@ -1,0 +1,31 @@
+#pragma once
+
+#include "helper-tool/Reply.h"
+#include "shared/Descriptor.h"
+
+#include <string_view>
+#include <sys/types.h>
+#include <variant>
+
+namespace tavoren::helpertool {
+
+// The installation's progress message file in the working folder all users
+// share. The folder is never followed through a link and must belong to
+// root or the authorised user; the file is always made anew and handed to
+// that user.
+class ProgressFile
+{
+public:
+    // The new, empty file, or the reply that ends the request.
+    static std::variant<ProgressFile, Reply> create(uid_t authorisedUid);
+
+    // One write(2) for the whole line, so a reader never sees half of it.
+    bool writeLine(std::string_view line);
+
+private:
+    explicit ProgressFile(shared::Descriptor file);
+
+    shared::Descriptor m_file;
+};
+
+} // namespace tavoren::helpertool
