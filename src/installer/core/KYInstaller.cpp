@@ -518,9 +518,14 @@ int KYInstaller::installPackage()
             tracker.pass(ProgressTracker::examinedLine(tail.secondToLast), m_state.installFailed);
         if (pass.sawFailure)
             m_state.installFailed = true;
+        // A failure seen elsewhere (the helper, the exit status, the time
+        // limit) ends the loop on this pass: its line says so, whatever
+        // the examined line was.
+        const QString status =
+            m_state.installFailed ? QString::fromLatin1(ProgressTracker::failedStatus) : pass.status;
         if (silent)
-            silentProgress(pass.percent, pass.status);
-        reportProgress(pass.percent, silent || pass.status.isEmpty() ? pass.status : localized(pass.status));
+            silentProgress(pass.percent, status);
+        reportProgress(pass.percent, silent || status.isEmpty() ? status : localized(status));
         if (m_state.installFailed || done)
             break;
     }

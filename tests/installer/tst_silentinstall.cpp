@@ -1,0 +1,486 @@
+// TavorenInstaller in silent mode from an installation medium, as an
+// administrator runs it: the real helper tool blessed from the medium, and
+// either the real package installer with the driver package or a scripted
+// stand-in for it. Everything runs below a root of the test's own.
+#include "support/HelperToolProcess.h"
+#include "support/InstallationMedium.h"
+#include "support/PlistWriter.h"
+#include "support/TestRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tavoren::testsupport;
+
+namespace {
+const QString installerLog = QStringLiteral("/var/tmp/kyr/CorvaneTavoren.log");
+const QString adminFile = QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist");
+const QString printers = QStringLiteral("/Library/Printers/CorvaneTavoren");
+const QString agentPath = printers + QStringLiteral("/CorvaneTavorenAgent");
+const QRegularExpression progressLine(QStringLiteral("^(\\d+):(.*)$"));
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// "IsPrivateInstall" of the admin file below the root; -1 when unreadable.
+int isPrivateInstall(const TestRoot &root)
+{
+    QFile file(root.system(adminFile));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    plist_t dict = nullptr;
+    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &dict);
+    int result = -1;
+    if (plist_t value = dict ? plist_dict_get_item(dict, "IsPrivateInstall") : nullptr) {
+        uint8_t flag = 0;
+        plist_get_bool_val(value, &flag);
+        result = flag ? 1 : 0;
+    }
+    if (dict)
+        plist_free(dict);
+    return result;
+}
+
+// A stand-in package installer: prints `lines`, then holds until the test
+// lets it go (a file "go" in the root), prints the success line and ends.
+QByteArray holdingScript(const QStringList &lines)
+{
+    QByteArray script = "#!/bin/sh\n";
+    for (const QString &line : lines)
+        script += "printf '%s\\n' '" + line.toUtf8() + "'\n";
+    script += "while [ ! -e \"$TAVOREN_ROOT/go\" ]; do sleep 0.01; done\n"
+              "echo 'installer: The install was successful.'\n";
+    return script;
+}
+
+bool letGo(const TestRoot &root)
+{
+    return !root.writeFile(QStringLiteral("/go"), "go").isEmpty();
+}
+
+// The percentages of the progress lines after the first one, with the
+// statuses seen.
+struct Progress
+{
+    QList<int> percents;
+    QStringList statuses;
+};
+
+Progress progressOf(const QStringList &lines)
+{
+    Progress progress;
+    for (const QString &line : lines.mid(1)) {
+        const auto match = progressLine.match(line);
+        if (!match.hasMatch())
+            continue;
+        progress.percents.append(match.captured(1).toInt());
+        progress.statuses.append(match.captured(2));
+    }
+    return progress;
+}
+} // namespace
+
+class TestSilentInstall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        if (::geteuid() != 0)
+            QSKIP("the helper tool and the package installer run as root");
+    }
+
+    // The package installer's lines as the progress loop shows them: the
+    // examined line stays the same while the stand-in holds, so every pass
+    // adds 4 until the ceiling.
+    void scriptedOutput_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("writing files") << QStringLiteral("installer:PHASE:Writing files\u2026")
+                                       << QStringLiteral("PHASE_WriteFiles");
+        QTest::newRow("preparing the disk") << QStringLiteral("installer:PHASE:Preparing the disk\u2026")
+                                            << QStringLiteral("PHASE_PrepareDisk");
+        QTest::newRow("preparing the product") << QStringLiteral("installer:PHASE:Preparing Corvane Tavoren Driver\u2026")
+                                               << QStringLiteral("PHASE_PrepareInstall");
+        QTest::newRow("a percentage") << QStringLiteral("installer:%44.198345") << QStringLiteral("PHASE_RunScripts");
+        QTest::newRow("an unlisted status") << QStringLiteral("installer:STATUS:Frobnicating")
+                                            << QStringLiteral("Frobnicating");
+    }
+    void scriptedOutput()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, status);
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(root, holdingScript({line, QStringLiteral("next")})));
+
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QVERIFY(run.waitForLine([](const QString &l) { return l.startsWith(QLatin1String("88:")); }));
+        QVERIFY(letGo(root));
+        QCOMPARE(run.finish(), 0);
+
+        const QStringList lines = run.lines();
+        QCOMPARE(lines.value(0), QStringLiteral("5:PHASE_PrepareInstall"));
+        const Progress progress = progressOf(lines);
+        // Passes before the stand-in wrote anything say nothing at 10; then
+        // the held line climbs by 4 on every pass.
+        const qsizetype first = progress.percents.indexOf(14);
+        QVERIFY(first > 0 || progress.percents.value(0) == 14);
+        for (qsizetype i = 0; i < first; ++i)
+            QCOMPARE(lines.at(i + 1), QStringLiteral("10:"));
+        QList<int> expected;
+        for (int percent = 14; percent <= 88; percent += 4)
+            expected.append(percent);
+        QCOMPARE(progress.percents.mid(first, expected.size()), expected);
+        // An unlisted status keeps its line end: its progress line is
+        // followed by an empty one.
+        const QString shown = progress.statuses.at(first);
+        QCOMPARE(shown, status);
+        if (status == QLatin1String("Frobnicating"))
+            QCOMPARE(lines.at(lines.indexOf(QStringLiteral("14:Frobnicating")) + 1), QString());
+        for (const int percent : progress.percents)
+            QVERIFY(percent <= 88);
+    }
+
+    void successPhaseSaysNothing()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(
+            root, holdingScript({QStringLiteral("installer:PHASE:The software was successfully installed."),
+                                 QStringLiteral("installer: The install was successful.")})));
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        int quiet = 0;
+        QVERIFY(run.waitForLine([&](const QString &l) { return l == QLatin1String("10:") && ++quiet == 20; }));
+        QVERIFY(letGo(root));
+        QCOMPARE(run.finish(), 0);
+        for (const QString &line : run.lines().mid(1))
+            QCOMPARE(line, QStringLiteral("10:"));
+    }
+
+    // Any failure text ends the installation on the pass that sees it.
+    void failureTexts_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("install failed") << QStringLiteral("installer: The install failed. (The disk is full.)");
+        QTest::newRow("upgrade failed") << QStringLiteral("installer: The upgrade failed. (No space.)");
+        QTest::newRow("untrusted") << QStringLiteral("installer: Certificate used to sign package is not trusted");
+        QTest::newRow("invalid path")
+            << QStringLiteral("installer: Error - the package path specified was invalid: '/x.pkg'.");
+    }
+    void failureTexts()
+    {
+        QFETCH(QString, line);
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(root, holdingScript({line, QStringLiteral("more")})));
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 1);
+        QVERIFY(letGo(root));
+        const QStringList lines = run.lines();
+        QVERIFY(lines.last().endsWith(QLatin1String(":InstallFailed")));
+        QCOMPARE(lines.count(lines.last()), 1);
+        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("Installation failed...")));
+    }
+
+    // A package installer that fails without saying so is not a success.
+    void exitStatusDecidesToo()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(
+            root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\nexit 1\n"));
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 1);
+        QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
+        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("The package installer ended with exit status 1")));
+    }
+
+    // The whole installation with the real package: what an administrator
+    // gets, public or private.
+    void freshInstallation_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("isPrivate");
+        QTest::newRow("private") << QStringList{QStringLiteral("-s"), QStringLiteral("alice")} << 1;
+        QTest::newRow("public") << QStringList{QStringLiteral("-S"), QStringLiteral("alice"), QStringLiteral("Public")}
+                                << 0;
+    }
+    void freshInstallation()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, isPrivate);
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
+        QVERIFY(InstallationMedium::realPackageInstaller(root));
+
+        InstallerRun run(medium, arguments, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 0);
+        const QStringList lines = run.lines();
+        QCOMPARE(lines.value(0), QStringLiteral("5:PHASE_PrepareInstall"));
+        const Progress progress = progressOf(lines);
+        QVERIFY(!progress.percents.isEmpty());
+        for (qsizetype i = 1; i < progress.percents.size(); ++i)
+            QVERIFY(progress.percents.at(i) >= progress.percents.at(i - 1) && progress.percents.at(i) <= 88);
+        QVERIFY(progress.statuses.contains(QStringLiteral("PHASE_WriteFiles")));
+        QVERIFY(!progress.statuses.contains(QStringLiteral("InstallFailed")));
+
+        // The programs and the admin file are in place, the shared folders ready.
+        QVERIFY(QFileInfo(root.system(agentPath)).isExecutable());
+        QVERIFY(QFileInfo(root.system(printers + QStringLiteral("/Corvane Tavoren for Mac.app/contents/MacOS/"
+                                                                "Corvane Tavoren for Mac")))
+                    .isExecutable());
+        QCOMPARE(isPrivateInstall(root), isPrivate);
+        struct stat status{};
+        QCOMPARE(::stat(QFile::encodeName(root.system(adminFile)).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0644));
+        QCOMPARE(::stat(QFile::encodeName(root.system(QStringLiteral("/usr/lib/cups/backend/corvanetavoren"))).constData(),
+                        &status),
+                 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0700));
+        QCOMPARE(::stat(QFile::encodeName(root.spoolRoot()).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(01777));
+        const QString log = readText(root.system(installerLog));
+        QVERIFY(log.contains(QLatin1String("Installation successful...")));
+        QVERIFY(log.contains(isPrivate ? QLatin1String("Recorded a private installation")
+                                       : QLatin1String("Recorded a public installation")));
+        QVERIFY(!log.contains(QLatin1String("Preparing for Uninstallation!!!")));
+
+        // The installed agent runs from the installed files.
+        QProcess agent;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TAVOREN_ROOT"), root.path());
+        agent.setProcessEnvironment(environment);
+        agent.start(root.system(agentPath), {});
+        QVERIFY(agent.waitForStarted());
+        const QString socket = root.system(QStringLiteral("/private/tmp/Corvane_Tavoren_Socket/root/"
+                                                          "com.corvane.TavorenAgentApp.socket"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(socket).exists(), 10000);
+        agent.terminate();
+        agent.waitForFinished();
+    }
+
+    // An installed version goes first, by its own uninstall script, which
+    // also stops the agents running from it.
+    void installationOverAnInstalledVersion()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
+        QVERIFY(InstallationMedium::realPackageInstaller(root));
+        {
+            InstallerRun first(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+            QCOMPARE(first.finish(), 0);
+        }
+        QProcess agent;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TAVOREN_ROOT"), root.path());
+        agent.setProcessEnvironment(environment);
+        agent.start(root.system(agentPath), {});
+        QVERIFY(agent.waitForStarted());
+        const QString leftover = root.writeFile(printers + QStringLiteral("/not-from-the-package"), "x");
+
+        InstallerRun second(medium, {QStringLiteral("-s"), QStringLiteral("alice"), QStringLiteral("PUBLIC")},
+                            InstallationMedium::environment(root));
+        QCOMPARE(second.finish(), 0);
+        QVERIFY(agent.waitForFinished(10000));
+
+        const QString log = readText(root.system(installerLog));
+        const QStringList order{QStringLiteral("Preparing for Uninstallation!!!"),
+                                QStringLiteral("Will delete existing Corvane Tavoren Driver."),
+                                QStringLiteral("Stopped the agent"),
+                                QStringLiteral("The removal script ended with exit status 0"),
+                                QStringLiteral("Older Corvane Tavoren Driver uninstalled successfully."),
+                                QStringLiteral("Uninstallation finished."),
+                                QStringLiteral("Installing "),
+                                QStringLiteral("Installation successful...")};
+        qsizetype at = log.lastIndexOf(QLatin1String("Silent Installation!!!"));
+        for (const QString &step : order) {
+            const qsizetype next = log.indexOf(step, at);
+            QVERIFY2(next > at, qPrintable(step));
+            at = next;
+        }
+        // The removal took the receipt, so the package installer installed
+        // anew rather than over the old files.
+        const QString installLog = readText(root.system(QStringLiteral("/var/log/install.log")));
+        QCOMPARE(installLog.count(QLatin1String("installer: Installing at base path /")), 2);
+        QVERIFY(!installLog.contains(QLatin1String("Upgrading")));
+        QVERIFY(QFileInfo::exists(leftover));
+        QCOMPARE(isPrivateInstall(root), 0);
+    }
+
+    // The helper was blessed once but no longer runs: the probe fails and
+    // the installer blesses it again.
+    void helperNotRunning()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\necho 'installer: The install was successful.'\n"));
+        QCOMPARE(helper.bless().exitCode, 0);
+        QVERIFY(HelperToolProcess::stop());
+        QVERIFY(QFileInfo::exists(HelperToolProcess::blessedPath()));
+
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 0);
+        const QString log = readText(root.system(installerLog));
+        const qsizetype invalid = log.indexOf(QLatin1String("XPC connection invalid, releasing."));
+        QVERIFY(invalid >= 0);
+        QVERIFY(log.indexOf(QLatin1String("Authorization successful"), invalid) > invalid);
+        QVERIFY(HelperToolProcess::isServing());
+    }
+
+    void helperDiesMidRequest()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(
+            root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\nsleep 0.2\nkill -KILL $PPID\nsleep 1\n"));
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 1);
+        QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
+        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("XPC connection interupted.")));
+    }
+
+    // A medium whose path cannot be quoted on a command line: the helper
+    // refuses the installation and nothing runs.
+    void helperRefusesTheRequest()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root, QStringLiteral("/me\"dium"));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        const QString ran = root.system(QStringLiteral("/ran"));
+        QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\ntouch \"$TAVOREN_ROOT/ran\"\n"));
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 1);
+        QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
+        QVERIFY(!QFileInfo::exists(ran));
+        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("Received response: ")));
+    }
+
+    void missingPackage()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Missing));
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 1);
+        QVERIFY(run.lines().isEmpty());
+        QVERIFY(readText(root.system(installerLog))
+                    .contains(QLatin1String("The driver package is missing: ") + medium.packagePath()));
+        QVERIFY(!HelperToolProcess::isServing());
+    }
+
+    // Run by a user, blessing goes through pkexec: a dismissed or refused
+    // prompt, or a helper that cannot bless itself, ends the run.
+    void blessingRefused_data()
+    {
+        QTest::addColumn<QByteArray>("pkexec");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("dismissed") << QByteArray("#!/bin/sh\nexit 126\n")
+                                   << QStringLiteral("Failed to create AuthorizationRef. Error code: 126")
+                                   << QStringLiteral("(null)");
+        QTest::newRow("not authorised") << QByteArray("#!/bin/sh\nexit 127\n")
+                                        << QStringLiteral("Failed to create AuthorizationRef. Error code: 127")
+                                        << QStringLiteral("(null)");
+        QTest::newRow("authorised, but no root") << QByteArray("#!/bin/sh\nexec \"$@\"\n")
+                                                 << QStringLiteral("Authorization successful")
+                                                 << QStringLiteral("(exit status 1)");
+    }
+    void blessingRefused()
+    {
+        QFETCH(QByteArray, pkexec);
+        QFETCH(QString, line);
+        QFETCH(QString, error);
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        const QString stand = root.writeFile(QStringLiteral("/usr/bin/pkexec"), pkexec);
+        QVERIFY(QFile::setPermissions(stand, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                 | QFileDevice::ExeOther | QFileDevice::WriteOwner));
+        // The user reaches the medium and may write the shared working folder.
+        QVERIFY(QFile::setPermissions(root.path(), QFile::permissions(root.path()) | QFileDevice::ExeOther
+                                                       | QFileDevice::ReadOther));
+        QVERIFY(::chmod(QFile::encodeName(root.system(QStringLiteral("/var/tmp"))).constData(), 01777) == 0);
+
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root),
+                         QStringLiteral("nobody"));
+        QCOMPARE(run.finish(), 1);
+        const QString log = readText(root.system(installerLog));
+        QVERIFY2(log.contains(line), qPrintable(log));
+        const qsizetype failed = log.indexOf(QLatin1String("Failed to install the Helper Tool. Error: "));
+        QVERIFY(failed >= 0);
+        QVERIFY(log.mid(failed).section(QLatin1Char('\n'), 0, 0).endsWith(error));
+        QVERIFY(!HelperToolProcess::isServing());
+    }
+
+    // A package installer that never reports and never ends: after the
+    // time without a new line the installation has failed.
+    void stalledInstallation()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(root, holdingScript({})));
+        QProcessEnvironment environment = InstallationMedium::environment(root);
+        environment.insert(QStringLiteral("TAVOREN_INSTALLER_STALL_SECONDS"), QStringLiteral("1"));
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, environment);
+        QCOMPARE(run.finish(), 1);
+        QVERIFY(letGo(root));
+        QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
+        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("No progress for 1 seconds")));
+    }
+
+    // Another user put a link where the shared working folder goes: nobody
+    // writes through it, and without a folder to follow the installation
+    // cannot report success.
+    void plantedWorkingFolder()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\necho 'installer: The install was successful.'\n"));
+        const QString victim = root.makeDir(QStringLiteral("/victim"));
+        QVERIFY(QFile::link(victim, root.system(QStringLiteral("/var/tmp/kyr"))));
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 1);
+        QVERIFY(QDir(victim).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSilentInstall)
+#include "tst_silentinstall.moc"
