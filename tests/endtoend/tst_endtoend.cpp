@@ -1,7 +1,12 @@
 // The whole road of a print job: the printer backend spools a PDF and tells
 // the user's agent, the real agent starts the real client (offscreen), the
 // client uploads to the substitute service and reaches the release code.
+// Once with the built programs, once with the programs the silent installer
+// installed from the driver package.
 #include "support/AgentProcess.h"
+#include "support/HelperToolProcess.h"
+#include "support/InstallationMedium.h"
+#include "shared/PropertyList.h"
 #include "client/support/ClientLogReader.h"
 #include "client/support/ClientSetup.h"
 #include "release-service/ReleaseService.h"
@@ -16,11 +21,15 @@
 #include <QTest>
 #include <csignal>
 #include <memory>
+#include <unistd.h>
 
 using namespace tavoren;
 using clienttest::ClientLogReader;
 using clienttest::ClientSetup;
 using testsupport::AgentProcess;
+using testsupport::HelperToolProcess;
+using testsupport::InstallationMedium;
+using testsupport::InstallerRun;
 using testsupport::PlistWriter;
 using testsupport::TestRoot;
 
@@ -61,6 +70,70 @@ QStringList jobFolders(const TestRoot &root)
 {
     return QDir(root.spoolRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
 }
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// What an administrator does after installing: the installed admin file
+// names the service (here on loopback, without TLS); the rest stays.
+bool pointAdminFileAt(const TestRoot &root, const QString &host)
+{
+    const QString path = root.system(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    auto admin = shared::PropertyList::fromBytes(file.readAll());
+    if (!admin || admin->boolean(QStringLiteral("IsPrivateInstall")) != true)
+        return false;
+    admin->setString(QStringLiteral("host"), host);
+    admin->setInteger(QStringLiteral("secure_connect"), 0);
+    admin->setInteger(QStringLiteral("drnpollingtimeinsecond"), 0);
+    return writeFile(path, admin->toXml());
+}
+
+QByteArray samplePdf()
+{
+    QByteArray pdf("%PDF-1.4\n% the whole road\n");
+    pdf.append(QByteArray(64 * 1024, 'p'));
+    pdf.append("\n%%EOF\n");
+    return pdf;
+}
+
+// Prints `pdf` through `backend` for the test's user, whose agent runs, and
+// waits for the client to reach the release code; then checks what the
+// service got and that the job folder is gone.
+void printToTheReleaseCode(const TestRoot &root, releaseservice::ReleaseService &service, const QString &backendProgram,
+                           AgentProcess &agent, const QString &owner, const QByteArray &pdf)
+{
+    QProcess backend;
+    backend.start(backendProgram, {QStringLiteral("42"), AgentProcess::userName(), QStringLiteral("Quarterly report.pdf"),
+                                   QStringLiteral("1"), QString()});
+    QVERIFY(backend.waitForStarted());
+    backend.write(pdf);
+    backend.closeWriteChannel();
+    QVERIFY(backend.waitForFinished(30000));
+    QVERIFY2(backend.exitStatus() == QProcess::NormalExit && backend.exitCode() == 0,
+             backend.readAllStandardError().constData());
+
+    const bool converted = QTest::qWaitFor(
+        [] { return ClientLogReader::contains(QStringLiteral("Status"), QStringLiteral("file converted"), QString()); },
+        60000);
+    endClients(root);
+    QVERIFY2(converted, qPrintable(ClientLogReader::dump() + QString::fromLocal8Bit(agent.standardError())));
+
+    const auto jobs = service.jobs();
+    QCOMPARE(jobs.size(), std::size_t(1));
+    QCOMPARE(QString::fromStdString(jobs.front().contentDescription), QStringLiteral("Quarterly report.pdf"));
+    QVERIFY(jobs.front().ownerJson.find(owner.toStdString()) != std::string::npos);
+    QFile stored(QString::fromStdString(jobs.front().storedFile));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), pdf);
+    // The client deleted the job folder once the service had the file.
+    QTRY_VERIFY(jobFolders(root).isEmpty());
+}
 } // namespace
 
 class TestEndToEnd : public QObject
@@ -86,36 +159,43 @@ private slots:
 
         AgentProcess agent;
         QVERIFY2(agent.start(), agent.standardError().constData());
+        printToTheReleaseCode(root, service, QStringLiteral(TAVOREN_TOOLS_DIR "/corvanetavoren"), agent,
+                              QStringLiteral("erin@example.com"), samplePdf());
+    }
 
-        QByteArray pdf("%PDF-1.4\n% the whole road\n");
-        pdf.append(QByteArray(64 * 1024, 'p'));
-        pdf.append("\n%%EOF\n");
-        QProcess backend;
-        backend.start(QStringLiteral(TAVOREN_TOOLS_DIR "/corvanetavoren"),
-                      {QStringLiteral("42"), AgentProcess::userName(), QStringLiteral("Quarterly report.pdf"),
-                       QStringLiteral("1"), QString()});
-        QVERIFY(backend.waitForStarted());
-        backend.write(pdf);
-        backend.closeWriteChannel();
-        QVERIFY(backend.waitForFinished(30000));
-        QVERIFY2(backend.exitStatus() == QProcess::NormalExit && backend.exitCode() == 0,
-                 backend.readAllStandardError().constData());
+    // The driver package installed by the silent installer: its agent, its
+    // backend, its client and its admin file carry the job.
+    void installedDriverPrintsToTheReleaseCode()
+    {
+        if (::geteuid() != 0)
+            QSKIP("the silent installation runs the package installer as root");
+        TestRoot root;
+        HelperToolProcess helper;
+        if (!AgentProcess::socketPathFits())
+            QSKIP("the temporary folder's path is too long for a socket address");
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
+        QVERIFY(InstallationMedium::realPackageInstaller(root));
+        InstallerRun installation(medium, {QStringLiteral("-s"), AgentProcess::userName()},
+                                  InstallationMedium::environment(root));
+        QCOMPARE(installation.finish(), 0);
 
-        const bool converted = QTest::qWaitFor(
-            [] { return ClientLogReader::contains(QStringLiteral("Status"), QStringLiteral("file converted"), QString()); },
-            60000);
-        endClients(root);
-        QVERIFY2(converted, qPrintable(ClientLogReader::dump() + QString::fromLocal8Bit(agent.standardError())));
+        releaseservice::ReleaseService::Options options;
+        options.storageDir = root.makeDir(QStringLiteral("/service")).toStdString();
+        options.statusSequence = {1, 4};
+        releaseservice::ReleaseService service(options);
+        QVERIFY(service.start());
+        QVERIFY(pointAdminFileAt(root, QStringLiteral("127.0.0.1:%1").arg(service.port())));
+        QVariantMap client = PlistWriter::clientDefaults();
+        client.insert(QStringLiteral("owneremail"), QStringLiteral("frank@example.com"));
+        QVERIFY(writeFile(root.system(installedBundle + QStringLiteral("/Contents/Resources/TavorenClient.plist")),
+                          PlistWriter::xml(client)));
 
-        const auto jobs = service.jobs();
-        QCOMPARE(jobs.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdString(jobs.front().contentDescription), QStringLiteral("Quarterly report.pdf"));
-        QVERIFY(jobs.front().ownerJson.find("erin@example.com") != std::string::npos);
-        QFile stored(QString::fromStdString(jobs.front().storedFile));
-        QVERIFY(stored.open(QIODevice::ReadOnly));
-        QCOMPARE(stored.readAll(), pdf);
-        // The client deleted the job folder once the service had the file.
-        QTRY_VERIFY(jobFolders(root).isEmpty());
+        AgentProcess agent;
+        agent.process().setProgram(root.system(QStringLiteral("/Library/Printers/CorvaneTavoren/CorvaneTavorenAgent")));
+        QVERIFY2(agent.start(), agent.standardError().constData());
+        printToTheReleaseCode(root, service, root.system(QStringLiteral("/usr/lib/cups/backend/corvanetavoren")), agent,
+                              QStringLiteral("frank@example.com"), samplePdf());
     }
 };
 
