@@ -20,7 +20,10 @@ QString systemFile(const char *path)
 
 QString osReleaseVersion()
 {
-    const auto file = shared::BoundedFile::read(systemFile(KYGlobalConstants::osRelease), maxFileSize);
+    auto file = shared::BoundedFile::read(systemFile(KYGlobalConstants::osRelease), maxFileSize);
+    // A root without one still runs on this machine's system.
+    if (file.state == shared::BoundedFile::State::Absent)
+        file = shared::BoundedFile::read(QString::fromLatin1(KYGlobalConstants::osRelease), maxFileSize);
     if (file.state != shared::BoundedFile::State::Read)
         return {};
     for (const QByteArray &line : file.bytes.split('\n')) {

@@ -16,7 +16,8 @@ public:
     };
 
     // The system's product version: "ProductVersion" of the system version
-    // property list when there is one, else VERSION_ID of os-release.
+    // property list when there is one, else VERSION_ID of os-release (the
+    // machine's own when the root has none).
     static QString productVersion();
     // "14" is 14.0; parts that are no number count as 0.
     static Version parse(const QString &productVersion);

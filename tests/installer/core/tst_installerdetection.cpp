@@ -81,7 +81,6 @@ private slots:
                                      << QByteArray("VERSION_ID=\"99\"\n") << QStringLiteral("MacOS Version: 12.6");
         QTest::newRow("from os-release") << QByteArray() << QByteArray("NAME=\"Debian\"\nVERSION_ID=\"12\"\n")
                                          << QStringLiteral("MacOS Version: 12.0");
-        QTest::newRow("nothing known") << QByteArray() << QByteArray() << QStringLiteral("MacOS Version: 0.0");
         QTest::newRow("not numbers") << PlistWriter::xml({{QStringLiteral("ProductVersion"), QStringLiteral("x.y")}})
                                      << QByteArray() << QStringLiteral("MacOS Version: 0.0");
     }
