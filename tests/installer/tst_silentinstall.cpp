@@ -8,10 +8,12 @@
 #include "support/TestRoot.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 #include <plist/plist.h>
@@ -444,6 +446,89 @@ private slots:
         QVERIFY(failed >= 0);
         QVERIFY(log.mid(failed).section(QLatin1Char('\n'), 0, 0).endsWith(error));
         QVERIFY(!HelperToolProcess::isServing());
+    }
+
+    // A progress file left by an earlier run ends no later installation:
+    // removed first, or, where the user may not remove it, never taken for
+    // the new one until the helper has replaced it.
+    void staleProgressFileIsNeverTaken_data()
+    {
+        QTest::addColumn<bool>("asUser");
+        QTest::newRow("run by root") << false;
+        QTest::newRow("run by a user, the file is root's") << true;
+    }
+    void staleProgressFileIsNeverTaken()
+    {
+        QFETCH(bool, asUser);
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(
+            root, holdingScript({QStringLiteral("installer:PHASE:Writing files\u2026"), QStringLiteral("next")})));
+        const QString folder = root.makeDir(QStringLiteral("/var/tmp/kyr"));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 01777) == 0);
+        root.writeFile(QStringLiteral("/var/tmp/kyr/CorvaneTavoren_ProgressMessage.log"),
+                       "installer: The install was successful.\nInstallation_Done 0\n");
+        QString user;
+        if (asUser) {
+            // Blessed earlier by this user; the working folder and the old file are root's.
+            HelperToolProcess::BlessOptions options;
+            options.pkexecUid = QStringLiteral("65534");
+            QCOMPARE(helper.bless(options).exitCode, 0);
+            QVERIFY(QFile::setPermissions(root.path(), QFile::permissions(root.path()) | QFileDevice::ExeOther
+                                                           | QFileDevice::ReadOther));
+            QVERIFY(::chmod(QFile::encodeName(root.system(QStringLiteral("/var/tmp"))).constData(), 01777) == 0);
+            user = QStringLiteral("nobody");
+        }
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root),
+                         user);
+        QVERIFY2(run.waitForLine([](const QString &l) { return l == QLatin1String("22:PHASE_WriteFiles"); }),
+                 qPrintable(run.lines().join(QLatin1Char('|'))));
+        QVERIFY(letGo(root));
+        QCOMPARE(run.finish(), 0);
+        if (asUser)
+            QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("Could not delete the old progress message file")));
+    }
+
+    // The package's own uninstall script leaves the root as it found it,
+    // but for the system's logs and receipt folder, and can run again.
+    void uninstallScriptRemovesEverything()
+    {
+        TestRoot root;
+        const auto entries = [&root] {
+            QSet<QString> found;
+            QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                found.insert(it.next().mid(root.path().size()));
+            return found;
+        };
+        const QSet<QString> before = entries();
+        QProcess process;
+        process.setProcessEnvironment(InstallationMedium::environment(root));
+        process.start(QStringLiteral(TAVOREN_TOOLS_DIR "/installer"),
+                      {QStringLiteral("-pkg"), QStringLiteral(TAVOREN_DRIVER_PACKAGE), QStringLiteral("-target"),
+                       QStringLiteral("/"), QStringLiteral("-verboseR")});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(entries().size() > before.size() + 20);
+
+        const QString script = root.system(printers + QStringLiteral("/Uninstall.sh"));
+        QCOMPARE(QProcess::execute(QStringLiteral("/bin/sh"), {script}), 0);
+        const QSet<QString> left = entries() - before;
+        const QSet<QString> systemOwn{QStringLiteral("/var/log"), QStringLiteral("/var/log/install.log"),
+                                      QStringLiteral("/var/db"), QStringLiteral("/var/db/receipts"),
+                                      QStringLiteral("/var/db/receipts/.installer.lock")};
+        QVERIFY2((left - systemOwn).isEmpty(), qPrintable(QStringList((left - systemOwn).values()).join(QLatin1Char(' '))));
+
+        // Again, from the copy the package carried: nothing left to do.
+        QProcess again;
+        again.setProcessEnvironment(InstallationMedium::environment(root));
+        again.start(QStringLiteral("/bin/sh"), {QStringLiteral(TAVOREN_SOURCE_DIR "/src/driver-package/Uninstall.sh")});
+        QVERIFY(again.waitForFinished(30000));
+        QCOMPARE(again.exitCode(), 0);
+        QVERIFY(!again.readAllStandardOutput().contains("Removed the installed files"));
     }
 
     // A package installer that never reports and never ends: after the

@@ -579,10 +579,10 @@ void KYInstaller::runScriptWithAuthorization(const QString &path)
     }
     const auto reply = xpcConnection(QStringLiteral("%1 \"%2\"").arg(QLatin1String(KYGlobalConstants::shell), path),
                                      false, false);
-    // Silent mode ends the removal before it installs; the window's removal
-    // is ordered by the helper, which runs one request at a time.
-    if (m_state.isSilentInstall)
-        awaitHelper(reply, std::chrono::duration_cast<std::chrono::milliseconds>(m_environment.timing.stallTimeout));
+    // The helper would run the installation after the removal anyway (one
+    // request at a time); waiting for it keeps the removal's bar and its log
+    // lines true to what happens.
+    awaitHelper(reply, std::chrono::duration_cast<std::chrono::milliseconds>(m_environment.timing.stallTimeout));
 }
 
 void KYInstaller::runScriptDirectly(const QString &path)

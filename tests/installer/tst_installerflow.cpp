@@ -1,0 +1,184 @@
+// The installer core as the window drives it, in-process, against the real
+// helper tool: detection, the removal of an installed version with its
+// progress, the installation with localised phases, the public choice, and
+// everything in the order the front-end sees it.
+#include "installer/core/KYInstaller.h"
+#include "support/HelperToolProcess.h"
+#include "support/InstallationMedium.h"
+#include "support/PlistWriter.h"
+#include "support/TestRoot.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace tavoren::installer;
+using namespace tavoren::testsupport;
+
+namespace {
+const QString receipt = QStringLiteral("/var/db/receipts/com.Corvane.TavorenInstaller.plist");
+
+// Records every call as one line, in order.
+class RecordingFrontEnd final : public InstallerFrontEnd
+{
+public:
+    QStringList calls;
+
+    void showPackageFound() override { calls.append(QStringLiteral("found")); }
+    void showPackageMissing(const QString &text) override { calls.append(QStringLiteral("missing:") + text); }
+    void showDetectionResult(const QString &label, const std::optional<QString> &warning) override
+    {
+        calls.append(QStringLiteral("detected:") + label + QLatin1Char('|') + warning.value_or(QStringLiteral("-")));
+    }
+    void setDestinationDiskDetails() override { calls.append(QStringLiteral("disk")); }
+    void helperRegistrationFailed() override { calls.append(QStringLiteral("helper failed")); }
+    void lockInstallationStart() override { calls.append(QStringLiteral("lock")); }
+    void setWindowCloseEnabled(bool enabled) override
+    {
+        calls.append(QStringLiteral("close:") + (enabled ? QLatin1String("on") : QLatin1String("off")));
+    }
+    void displayInstallationInProgressView() override { calls.append(QStringLiteral("progress view")); }
+    void setProgressHeadline(const QString &text) override { calls.append(QStringLiteral("headline:") + text); }
+    void updatesTheInstallationProgressbar() override { calls.append(QStringLiteral("bar")); }
+    void displayProgressInfo(const ProgressRecord &record) override
+    {
+        calls.append(QStringLiteral("%1:%2").arg(record.progressValue).arg(record.progressString));
+    }
+    void displayInstallFinishedView(bool failed) override
+    {
+        calls.append(failed ? QStringLiteral("finished:failed") : QStringLiteral("finished:ok"));
+    }
+};
+
+QString localized(const QString &key)
+{
+    if (key == QLatin1String("displayName"))
+        return QStringLiteral("Corvane Tavoren Driver");
+    if (key == QLatin1String("Installing"))
+        return QStringLiteral("Installing %@");
+    if (key == QLatin1String("AppInstalledWarningMessage"))
+        return QStringLiteral("%@ %@ is installed.");
+    return QLatin1Char('[') + key + QLatin1Char(']');
+}
+
+KYInstaller::Environment environmentFor(const InstallationMedium &medium)
+{
+    KYInstaller::Environment environment =
+        KYInstaller::platformEnvironment(KYInstaller::bundlePathOf(QFileInfo(medium.installer()).path()));
+    environment.timing.pollInterval = std::chrono::milliseconds(2);
+    environment.timing.missingProgressFileWait = std::chrono::milliseconds(0);
+    environment.timing.uninstallCompletePause = std::chrono::milliseconds(0);
+    environment.localized = localized;
+    return environment;
+}
+} // namespace
+
+class TestInstallerFlow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        if (::geteuid() != 0)
+            QSKIP("the helper tool runs as root");
+    }
+
+    void removalThenInstallation()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(
+            root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\necho 'installer:%50.000000'\nsleep 0.1\n"
+                  "echo 'installer:PHASE:Running package scripts\xE2\x80\xA6'\necho 'installer:%90.000000'\nsleep 0.1\n"
+                  "echo 'installer: The install was successful.'\n"));
+        root.writeFile(receipt, PlistWriter::xml({{QStringLiteral("PackageVersion"), QStringLiteral("0.9")}}));
+        // The installed version's own script: it takes a moment and takes its receipt.
+        HelperToolProcess::placeScript(QStringLiteral("/Library/Printers/CorvaneTavoren/Uninstall.sh"),
+                                       "#!/bin/sh\nsleep 0.3\nrm -f \"$TAVOREN_ROOT/var/db/receipts/"
+                                       "com.Corvane.TavorenInstaller.plist\"\n");
+        root.writeFile(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist"),
+                       PlistWriter::xml(PlistWriter::adminDefaults()));
+
+        RecordingFrontEnd frontEnd;
+        KYInstaller installer(frontEnd, environmentFor(medium));
+        installer.start({QStringLiteral("TavorenInstaller")});
+        QTRY_VERIFY_WITH_TIMEOUT(installer.state().isInitializationComplete, 10000);
+        QCOMPARE(frontEnd.calls, (QStringList{QStringLiteral("disk"), QStringLiteral("found"),
+                                              QStringLiteral("detected:Corvane Tavoren Driver\n" TAVOREN_VERSION
+                                                             "|Corvane Tavoren Driver 0.9 is installed.")}));
+        QCOMPARE(installer.selectedApp().installedVersion(), QStringLiteral("0.9"));
+
+        // The window's public box.
+        installer.state().isPrivateComputerAccepted = false;
+        frontEnd.calls.clear();
+        installer.proceedWithInstallation();
+        QTRY_VERIFY_WITH_TIMEOUT(frontEnd.calls.contains(QStringLiteral("finished:ok"))
+                                     || frontEnd.calls.contains(QStringLiteral("finished:failed")),
+                                 20000);
+        QVERIFY2(frontEnd.calls.contains(QStringLiteral("finished:ok")), qPrintable(frontEnd.calls.join(QLatin1Char('\n'))));
+        const QStringList calls = frontEnd.calls;
+
+        // The screen changes, then the removal's bar in steps of 0.5 from 0.
+        QCOMPARE(calls.mid(0, 5), (QStringList{QStringLiteral("progress view"), QStringLiteral("lock"),
+                                               QStringLiteral("close:off"), QStringLiteral("headline:[Uninstalling]"),
+                                               QStringLiteral("0:")}));
+        qsizetype at = 5;
+        double expected = 0.5;
+        while (calls.value(at) == QStringLiteral("%1:").arg(expected)) {
+            expected += 0.5;
+            ++at;
+        }
+        QVERIFY2(expected > 1.0 && expected <= 71.0, qPrintable(calls.value(at)));
+        QCOMPARE(calls.mid(at, 5), (QStringList{QStringLiteral("100:[UninstallComplete]"),
+                                                QStringLiteral("headline:Installing Corvane Tavoren Driver"),
+                                                QStringLiteral("0:[PHASE_PrepareInstall]"), QStringLiteral("close:off"),
+                                                QStringLiteral("5:[PHASE_PrepareInstall]")}));
+        QCOMPARE(calls.value(at + 5), QStringLiteral("bar"));
+        // The phases come localised; the installation ends at 100.
+        const QStringList rest = calls.mid(at + 6);
+        QVERIFY(!rest.filter(QStringLiteral(":[PHASE_WriteFiles]")).isEmpty());
+        QVERIFY(!rest.filter(QStringLiteral(":[PHASE_RunScripts]")).isEmpty());
+        QCOMPARE(rest.mid(rest.size() - 2), (QStringList{QStringLiteral("100:"), QStringLiteral("finished:ok")}));
+
+        // The removal went through the helper and ended before the package installer began.
+        const QString log = installer.log().internalLog();
+        const qsizetype removed = log.indexOf(QLatin1String("Received response: Uninstall.sh ended with status 0."));
+        QVERIFY(removed >= 0);
+        QVERIFY(log.indexOf(QLatin1String("Installing "), removed) > removed);
+        QVERIFY(log.contains(QLatin1String("Recorded a public installation")));
+        QVERIFY(!installer.state().installationInProgress);
+        QVERIFY(!installer.state().uninstallationInProgress);
+    }
+
+    // Closing the installer mid-installation ends every background thread.
+    void destroyedWhileInstalling()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(
+            root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\n"
+                  "while [ ! -e \"$TAVOREN_ROOT/go\" ]; do sleep 0.01; done\n"));
+        RecordingFrontEnd frontEnd;
+        {
+            KYInstaller installer(frontEnd, environmentFor(medium));
+            installer.start({QStringLiteral("TavorenInstaller")});
+            QTRY_VERIFY_WITH_TIMEOUT(installer.state().isInitializationComplete, 10000);
+            installer.proceedWithInstallation();
+            QTRY_VERIFY_WITH_TIMEOUT(frontEnd.calls.contains(QStringLiteral("22:[PHASE_WriteFiles]")), 20000);
+        }
+        const qsizetype seen = frontEnd.calls.size();
+        QTest::qWait(50);
+        QCOMPARE(frontEnd.calls.size(), seen);
+        root.writeFile(QStringLiteral("/go"), "go");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstallerFlow)
+#include "tst_installerflow.moc"
