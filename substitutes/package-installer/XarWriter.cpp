@@ -73,13 +73,17 @@ std::optional<std::string> XarWriter::write(const std::vector<Member> &members, 
     }
     if (archive_write_close(a.get()) != ARCHIVE_OK)
         return failure(a.get(), "Could not end the package");
-    if (auto problem = restamp(bytes, time))
+    // The heap: the table's checksum, then the members one after another.
+    std::size_t heapSize = sha1Size;
+    for (const Member &member : members)
+        heapSize += member.bytes.size();
+    if (auto problem = restamp(bytes, time, heapSize))
         return problem;
     result = std::move(bytes);
     return std::nullopt;
 }
 
-std::optional<std::string> XarWriter::restamp(std::string &bytes, std::int64_t time)
+std::optional<std::string> XarWriter::restamp(std::string &bytes, std::int64_t time, std::size_t heapSize)
 {
     const auto *data = reinterpret_cast<const uchar *>(bytes.data());
     if (bytes.size() < headerSize || bytes.compare(0, 4, "xar!") != 0)
@@ -111,8 +115,11 @@ std::optional<std::string> XarWriter::restamp(std::string &bytes, std::int64_t t
 
     const QByteArray repacked = qCompress(table, 9).mid(4);
     // The heap starts with the table's checksum; members follow at their
-    // recorded offsets from the heap's start, so they stay in place.
-    std::string heap = bytes.substr(tableStart + packed);
+    // recorded offsets from the heap's start, so they stay in place. What
+    // libarchive leaves after them depends on the clock and is dropped.
+    if (bytes.size() - tableStart - packed < heapSize)
+        return std::string("The package's members are cut short");
+    std::string heap = bytes.substr(tableStart + packed, heapSize);
     const QByteArray checksum = QCryptographicHash::hash(repacked, QCryptographicHash::Sha1);
     heap.replace(0, sha1Size, checksum.constData(), sha1Size);
 

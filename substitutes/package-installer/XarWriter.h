@@ -26,7 +26,7 @@ public:
 private:
     // libarchive records the clock as the creation time; this puts `time`
     // in its place and renews the table's checksum.
-    static std::optional<std::string> restamp(std::string &archive, std::int64_t time);
+    static std::optional<std::string> restamp(std::string &archive, std::int64_t time, std::size_t heapSize);
 };
 
 } // namespace tavoren::packageinstaller
