@@ -40,3 +40,23 @@ void Descriptor::reset(int fd)
 }
 
 } // namespace tavoren::shared
+
+namespace tavoren::shared {
+
+bool Descriptor::writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(std::size_t(written));
+    }
+    return true;
+}
+
+} // namespace tavoren::shared

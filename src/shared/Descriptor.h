@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 namespace tavoren::shared {
 
 // Owns one file descriptor and closes it once, however the scope is left.
@@ -21,6 +23,11 @@ public:
     int release();
     // Closes the one held and takes `fd`.
     void reset(int fd = -1);
+
+    // Writes every byte, going on after short writes and interruptions;
+    // false (errno set) when a write fails.
+    bool writeAll(std::string_view bytes) const { return writeAll(m_fd, bytes); }
+    static bool writeAll(int fd, std::string_view bytes);
 
 private:
     int m_fd = -1;

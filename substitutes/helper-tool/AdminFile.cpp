@@ -1,6 +1,6 @@
 #include "helper-tool/AdminFile.h"
 
-#include "helper-tool/AtomicFile.h"
+#include "shared/AtomicFile.h"
 #include "helper-tool/HelperPaths.h"
 #include "shared/Descriptor.h"
 #include "shared/SystemPath.h"
@@ -93,7 +93,7 @@ Reply AdminFile::setPrivateInstall(bool privateInstall)
     if (!xml || length == 0)
         return Reply::failed(std::string("could not encode ") + HelperPaths::adminFile);
 
-    auto replacement = AtomicFile::create(folder.get(), name, &error);
+    auto replacement = shared::AtomicFile::create(folder.get(), name, &error);
     if (!replacement)
         return Reply::failed(cannot("write", error));
     if (!replacement->write(std::string_view(xml, length)))

@@ -1,6 +1,6 @@
 #include "helper-tool/Blessing.h"
 
-#include "helper-tool/AtomicFile.h"
+#include "shared/AtomicFile.h"
 #include "helper-tool/HelperPaths.h"
 #include "shared/Descriptor.h"
 #include "shared/FileTree.h"
@@ -108,7 +108,7 @@ std::optional<std::string> Blessing::install(std::string *failure)
 
     const shared::Descriptor self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
     int error = 0;
-    auto copy = self ? AtomicFile::create(folder.get(), HelperPaths::toolName, &error) : std::nullopt;
+    auto copy = self ? shared::AtomicFile::create(folder.get(), HelperPaths::toolName, &error) : std::nullopt;
     if (!copy) {
         *failure = "cannot copy the helper into " + shown + ": " + errorText(self ? error : errno);
         return std::nullopt;

@@ -34,12 +34,7 @@ Reply endedWith(const std::string &what, const CommandRunner::Result &result)
 }
 } // namespace
 
-CommandExecutor::CommandExecutor(uid_t authorisedUid)
-    : m_authorisedUid(authorisedUid)
-{
-}
-
-Reply CommandExecutor::execute(const HelperCommand &command) const
+Reply CommandExecutor::execute(const HelperCommand &command, uid_t requester) const
 {
     switch (command.kind) {
     case HelperCommand::Kind::Probe:
@@ -47,7 +42,7 @@ Reply CommandExecutor::execute(const HelperCommand &command) const
     case HelperCommand::Kind::Removal:
         return removal();
     case HelperCommand::Kind::Installation:
-        return installation(command.packagePath);
+        return installation(command.packagePath, requester);
     case HelperCommand::Kind::AdminWrite:
         break;
     }
@@ -76,7 +71,7 @@ Reply CommandExecutor::removal() const
     return endedWith("Uninstall.sh", result);
 }
 
-Reply CommandExecutor::installation(const std::string &packagePath) const
+Reply CommandExecutor::installation(const std::string &packagePath, uid_t requester) const
 {
     const std::string installer = shared::SystemPath::resolve(HelperPaths::packageInstaller);
     struct stat status{};
@@ -85,7 +80,7 @@ Reply CommandExecutor::installation(const std::string &packagePath) const
     if (!onlyRootChanges(status))
         return Reply::refused(std::string(HelperPaths::packageInstaller) + " is not a regular file that only root can change");
 
-    auto created = ProgressFile::create(m_authorisedUid);
+    auto created = ProgressFile::create(requester);
     if (auto *refusal = std::get_if<Reply>(&created))
         return *refusal;
     ProgressFile &progress = std::get<ProgressFile>(created);

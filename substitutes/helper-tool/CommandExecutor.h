@@ -13,16 +13,13 @@ namespace tavoren::helpertool {
 class CommandExecutor
 {
 public:
-    explicit CommandExecutor(uid_t authorisedUid);
-
-    Reply execute(const HelperCommand &command) const;
+    // `requester` is the uid of the peer that sent the command.
+    Reply execute(const HelperCommand &command, uid_t requester) const;
 
 private:
     Reply probe() const;
     Reply removal() const;
-    Reply installation(const std::string &packagePath) const;
-
-    uid_t m_authorisedUid;
+    Reply installation(const std::string &packagePath, uid_t requester) const;
 };
 
 } // namespace tavoren::helpertool

@@ -1,6 +1,6 @@
 #include "helper-tool/HelperDaemon.h"
 
-#include "helper-tool/AtomicFile.h"
+#include "shared/AtomicFile.h"
 #include "helper-tool/HelperCommand.h"
 #include "helper-tool/HelperPaths.h"
 #include "helper-tool/HelperRequest.h"
@@ -91,7 +91,6 @@ std::chrono::seconds DaemonSettings::idleTimeFromEnvironment()
 
 HelperDaemon::HelperDaemon(DaemonSettings settings)
     : m_settings(settings)
-    , m_executor(settings.authorisedUid)
     , m_socketPath(shared::SystemPath::resolve(HelperPaths::socket))
     , m_pidPath(shared::SystemPath::resolve(HelperPaths::pidFile))
 {
@@ -192,7 +191,7 @@ std::optional<std::string> HelperDaemon::writePidFile()
     const std::string folderPath = folderOf(m_pidPath);
     const shared::Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     int error = 0;
-    auto file = folder ? AtomicFile::create(folder.get(), m_pidPath.substr(folderPath.size() + 1), &error) : std::nullopt;
+    auto file = folder ? shared::AtomicFile::create(folder.get(), m_pidPath.substr(folderPath.size() + 1), &error) : std::nullopt;
     if (!folder)
         error = errno;
     if (!file || !file->write(std::to_string(::getpid()) + "\n") || (error = file->commit(0644, ::geteuid(), ::getegid())) != 0)
@@ -302,7 +301,8 @@ std::optional<Reply> HelperDaemon::answer(int connection, const shared::PeerCred
         return Reply::refused(refusal->reason);
     const HelperCommand accepted = std::get<HelperCommand>(classified);
     // None when the helper ended before the request's turn came.
-    return m_queue->submit([this, accepted] { return m_executor.execute(accepted); }).get();
+    const uid_t requester = peer.uid;
+    return m_queue->submit([this, accepted, requester] { return m_executor.execute(accepted, requester); }).get();
 }
 
 bool HelperDaemon::isIdle()

@@ -25,7 +25,7 @@ ProgressFile::ProgressFile(shared::Descriptor file)
 {
 }
 
-std::variant<ProgressFile, Reply> ProgressFile::create(uid_t authorisedUid)
+std::variant<ProgressFile, Reply> ProgressFile::create(uid_t requester)
 {
     const std::string folderPath = shared::SystemPath::resolve(HelperPaths::workingFolder);
     const std::string parentPath = folderPath.substr(0, folderPath.find_last_of('/'));
@@ -54,7 +54,7 @@ std::variant<ProgressFile, Reply> ProgressFile::create(uid_t authorisedUid)
     struct stat status{};
     if (::fstat(folder.get(), &status) != 0)
         return Reply::failed("cannot examine " + shown + ": " + errorText(errno));
-    if (status.st_uid != 0 && status.st_uid != authorisedUid)
+    if (status.st_uid != 0 && status.st_uid != requester)
         return Reply::refused(shown + " belongs to uid " + std::to_string(status.st_uid));
 
     // Whatever is there (a link included) goes; the new file is never
@@ -69,7 +69,7 @@ std::variant<ProgressFile, Reply> ProgressFile::create(uid_t authorisedUid)
                 continue;
             return Reply::failed("cannot create the progress file: " + errorText(errno));
         }
-        if (::fchmod(file.get(), 0644) != 0 || ::fchown(file.get(), authorisedUid, gid_t(-1)) != 0)
+        if (::fchmod(file.get(), 0644) != 0 || ::fchown(file.get(), requester, gid_t(-1)) != 0)
             return Reply::failed("cannot hand the progress file over: " + errorText(errno));
         return ProgressFile(std::move(file));
     }
@@ -78,15 +78,7 @@ std::variant<ProgressFile, Reply> ProgressFile::create(uid_t authorisedUid)
 
 bool ProgressFile::writeLine(std::string_view line)
 {
-    while (!line.empty()) {
-        const ssize_t written = ::write(m_file.get(), line.data(), line.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        line.remove_prefix(std::size_t(written));
-    }
-    return true;
+    return m_file.writeAll(line);
 }
 
 } // namespace tavoren::helpertool

@@ -1,10 +1,14 @@
 #include "package-installer/PackageWriter.h"
 
-#include "package-installer/AtomicFile.h"
+#include "shared/AtomicFile.h"
+#include "shared/Descriptor.h"
+#include "shared/FileError.h"
 #include "package-installer/CpioWriter.h"
 #include "package-installer/XarWriter.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 
 namespace tavoren::packageinstaller {
 
@@ -43,8 +47,15 @@ std::optional<std::string> PackageWriter::writeFile(const Contents &contents, co
     std::string package;
     if (auto problem = write(contents, package))
         return problem;
-    if (auto failure = AtomicFile::write(path, package, 0644))
-        return failure->description();
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..")
+        return shared::FileError{"create", path, EINVAL}.description();
+    const shared::Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const int error = folderFd ? shared::AtomicFile::replace(folderFd.get(), name, package, 0644) : errno;
+    if (error != 0)
+        return shared::FileError{"create", path, error}.description();
     return std::nullopt;
 }
 

@@ -46,10 +46,6 @@ std::vector<char *> pointers(std::vector<std::string> &strings)
     return result;
 }
 
-bool writeAll(int fd, const void *data, std::size_t size)
-{
-    return ::write(fd, data, size) == ssize_t(size);
-}
 } // namespace
 
 std::optional<std::string> ScriptRunner::run(const Call &call, const LineSink &sink)
@@ -92,7 +88,7 @@ std::optional<std::string> ScriptRunner::run(const Call &call, const LineSink &s
             ::execve(argv[0], argv.data(), envp.data());
             error = errno;
         }
-        writeAll(writeFailure.get(), &error, sizeof error);
+        shared::Descriptor::writeAll(writeFailure.get(), std::string_view(reinterpret_cast<const char *>(&error), sizeof error));
         ::_exit(127);
     }
     writeOutput.reset();

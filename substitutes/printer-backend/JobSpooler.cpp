@@ -1,5 +1,6 @@
 #include "printer-backend/JobSpooler.h"
 
+#include "shared/Descriptor.h"
 #include "shared/FileTree.h"
 
 #include <cerrno>
@@ -17,19 +18,6 @@ std::string failed(const std::string &what, int error)
     return what + ": " + std::strerror(error);
 }
 
-bool writeAll(int fd, const char *data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= std::size_t(written);
-    }
-    return true;
-}
 } // namespace
 
 JobSpooler::JobSpooler(std::string spoolRoot, std::uint64_t maximumBytes)
@@ -96,7 +84,7 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
             problem = Failure{"The job is larger than " + std::to_string(m_maximumBytes) + " bytes", true};
             break;
         }
-        if (!writeAll(out, buffer.data(), std::size_t(count))) {
+        if (!shared::Descriptor::writeAll(out, std::string_view(buffer.data(), std::size_t(count)))) {
             problem = Failure{failed("Could not write the job file", errno)};
             break;
         }

@@ -9,9 +9,11 @@
 #include "support/TestRoot.h"
 
 #include <QFile>
+#include <QLocalServer>
 #include <QFileInfo>
 #include <QTest>
 
+#include <memory>
 #include <unistd.h>
 
 using namespace tavoren::installer;
@@ -155,7 +157,9 @@ private slots:
         QVERIFY(!installer.state().uninstallationInProgress);
     }
 
-    // Closing the installer mid-installation ends every background thread.
+    // Closing the installer mid-installation ends every background thread
+    // at once: nothing more reaches the front-end, nothing more is asked of
+    // the helper (the admin file stays as it was).
     void destroyedWhileInstalling()
     {
         TestRoot root;
@@ -165,6 +169,8 @@ private slots:
         QVERIFY(InstallationMedium::standInPackageInstaller(
             root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\n"
                   "while [ ! -e \"$TAVOREN_ROOT/go\" ]; do sleep 0.01; done\n"));
+        const QByteArray admin = PlistWriter::xml(PlistWriter::adminDefaults());
+        const QString adminPath = root.writeFile(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist"), admin);
         RecordingFrontEnd frontEnd;
         {
             KYInstaller installer(frontEnd, environmentFor(medium));
@@ -173,10 +179,48 @@ private slots:
             installer.proceedWithInstallation();
             QTRY_VERIFY_WITH_TIMEOUT(frontEnd.calls.contains(QStringLiteral("22:[PHASE_WriteFiles]")), 20000);
         }
+        // Anything still posted would run now.
         const qsizetype seen = frontEnd.calls.size();
-        QTest::qWait(50);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         QCOMPARE(frontEnd.calls.size(), seen);
+        QFile file(adminPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), admin);
         root.writeFile(QStringLiteral("/go"), "go");
+    }
+
+    // Something listens where the helper should, but never answers: the
+    // probe gives up after its time, the helper is blessed again and takes
+    // over, and the installation goes on.
+    void unansweredProbe()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\necho 'installer: The install was successful.'\n"));
+        auto silent = std::make_unique<QLocalServer>();
+        QVERIFY(silent->listen(HelperToolProcess::socketPath()));
+
+        RecordingFrontEnd frontEnd;
+        KYInstaller::Environment environment = environmentFor(medium);
+        environment.timing.helperReplyTimeout = std::chrono::seconds(1);
+        KYInstaller installer(frontEnd, environment);
+        installer.start({QStringLiteral("TavorenInstaller")});
+        QTRY_VERIFY_WITH_TIMEOUT(installer.state().isInitializationComplete, 10000);
+        installer.proceedWithInstallation();
+        QTRY_VERIFY_WITH_TIMEOUT(frontEnd.calls.contains(QStringLiteral("finished:ok"))
+                                     || frontEnd.calls.contains(QStringLiteral("finished:failed")),
+                                 20000);
+        // The silent listener goes too; its connection ends, and changes nothing.
+        silent.reset();
+        QVERIFY(frontEnd.calls.contains(QStringLiteral("finished:ok")));
+        const QString log = installer.log().internalLog();
+        const qsizetype timedOut = log.indexOf(QLatin1String("No answer from the helper tool within 1 seconds"));
+        QVERIFY(timedOut >= 0);
+        QVERIFY(log.indexOf(QLatin1String("Authorization successful"), timedOut) > timedOut);
+        QVERIFY(!installer.state().installFailed);
     }
 };
 

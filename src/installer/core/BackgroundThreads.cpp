@@ -7,26 +7,41 @@ BackgroundThreads::~BackgroundThreads()
     stop();
 }
 
-void BackgroundThreads::start(std::function<void()> task)
+bool BackgroundThreads::start(std::function<void()> task)
 {
     std::lock_guard lock(m_mutex);
     if (m_stopping)
-        return;
-    m_threads.emplace_back(std::move(task));
+        return false;
+    // A long session starts many short threads: the ended ones go.
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
+        if (*it->done) {
+            it->thread.join();
+            it = m_workers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    m_workers.push_back({std::thread([task = std::move(task), done] {
+                             task();
+                             *done = true;
+                         }),
+                         done});
+    return true;
 }
 
 void BackgroundThreads::stop()
 {
-    std::vector<std::thread> threads;
+    std::vector<Worker> workers;
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
-        threads.swap(m_threads);
+        workers.swap(m_workers);
     }
     m_wake.notify_all();
-    for (std::thread &thread : threads) {
-        if (thread.joinable())
-            thread.join();
+    for (Worker &worker : workers) {
+        if (worker.thread.joinable())
+            worker.thread.join();
     }
 }
 

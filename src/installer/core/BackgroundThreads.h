@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,7 +22,8 @@ public:
     BackgroundThreads(const BackgroundThreads &) = delete;
     BackgroundThreads &operator=(const BackgroundThreads &) = delete;
 
-    void start(std::function<void()> task);
+    // False (nothing runs) once stop() has begun.
+    bool start(std::function<void()> task);
     // Wakes every sleeper and waits for every thread to end.
     void stop();
     bool stopping() const { return m_stopping; }
@@ -34,7 +36,12 @@ private:
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::vector<std::thread> m_threads;
+    struct Worker
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Worker> m_workers;
 };
 
 } // namespace tavoren::installer

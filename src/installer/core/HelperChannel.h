@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -18,7 +17,6 @@ public:
         CouldNotCreate, // no connection object at all
         Invalid,        // nobody (trustworthy) serves the helper's name
         Interrupted,    // closed before the reply
-        TimedOut,
         Cancelled,
     };
 
@@ -27,10 +25,9 @@ public:
     public:
         virtual ~Connection() = default;
         virtual Failure send(const QByteArray &line) = 0;
-        // Waits for one reply line (without its line end) until the deadline
-        // or until `cancelled` answers true (asked every fraction of a second).
-        virtual Failure receive(QByteArray *line, std::chrono::steady_clock::time_point deadline,
-                                const std::function<bool()> &cancelled) = 0;
+        // Waits for one reply line (without its line end), or until
+        // `cancelled` answers true (asked every fraction of a second).
+        virtual Failure receive(QByteArray *line, const std::function<bool()> &cancelled) = 0;
     };
 
     virtual ~HelperChannel() = default;

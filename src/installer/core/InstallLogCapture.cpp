@@ -93,15 +93,8 @@ void InstallLogCapture::copyNew()
             continue;
         if (count <= 0)
             break;
-        ssize_t done = 0;
-        while (done < count) {
-            const ssize_t written = ::write(m_capture.get(), buffer.data() + done, std::size_t(count - done));
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                return;
-            done += written;
-        }
+        if (!m_capture.writeAll(std::string_view(buffer.data(), std::size_t(count))))
+            return;
         m_offset += count;
         copied += count;
     }

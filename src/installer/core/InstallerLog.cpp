@@ -29,19 +29,6 @@ QString stamp(const QDateTime &when)
                                           shared::LocaleDateTime::Style::Short);
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
 } // namespace
 
 InstallerLog::InstallerLog()
@@ -111,7 +98,8 @@ void InstallerLog::WriteLog(const QString &message)
     if (!file)
         return;
     // One write per line: lines of another installer process stay whole too.
-    writeAll(file.get(), (fileLine(message, m_settings.clock()) + QLatin1Char('\n')).toUtf8());
+    const QByteArray line = (fileLine(message, m_settings.clock()) + QLatin1Char('\n')).toUtf8();
+    file.writeAll(std::string_view(line.constData(), std::size_t(line.size())));
 }
 
 QString InstallerLog::internalLog() const

@@ -30,6 +30,8 @@ InstallerTiming InstallerTiming::fromEnvironment()
     }
     if (const auto stall = setting("TAVOREN_INSTALLER_STALL_SECONDS"))
         timing.stallTimeout = std::chrono::seconds(*stall);
+    if (const auto reply = setting("TAVOREN_INSTALLER_REPLY_SECONDS"))
+        timing.helperReplyTimeout = std::chrono::seconds(*reply);
     return timing;
 }
 

@@ -12,6 +12,9 @@ namespace tavoren::installer {
 //                                    a removal (1000)
 //   TAVOREN_INSTALLER_STALL_SECONDS  no new progress line for this long ends
 //                                    the installation as failed (7200)
+//   TAVOREN_INSTALLER_REPLY_SECONDS  the longest wait for the helper's
+//                                    answer to the probe and to the
+//                                    public/private write (120)
 struct InstallerTiming
 {
     std::chrono::milliseconds pollInterval{50};

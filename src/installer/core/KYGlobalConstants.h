@@ -28,7 +28,6 @@ struct KYGlobalConstants
     static constexpr QLatin1String pkgName{"/OSX/Corvane Tavoren Driver.pkg"};
     static constexpr QLatin1String versionListName{"/OSX/macver.list"};
     static constexpr QLatin1String versionLinePrefix{"Corvane Tavoren Driver="};
-    static constexpr QLatin1String productName{"Corvane Tavoren Driver"};
 
     static constexpr const char *receipt = "/var/db/receipts/com.Corvane.TavorenInstaller.plist";
     static constexpr QLatin1String receiptVersionKey{"PackageVersion"};
@@ -38,7 +37,8 @@ struct KYGlobalConstants
     // The privileged helper tool.
     static constexpr QLatin1String helperLabel{"com.kyr.InstallerHelperTool"};
     static constexpr const char *blessedHelper = "/Library/PrivilegedHelperTools/com.kyr.InstallerHelperTool";
-    static constexpr QLatin1String helperInBundle{"/Contents/Library/LaunchServices/com.kyr.InstallerHelperTool"};
+    // Where the bundle carries helper tools, by label.
+    static constexpr QLatin1String helperToolsInBundle{"/Contents/Library/LaunchServices/"};
     static constexpr const char *helperSocket = "/var/run/com.kyr.HelperTool.xpc";
     static constexpr const char *pkexec = "/usr/bin/pkexec";
     static constexpr int helperRequestLimit = 64 * 1024;

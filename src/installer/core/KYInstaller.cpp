@@ -10,10 +10,12 @@
 #include "shared/SystemPath.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <cstdio>
 #include <system_error>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavoren::installer {
@@ -45,7 +47,6 @@ QString helperFailureText(HelperChannel::Failure failure)
     case HelperChannel::Failure::Interrupted:
         return QStringLiteral("XPC connection interupted.");
     case HelperChannel::Failure::None:
-    case HelperChannel::Failure::TimedOut:
     case HelperChannel::Failure::Cancelled:
         break;
     }
@@ -313,34 +314,38 @@ KYInstaller::HelperCall KYInstaller::xpcConnection(const QString &command, bool 
         return fail(helperFailureText(HelperChannel::Failure::Interrupted));
 
     const auto abandoned = call.abandoned;
-    m_threads.start([this, connection, promise, outcomeMatters, abandoned] {
+    const bool started = m_threads.start([this, connection, promise, outcomeMatters, abandoned] {
         QByteArray line;
-        const auto never = std::chrono::steady_clock::time_point::max();
         const HelperChannel::Failure received =
-            connection->receive(&line, never, [&] { return m_threads.stopping() || *abandoned; });
-        if (received == HelperChannel::Failure::Cancelled) {
+            connection->receive(&line, [&] { return m_threads.stopping() || *abandoned; });
+        // Whatever an abandoned request comes to belongs to no installation.
+        if (received == HelperChannel::Failure::Cancelled || *abandoned) {
             promise->set_value({});
             return;
         }
         if (received != HelperChannel::Failure::None) {
-            m_state.installFailed = true;
             WriteLog(helperFailureText(received));
+            m_state.installFailed = true;
             promise->set_value({});
             return;
         }
         const auto reply = HelperMessage::reply(line);
         if (!reply) {
-            m_state.installFailed = true;
             WriteLog(QStringLiteral("Unexpected XPC connection event.: %1").arg(QString::fromUtf8(line.left(200))));
+            m_state.installFailed = true;
             promise->set_value({});
             return;
         }
+        // Logged before the flag changes anything, so the line is there
+        // whatever ends first.
+        WriteLog(QStringLiteral("Received response: %1.").arg(reply->reply));
         if (outcomeMatters && reply->outcome != QLatin1String("completed"))
             m_state.installFailed = true;
-        const QString text = reply->reply;
-        post([this, text] { WriteLog(QStringLiteral("Received response: %1.").arg(text)); });
         promise->set_value({true, *reply});
     });
+    // The installer is going away: nobody waits for the answer.
+    if (!started)
+        promise->set_value({});
     return call;
 }
 
@@ -445,6 +450,9 @@ void KYInstaller::installSelectedPackages()
 {
     if (m_selectedApp.isSelectedForInstall)
         installPackage();
+    // Closed mid-installation: nothing more is asked of the helper.
+    if (m_threads.stopping())
+        return;
     updateValueBasedOnPublicOrPrivateCheckBox();
     const bool failed = m_state.installFailed;
     WriteLog(failed ? QStringLiteral("Installation failed...") : QStringLiteral("Installation successful..."));
@@ -469,13 +477,17 @@ int KYInstaller::installPackage()
     else
         reportProgress(5, localized(QStringLiteral("PHASE_PrepareInstall")));
 
-    const QString command = QStringLiteral("%1 -pkg \"%2\" -target / -verboseR")
-                                .arg(QLatin1String(KYGlobalConstants::packageInstaller), package);
-    xpcConnection(command, true);
-    postAndWait([this] { m_frontEnd.updatesTheInstallationProgressbar(); });
-
+    // Without the working folder the progress cannot be followed: the
+    // package installer is then not started at all.
     const auto folder = m_log->workingFolder();
     const std::string name = KYGlobalConstants::progressMessageFileName;
+    if (folder) {
+        const QString command = QStringLiteral("%1 -pkg \"%2\" -target / -verboseR")
+                                    .arg(QLatin1String(KYGlobalConstants::packageInstaller), package);
+        xpcConnection(command, true);
+    }
+    postAndWait([this] { m_frontEnd.updatesTheInstallationProgressbar(); });
+
     std::optional<ProgressFile::Identity> stale;
     {
         std::lock_guard lock(m_mutex);
@@ -530,9 +542,9 @@ int KYInstaller::installPackage()
             break;
     }
     console(QStringLiteral("End of Installation"));
-    m_state.installationInProgress = false;
     if (m_fileMonitoringtask)
         m_fileMonitoringtask->stop();
+    m_state.installationInProgress = false;
     return 1;
 }
 
@@ -588,6 +600,13 @@ void KYInstaller::runScriptWithAuthorization(const QString &path)
 void KYInstaller::runScriptDirectly(const QString &path)
 {
     const QString script = QString::fromStdString(shared::SystemPath::resolve(unquoted(path).toStdString()));
+    // It runs as root: a link, or a file someone else can change, is not run.
+    struct stat status{};
+    if (::lstat(QFile::encodeName(script).constData(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != 0
+        || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        WriteLog(QStringLiteral("The removal script %1 is not a file only root can change: it is not run").arg(script));
+        return;
+    }
     QProcess shell;
     shell.setProcessChannelMode(QProcess::MergedChannels);
     shell.setStandardInputFile(QProcess::nullDevice());

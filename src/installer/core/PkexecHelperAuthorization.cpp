@@ -1,5 +1,7 @@
 #include "installer/core/PkexecHelperAuthorization.h"
 
+#include "installer/core/KYGlobalConstants.h"
+
 #include <QProcess>
 #include <unistd.h>
 
@@ -25,7 +27,7 @@ PkexecHelperAuthorization::PkexecHelperAuthorization(QString bundlePath, QString
 
 QString PkexecHelperAuthorization::helperInBundle(const QString &label) const
 {
-    return m_bundlePath + QLatin1String("/Contents/Library/LaunchServices/") + label;
+    return m_bundlePath + KYGlobalConstants::helperToolsInBundle + label;
 }
 
 HelperAuthorization::Outcome PkexecHelperAuthorization::bless(const QString &label, const std::atomic<bool> &cancel)

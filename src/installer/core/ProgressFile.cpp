@@ -59,6 +59,10 @@ ProgressFile::Tail ProgressFile::read(const WorkingFolder &folder, const std::st
     struct stat status{};
     if (!fd || ::fstat(fd.get(), &status) != 0)
         return tail;
+    // Anyone may write the shared folder: a file of another user (or a second
+    // name of a file elsewhere) could say anything, and is no progress file.
+    if (!S_ISREG(status.st_mode) || status.st_nlink != 1 || (status.st_uid != 0 && status.st_uid != ::geteuid()))
+        return tail;
     tail.exists = true;
     tail.identity = {status.st_ino, status.st_ctim};
     tail.size = status.st_size;

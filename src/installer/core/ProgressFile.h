@@ -39,6 +39,8 @@ public:
     // line is far shorter.
     static constexpr off_t maximumScan = 1024 * 1024;
 
+    // A file that belongs to neither root nor the effective user counts as
+    // missing.
     static Tail read(const WorkingFolder &folder, const std::string &name);
     // The same on the file's last bytes; a first line cut off by their start
     // counts as a whole one.

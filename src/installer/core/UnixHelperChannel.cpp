@@ -6,7 +6,6 @@
 #include "shared/SocketAddress.h"
 #include "shared/SystemPath.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
@@ -38,8 +37,7 @@ public:
         return HelperChannel::Failure::None;
     }
 
-    HelperChannel::Failure receive(QByteArray *line, std::chrono::steady_clock::time_point deadline,
-                                   const std::function<bool()> &cancelled) override
+    HelperChannel::Failure receive(QByteArray *line, const std::function<bool()> &cancelled) override
     {
         QByteArray buffer;
         char chunk[4096];
@@ -53,11 +51,8 @@ public:
                 return HelperChannel::Failure::Interrupted;
             if (cancelled())
                 return HelperChannel::Failure::Cancelled;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return HelperChannel::Failure::TimedOut;
             pollfd wait{m_socket.get(), POLLIN, 0};
-            const int ready = ::poll(&wait, 1, int(std::min<long long>(left.count(), cancelCheckMilliseconds)));
+            const int ready = ::poll(&wait, 1, cancelCheckMilliseconds);
             if (ready < 0 && errno != EINTR)
                 return HelperChannel::Failure::Interrupted;
             if (ready <= 0)

@@ -1,6 +1,7 @@
 // The installer's log and its working folder, which every user may write:
 // size limit, banner and stamps, lines from several threads, the log
 // window's text and filter, and links or strange files planted in the folder.
+#include "installer/core/InstallLogCapture.h"
 #include "installer/core/InstallerLog.h"
 #include "support/RecordingSystemLog.h"
 #include "support/TestRoot.h"
@@ -217,6 +218,56 @@ private slots:
         QVERIFY(text->startsWith(QLatin1String("Wrapper Application Logs:\n\n") + row));
         QVERIFY(text->endsWith(QLatin1String(
             "Installation successful...\n\n\n\nInstaller Logs:\ninstaller: line one\ninstaller: line two\n")));
+    }
+
+    // The capture of the system's install log: only what an installation
+    // adds, followed across a replaced or truncated log, and never written
+    // through a link planted in its place.
+    void capture_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QByteArray>("captured");
+        QTest::newRow("appended lines") << QStringLiteral("append") << QByteArray("new one\nnew two\n");
+        QTest::newRow("a replaced log, read from its start") << QStringLiteral("replace")
+                                                             << QByteArray("new one\nfresh log\n");
+        QTest::newRow("a truncated log, read from its start") << QStringLiteral("truncate")
+                                                              << QByteArray("new one\nafter\n");
+    }
+    void capture()
+    {
+        QFETCH(QString, change);
+        QFETCH(QByteArray, captured);
+        TestRoot root;
+        const QString victim = root.writeFile(QStringLiteral("/victim"), "precious\n");
+        root.makeDir(folderName);
+        QVERIFY(QFile::link(victim, root.system(QStringLiteral("/var/tmp/kyr/kyr_install.log"))));
+        const QString systemLog = root.writeFile(QStringLiteral("/var/log/install.log"), "old line\n");
+        InstallerLog log(settingsFor(root));
+        log.initLogFile();
+        const QString capturePath = root.system(QStringLiteral("/var/tmp/kyr/kyr_install.log"));
+        auto append = [](const QString &path, const QByteArray &bytes) {
+            QFile file(path);
+            return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
+        };
+        {
+            InstallLogCapture capture(log.workingFolder(), systemLog.toStdString(), "kyr_install.log",
+                                      std::chrono::milliseconds(1));
+            QVERIFY(capture.start());
+            QVERIFY(append(systemLog, "new one\n"));
+            QTRY_COMPARE(readFile(capturePath), QByteArray("new one\n"));
+            if (change == QLatin1String("append")) {
+                QVERIFY(append(systemLog, "new two\n"));
+            } else if (change == QLatin1String("replace")) {
+                QVERIFY(QFile::remove(systemLog));
+                QVERIFY(append(systemLog, "fresh log\n"));
+            } else {
+                QVERIFY(QFile::resize(systemLog, 0));
+                QVERIFY(append(systemLog, "after\n"));
+            }
+            QTRY_COMPARE(readFile(capturePath), captured);
+        }
+        QCOMPARE(readFile(victim), QByteArray("precious\n"));
+        QVERIFY(!QFileInfo(capturePath).isSymLink());
     }
 
     void filterLog_data()

@@ -144,6 +144,19 @@ bool InstallerRun::waitForLine(const std::function<bool(const QString &)> &wante
     }
 }
 
+bool InstallerRun::waitForLines(qsizetype count, int milliseconds)
+{
+    const QDeadlineTimer deadline(milliseconds);
+    for (;;) {
+        collect();
+        if (m_lines.size() >= count)
+            return true;
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return false;
+        m_process.waitForReadyRead(50);
+    }
+}
+
 int InstallerRun::finish(int milliseconds)
 {
     const bool ended = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(milliseconds);

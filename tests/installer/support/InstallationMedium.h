@@ -48,6 +48,8 @@ public:
 
     // Waits (bounded) until a line satisfies `wanted`; lines so far.
     bool waitForLine(const std::function<bool(const QString &)> &wanted, int milliseconds = 30000);
+    // Waits (bounded) until `count` lines have come in all.
+    bool waitForLines(qsizetype count, int milliseconds = 30000);
     // Waits for the end; the exit status, or -1 when it did not end.
     int finish(int milliseconds = 60000);
     QStringList lines() const { return m_lines; }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <sys/types.h>
 
-namespace tavoren::helpertool {
+namespace tavoren::shared {
 
 // A file written under a new name in an open folder and renamed over its
 // final name once complete, so a reader sees the old file or the whole new
@@ -25,10 +25,13 @@ public:
     ~AtomicFile();
 
     int fd() const { return m_file.get(); }
-    bool write(std::string_view bytes);
-    // Mode and owner, then fsync, rename over the final name and fsync the
-    // folder. 0 or errno.
-    int commit(mode_t mode, uid_t owner, gid_t group);
+    bool write(std::string_view bytes) { return m_file.writeAll(bytes); }
+    // Mode and owner (-1 keeps it), then fsync, rename over the final name
+    // and fsync the folder. 0 or errno.
+    int commit(mode_t mode, uid_t owner = uid_t(-1), gid_t group = gid_t(-1));
+
+    // The whole content at once: 0 or errno.
+    static int replace(int folderFd, const std::string &name, std::string_view content, mode_t mode);
 
 private:
     AtomicFile(int folderFd, std::string name, std::string temporaryName, shared::Descriptor file);
@@ -40,4 +43,4 @@ private:
     bool m_committed = false;
 };
 
-} // namespace tavoren::helpertool
+} // namespace tavoren::shared

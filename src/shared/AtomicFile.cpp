@@ -1,4 +1,4 @@
-#include "helper-tool/AtomicFile.h"
+#include "shared/AtomicFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tavoren::helpertool {
+namespace tavoren::shared {
 
 namespace {
 std::atomic<unsigned> g_counter{0};
@@ -51,22 +51,11 @@ std::optional<AtomicFile> AtomicFile::create(int folderFd, std::string name, int
     return std::nullopt;
 }
 
-bool AtomicFile::write(std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(m_file.get(), bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(std::size_t(written));
-    }
-    return true;
-}
-
 int AtomicFile::commit(mode_t mode, uid_t owner, gid_t group)
 {
-    if (::fchown(m_file.get(), owner, group) != 0 || ::fchmod(m_file.get(), mode) != 0 || ::fsync(m_file.get()) != 0)
+    const bool keepOwner = owner == uid_t(-1) && group == gid_t(-1);
+    if ((!keepOwner && ::fchown(m_file.get(), owner, group) != 0) || ::fchmod(m_file.get(), mode) != 0
+        || ::fsync(m_file.get()) != 0)
         return errno;
     if (::renameat(m_folderFd, m_temporaryName.c_str(), m_folderFd, m_name.c_str()) != 0)
         return errno;
@@ -75,4 +64,15 @@ int AtomicFile::commit(mode_t mode, uid_t owner, gid_t group)
     return 0;
 }
 
-} // namespace tavoren::helpertool
+int AtomicFile::replace(int folderFd, const std::string &name, std::string_view content, mode_t mode)
+{
+    int error = 0;
+    auto file = create(folderFd, name, &error);
+    if (!file)
+        return error;
+    if (!file->write(content))
+        return errno;
+    return file->commit(mode);
+}
+
+} // namespace tavoren::shared
