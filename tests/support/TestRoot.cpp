@@ -76,6 +76,11 @@ bool TestRoot::setTimesBack(const QString &path, long seconds)
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+bool TestRoot::openToOthers() const
+{
+    return ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0;
+}
+
 void TestRoot::trustTestAuthority() const
 {
     const QString certs = makeDir(QStringLiteral("/etc/ssl/certs"));

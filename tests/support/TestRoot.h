@@ -33,6 +33,8 @@ public:
     static bool setTimesBack(const QString &path, long seconds);
     // Copies the test CA into the root's trust store folder.
     void trustTestAuthority() const;
+    // Lets other users reach into the root (its own folder is private).
+    bool openToOthers() const;
 
 private:
     QTemporaryDir m_dir;
