@@ -3,6 +3,7 @@
 #include "client/app/AppDelegate.h"
 #include "client/app/MainWindow.h"
 #include "client/core/ConfigFiles.h"
+#include "client/core/SignalNotifier.h"
 #include "client/core/StringTable.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QTimer>
+#include <csignal>
 
 int main(int argc, char *argv[])
 {
@@ -36,6 +38,11 @@ int main(int argc, char *argv[])
 
     StringTable strings;
     QApplication::installTranslator(strings.translator());
+
+    // SIGTERM ends the client at once, whatever the step; the spool file is
+    // left to the agent's cleaning pass.
+    SignalNotifier notifier({SIGTERM});
+    QObject::connect(&notifier, &SignalNotifier::received, &app, [] { QApplication::exit(128 + SIGTERM); });
 
     AppDelegate appDelegate(arguments);
     MainWindow window(appDelegate);

@@ -1,28 +1,17 @@
 // tavoren-submit: runs one print job exactly as the client's upload screen
 // does, for administrators, scripts and the demo.
 #include "client/cli/TerminalFrontEnd.h"
+#include "client/core/SignalNotifier.h"
 #include "client/core/UploadJob.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    using tavoren::client::SignalNotifier;
     using tavoren::client::TerminalFrontEnd;
     using tavoren::client::UploadJob;
 
@@ -36,17 +25,15 @@ int main(int argc, char *argv[])
     frontEnd.setStatusPageUrl(runner.config().statuspageurl);
 
     // Ctrl-C is the Cancel button: it works while Cancel would be enabled.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
-        auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&frontEnd, job] {
-            char byte;
-            [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
-            if (frontEnd.cancelEnabled())
-                job->cancel();
-        });
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-    }
+    // SIGTERM ends the program at once, whatever the step, and leaves the
+    // spool file to the agent's cleaning pass.
+    SignalNotifier notifier({SIGINT, SIGTERM});
+    QObject::connect(&notifier, &SignalNotifier::received, &app, [&frontEnd, job](int signalNumber) {
+        if (signalNumber == SIGTERM)
+            QCoreApplication::exit(128 + SIGTERM);
+        else if (frontEnd.cancelEnabled())
+            job->cancel();
+    });
 
     QTimer::singleShot(0, &app, [job] { job->start(QCoreApplication::arguments()); });
     return app.exec();

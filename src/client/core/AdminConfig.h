@@ -24,6 +24,8 @@ struct AdminConfig
     QString privacypolicy = Constants::privacypolicy;
     QString termsofuse = Constants::termsofuse;
     std::int64_t drnpollingtimeinsecond = Constants::drnpollingtimeinsecond;
+    // Optional in the file, unlike the others: files written before it came keep working.
+    std::int64_t drnpollinglimitinsecond = Constants::drnpollinglimitinsecond;
     std::int64_t releasecodetextlength = Constants::releasecodetextlength;
     std::int64_t emailentrytextlength = Constants::emailentrytextlength;
     std::int64_t documentnamelength = Constants::documentnamelength;

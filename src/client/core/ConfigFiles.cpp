@@ -74,6 +74,7 @@ const AdminIntegerField adminIntegerFields[] = {
 };
 
 const QLatin1String isPrivateInstallKey("IsPrivateInstall");
+const QLatin1String pollingLimitKey("drnpollinglimitinsecond");
 
 shared::BoundedFile::Content readBounded(const QString &path)
 {
@@ -116,6 +117,13 @@ std::optional<AdminConfig> decodeAdminConfig(const QByteArray &bytes)
         if (!value)
             return std::nullopt;
         admin.*field.member = *value;
+    }
+    // Absent: the default. Present, it must be a whole number like the rest.
+    if (plist->keys().contains(pollingLimitKey)) {
+        const std::optional<std::int64_t> limit = plist->integer(pollingLimitKey);
+        if (!limit)
+            return std::nullopt;
+        admin.drnpollinglimitinsecond = *limit;
     }
     return admin;
 }

@@ -70,6 +70,8 @@ struct Constants
     static constexpr QLatin1String privacypolicy{"https://www.corvane-tavoren.example/legal/privacy/"};
     static constexpr QLatin1String termsofuse{"https://www.corvane-tavoren.example/legal/terms-of-use/"};
     static constexpr std::int64_t drnpollingtimeinsecond = 5;
+    // How long a job may wait for its conversion before it fails (30 minutes).
+    static constexpr std::int64_t drnpollinglimitinsecond = 1800;
     static constexpr std::int64_t releasecodetextlength = 180;
     static constexpr std::int64_t emailentrytextlength = 360;
     static constexpr std::int64_t documentnamelength = 30;

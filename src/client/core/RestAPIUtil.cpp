@@ -55,9 +55,20 @@ QByteArray RestAPIUtil::filePartHeader(const QString &boundary, const QString &f
     QByteArray part;
     part += "--" + boundary.toUtf8() + "\r\n";
     part += "Content-Disposition: form-data; name=\"file\"; filename=\"Untitled.pdf\"\r\n";
-    part += "Content-Description: " + fileName.toUtf8() + "\r\n";
+    part += "Content-Description: " + headerSafe(fileName).toUtf8() + "\r\n";
     part += "Content-Type: " + mimeType.toUtf8() + "\r\n\r\n";
     return part;
+}
+
+QString RestAPIUtil::headerSafe(const QString &text)
+{
+    QString result = text;
+    for (QChar &c : result) {
+        const char16_t code = c.unicode();
+        if (code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029)
+            c = QLatin1Char(' ');
+    }
+    return result;
 }
 
 QByteArray RestAPIUtil::filePartEnd()

@@ -34,6 +34,9 @@ public:
     // last one, so a streamed body equals createDataBody byte for byte.
     static QByteArray ownerPart(const QJsonObject &parameters, const QString &boundary);
     static QByteArray filePartHeader(const QString &boundary, const QString &fileName, const QString &mimeType);
+    // A text fit for one header line: every control character (line ends
+    // included, and the Unicode line and paragraph separators) becomes a blank.
+    static QString headerSafe(const QString &text);
     static QByteArray filePartEnd();
     static QByteArray closingBoundary(const QString &boundary);
 

@@ -18,6 +18,14 @@ public:
     // folder (no link) directly below the root. The file need not exist yet;
     // when it exists it must not be a link that leads elsewhere.
     static std::optional<QString> jobFolderOf(const QString &filePath);
+
+    // Removes the job folder of `filePath` with everything in it, or only
+    // the spool file. Both act through the spool root and the job folder
+    // opened without following links (a real folder directly below the
+    // root, the user's or root's) and delete relative to them, so a folder
+    // swapped for a link meanwhile leads nowhere. False with the reason.
+    static bool removeJobFolder(const QString &filePath, QString *problem);
+    static bool removeSpoolFile(const QString &filePath, QString *problem);
 };
 
 } // namespace tavoren::client

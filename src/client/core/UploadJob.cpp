@@ -8,6 +8,7 @@
 #include "client/core/Log.h"
 #include "client/core/MultipartBodyDevice.h"
 #include "client/core/NetworkSetup.h"
+#include "client/core/ServiceRequest.h"
 #include "client/core/SpoolFolder.h"
 #include "client/core/UploadFrontEnd.h"
 
@@ -19,6 +20,7 @@
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -29,43 +31,6 @@
 namespace tavoren::client {
 
 namespace {
-// Answers of the service are small JSON objects; a larger one is refused
-// rather than buffered.
-constexpr qint64 maxAnswerBytes = 1024 * 1024;
-const char *tooLargeProperty = "tavorenTooLarge";
-
-QString statusText(int status)
-{
-    return QString::number(status);
-}
-
-// A readable description of a transport failure, with the error's name.
-QString errorDescription(QNetworkReply *reply)
-{
-    const QMetaEnum names = QMetaEnum::fromType<QNetworkReply::NetworkError>();
-    const char *name = names.valueToKey(reply->error());
-    return QStringLiteral("QNetworkReply::%1 (%2): %3")
-        .arg(QString::fromLatin1(name ? name : "UnknownError"))
-        .arg(int(reply->error()))
-        .arg(reply->errorString());
-}
-
-std::optional<int> httpStatus(QNetworkReply *reply)
-{
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid())
-        return std::nullopt;
-    return status.toInt();
-}
-
-// The body of an HTTP response, or nothing when it was cut off for size.
-std::optional<QByteArray> answerBody(QNetworkReply *reply)
-{
-    if (reply->property(tooLargeProperty).toBool())
-        return std::nullopt;
-    return reply->readAll();
-}
-
 // Seconds from the configuration as a timer or time-out in milliseconds.
 int toMilliseconds(std::int64_t seconds)
 {
@@ -73,13 +38,44 @@ int toMilliseconds(std::int64_t seconds)
     return int(std::clamp<std::int64_t>(seconds, 0, maxSeconds) * 1000);
 }
 
-// A time-out of zero or less would mean "none" to the network layer; such a
-// value gets the platform's usual 60 seconds instead of hanging forever.
-int timeoutMilliseconds(std::int64_t seconds)
+// A time-out of zero or less would mean "none": such a value gets the
+// platform's usual 60 seconds instead of waiting forever.
+std::chrono::milliseconds deadlineOf(std::int64_t seconds)
 {
-    return seconds > 0 ? toMilliseconds(seconds) : 60 * 1000;
+    return std::chrono::milliseconds(seconds > 0 ? toMilliseconds(seconds) : 60 * 1000);
+}
+
+// A job identifier goes into the next request's path: one plain segment.
+bool isPlainSegment(const QString &text)
+{
+    static const QRegularExpression segment(QStringLiteral("^[A-Za-z0-9_-]{1,128}$"));
+    return segment.match(text).hasMatch();
 }
 } // namespace
+
+// How each step reads the service's answer: the status of a good answer,
+// the error key of every failure, and what is logged for which failure.
+struct UploadJob::AnswerRules
+{
+    int expected;
+    QLatin1String failureKey;
+    // A 429 means "limit_reached"; logged at Debug when the details are given.
+    bool limitReachedOn429;
+    QString limitDetails;
+    // Another status, logged at Error with its code when details are given.
+    QString statusDetails;
+    // No answer at all, logged at Error with a description.
+    QString transportDetails;
+};
+
+const UploadJob::AnswerRules UploadJob::serverTimeRules{
+    200, QLatin1String("connection_not_established"), true, QString(),
+    QStringLiteral("Status Code <- Error in get servertime "), QStringLiteral("Error in get servertime ")};
+const UploadJob::AnswerRules UploadJob::uploadRules{201, QLatin1String("unable_to_accept"), false, QString(), QString(),
+                                                    QString()};
+const UploadJob::AnswerRules UploadJob::pollRules{
+    200, QLatin1String("unable_to_process_document"), true, QStringLiteral("Status Code <- Error in DRN Get "),
+    QStringLiteral("<- Status Code Error in DRN Get "), QStringLiteral("Error in DRN Get ")};
 
 UploadJob::UploadJob(UploadFrontEnd &frontEnd, QObject *parent)
     : UploadJob(frontEnd, Environment(), parent)
@@ -177,21 +173,50 @@ std::optional<QUrl> UploadJob::serviceUrl(const QString &path, const QString &fa
     return std::nullopt;
 }
 
-QNetworkReply *UploadJob::send(QNetworkAccessManager &network, QNetworkRequest request, const QByteArray &method,
-                               QIODevice *body)
+ServiceRequest *UploadJob::send(QNetworkAccessManager &network, QNetworkRequest request, const QByteArray &method,
+                                std::int64_t timeoutSeconds, QIODevice *body)
 {
     NetworkSetup::configure(request);
     // The signed headers must not follow a redirect to another host: a
     // redirect is an answer like any other status.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply *reply = network.sendCustomRequest(request, method, body);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > maxAnswerBytes && !reply->property(tooLargeProperty).toBool()) {
-            reply->setProperty(tooLargeProperty, true);
-            reply->abort();
-        }
-    });
-    return reply;
+    if (body)
+        body->setParent(reply);
+    // The request is the job's child: finishing the job aborts it.
+    return new ServiceRequest(reply, deadlineOf(timeoutSeconds), this);
+}
+
+std::optional<std::optional<QByteArray>> UploadJob::answerOf(ServiceRequest *request, const AnswerRules &rules)
+{
+    request->deleteLater();
+    if (m_finished)
+        return std::nullopt;
+    const auto failure = request->failure();
+    if (failure == ServiceRequest::Failure::TooLarge) {
+        // The step reads it as an answer it cannot use.
+        return std::optional<QByteArray>();
+    }
+    const std::optional<int> status = request->status();
+    if (!status) {
+        if (failure != ServiceRequest::Failure::Aborted)
+            Log(LogLevel::Error, request->failureDescription(), rules.transportDetails);
+        errorTransition(rules.failureKey);
+        return std::nullopt;
+    }
+    if (*status == 429 && rules.limitReachedOn429) {
+        if (!rules.limitDetails.isEmpty())
+            Log(LogLevel::Debug, QString::number(*status), rules.limitDetails);
+        errorTransition(QStringLiteral("limit_reached"));
+        return std::nullopt;
+    }
+    if (*status != rules.expected) {
+        if (!rules.statusDetails.isEmpty())
+            Log(LogLevel::Error, QString::number(*status), rules.statusDetails);
+        errorTransition(rules.failureKey);
+        return std::nullopt;
+    }
+    return std::optional<QByteArray>(request->body());
 }
 
 void UploadJob::getServerTime()
@@ -201,35 +226,16 @@ void UploadJob::getServerTime()
     const auto url = serviceUrl(Constants::serverTimeURL, QStringLiteral("connection_not_established"));
     if (!url)
         return;
-    QNetworkRequest request(*url);
-    request.setTransferTimeout(timeoutMilliseconds(m_config.getservertimeout));
-    QNetworkReply *reply = send(m_network, request, QByteArrayLiteral("GET"));
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { onServerTime(reply); });
+    ServiceRequest *request = send(m_network, QNetworkRequest(*url), QByteArrayLiteral("GET"), m_config.getservertimeout);
+    connect(request, &ServiceRequest::finished, this, [this, request] { onServerTime(request); });
 }
 
-void UploadJob::onServerTime(QNetworkReply *reply)
+void UploadJob::onServerTime(ServiceRequest *request)
 {
-    reply->deleteLater();
-    if (m_finished)
+    const auto answer = answerOf(request, serverTimeRules);
+    if (!answer)
         return;
-
-    const auto status = httpStatus(reply);
-    if (status && *status == 429) {
-        errorTransition(QStringLiteral("limit_reached"));
-        return;
-    }
-    if (status && *status != 200) {
-        Log(LogLevel::Error, statusText(*status), QStringLiteral("Status Code <- Error in get servertime "));
-        errorTransition(QStringLiteral("connection_not_established"));
-        return;
-    }
-    if (!status) {
-        Log(LogLevel::Error, errorDescription(reply), QStringLiteral("Error in get servertime "));
-        errorTransition(QStringLiteral("connection_not_established"));
-        return;
-    }
-
-    const std::optional<QByteArray> body = answerBody(reply);
+    const std::optional<QByteArray> &body = *answer;
     QJsonParseError parseError;
     const QJsonDocument document = body ? QJsonDocument::fromJson(*body, &parseError) : QJsonDocument();
     // Without a whole-number "ServerTime" there is no offset to sign with.
@@ -297,7 +303,6 @@ void UploadJob::uploadFile()
     if (!url)
         return;
     QNetworkRequest request(*url);
-    request.setTransferTimeout(timeoutMilliseconds(m_config.createdrntimeout));
     RestAPIUtil::addSignedHeaders(request, calculateTimestamp(), QString(), Constants::methodPost,
                                   m_macAddressAsString);
     const QString boundary = RestAPIUtil::makeBoundary();
@@ -310,55 +315,42 @@ void UploadJob::uploadFile()
     request.setHeader(QNetworkRequest::ContentLengthHeader, body->size());
 
     Log(LogLevel::Status, QStringLiteral("file uploading started"), QString());
-    QNetworkReply *reply = send(m_uploadNetwork, request, QByteArrayLiteral("POST"), body);
-    body->setParent(reply);
-    connect(reply, &QNetworkReply::uploadProgress, this, [this](qint64 sent, qint64 expected) {
+    ServiceRequest *upload = send(m_uploadNetwork, request, QByteArrayLiteral("POST"), m_config.createdrntimeout, body);
+    connect(upload->reply(), &QNetworkReply::uploadProgress, this, [this](qint64 sent, qint64 expected) {
         if (m_finished || expected <= 0)
             return;
         const float percent = float(sent) / float(expected) * 100.0f;
         m_frontEnd.setProgress(std::clamp(int(percent), 0, 100));
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { onUploaded(reply); });
+    connect(upload, &ServiceRequest::finished, this, [this, upload] { onUploaded(upload); });
 }
 
-void UploadJob::onUploaded(QNetworkReply *reply)
+void UploadJob::onUploaded(ServiceRequest *request)
 {
-    reply->deleteLater();
-    if (m_finished)
+    const auto answer = answerOf(request, uploadRules);
+    if (!answer)
         return;
-
-    const auto status = httpStatus(reply);
-    if (status && *status != 201) {
-        errorTransition(QStringLiteral("unable_to_accept"));
-        return;
-    }
-    if (!status) {
-        Log(LogLevel::Error, errorDescription(reply), QString());
-        errorTransition(QStringLiteral("unable_to_accept"));
-        return;
-    }
-
-    const std::optional<QByteArray> body = answerBody(reply);
+    const std::optional<QByteArray> &body = *answer;
     QJsonParseError parseError;
-    if (body)
-        QJsonDocument::fromJson(*body, &parseError);
-    if (!body || parseError.error != QJsonParseError::NoError) {
+    const QJsonDocument document = body ? QJsonDocument::fromJson(*body, &parseError) : QJsonDocument();
+    // The job identifier becomes part of the next request's path: anything
+    // but a plain segment is an answer that cannot be used.
+    const QJsonValue docID = document.isObject() ? document.object().value(Constants::docIdString) : QJsonValue();
+    if (!body || parseError.error != QJsonParseError::NoError || !docID.isString() || !isPlainSegment(docID.toString())) {
         Log(LogLevel::Error, QStringLiteral("error in drn post"), QString());
         errorTransition(QStringLiteral("unable_to_accept"));
         return;
     }
     // Accepted: continue in a later turn of the event loop.
-    QTimer::singleShot(0, this, [this, accepted = *body] { accept(accepted); });
+    QTimer::singleShot(0, this, [this, accepted = docID.toString()] { accept(accepted); });
 }
 
-void UploadJob::accept(const QByteArray &body)
+void UploadJob::accept(const QString &docID)
 {
     if (m_finished)
         return;
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    const QJsonObject object = document.isObject() ? document.object() : QJsonObject();
-    const QJsonValue docID = object.value(Constants::docIdString);
-    m_docID = docID.isString() ? docID.toString() : m_strings.lookup(QStringLiteral("unable_to_accept"));
+    m_docID = docID;
+    m_pollingSince = now();
     m_frontEnd.setCancelEnabled(false);
     m_frontEnd.setIndeterminate(true);
     getFile(*m_docID);
@@ -374,36 +366,17 @@ void UploadJob::getFile(const QString &docID)
     if (!url)
         return;
     QNetworkRequest request(*url);
-    request.setTransferTimeout(timeoutMilliseconds(m_config.getdrntimeout));
     RestAPIUtil::addSignedHeaders(request, timestamp, docID, Constants::methodGet, m_macAddressAsString);
-    QNetworkReply *reply = send(m_network, request, QByteArrayLiteral("GET"));
-    connect(reply, &QNetworkReply::finished, this, [this, reply, docID] { onPolled(reply, docID); });
+    ServiceRequest *poll = send(m_network, request, QByteArrayLiteral("GET"), m_config.getdrntimeout);
+    connect(poll, &ServiceRequest::finished, this, [this, poll, docID] { onPolled(poll, docID); });
 }
 
-void UploadJob::onPolled(QNetworkReply *reply, const QString &docID)
+void UploadJob::onPolled(ServiceRequest *request, const QString &docID)
 {
-    reply->deleteLater();
-    if (m_finished)
+    const auto answer = answerOf(request, pollRules);
+    if (!answer)
         return;
-
-    const auto status = httpStatus(reply);
-    if (status && *status == 429) {
-        Log(LogLevel::Debug, statusText(*status), QStringLiteral("Status Code <- Error in DRN Get "));
-        errorTransition(QStringLiteral("limit_reached"));
-        return;
-    }
-    if (status && *status != 200) {
-        Log(LogLevel::Error, statusText(*status), QStringLiteral("<- Status Code Error in DRN Get "));
-        errorTransition(QStringLiteral("unable_to_process_document"));
-        return;
-    }
-    if (!status) {
-        Log(LogLevel::Error, errorDescription(reply), QStringLiteral("Error in DRN Get "));
-        errorTransition(QStringLiteral("unable_to_process_document"));
-        return;
-    }
-
-    const std::optional<QByteArray> body = answerBody(reply);
+    const std::optional<QByteArray> &body = *answer;
     QString error = QStringLiteral("The job record is larger than an answer may be.");
     const std::optional<DRN> drn = body ? DRN::decode(*body, &error) : std::nullopt;
     if (!drn) {
@@ -418,6 +391,13 @@ void UploadJob::onPolled(QNetworkReply *reply, const QString &docID)
         return;
     }
     if (drn->Status == DRN::statusFailed) {
+        errorTransition(QStringLiteral("unable_to_process_document"));
+        return;
+    }
+    // A job that is never converted does not keep its user waiting forever.
+    if (now() - m_pollingSince >= double(std::max<std::int64_t>(m_config.drnpollinglimitinsecond, 0))) {
+        Log(LogLevel::Error, QStringLiteral("Conversion not finished within %1 seconds").arg(m_config.drnpollinglimitinsecond),
+            QStringLiteral("Error in DRN Get "));
         errorTransition(QStringLiteral("unable_to_process_document"));
         return;
     }
@@ -446,13 +426,15 @@ void UploadJob::deleteFolder()
         Log(LogLevel::Error, folder, QStringLiteral(" <- Could not delete folder outside the spool folder"));
         return;
     }
-    if (!QDir(folder).removeRecursively())
+    QString problem;
+    if (!SpoolFolder::removeJobFolder(m_urlFile, &problem))
         Log(LogLevel::Error, folder, QStringLiteral(" <- Could not delete folder"));
 }
 
 void UploadJob::cancel()
 {
-    if (!SpoolFolder::jobFolderOf(m_urlFile) || !QFile::remove(m_urlFile))
+    QString problem;
+    if (!SpoolFolder::removeSpoolFile(m_urlFile, &problem))
         Log(LogLevel::Error, m_urlFile, QStringLiteral("Delete from UI Cancel file not found"));
     finishJob();
     m_frontEnd.quit();
@@ -461,10 +443,11 @@ void UploadJob::cancel()
 void UploadJob::finishJob()
 {
     m_finished = true;
-    // Nothing of this job may reach the front-end any more.
-    const auto replies = findChildren<QNetworkReply *>();
-    for (QNetworkReply *reply : replies)
-        reply->abort();
+    // Nothing of this job may reach the front-end any more, and nothing of
+    // it may go on reaching the service.
+    const auto requests = findChildren<ServiceRequest *>(Qt::FindDirectChildrenOnly);
+    for (ServiceRequest *request : requests)
+        request->abort();
 }
 
 } // namespace tavoren::client

@@ -17,10 +17,9 @@
 #include <memory>
 #include <optional>
 
-class QNetworkReply;
-
 namespace tavoren::client {
 
+class ServiceRequest;
 class UploadFrontEnd;
 
 // Runs one print job from the job argument to the release code or an error
@@ -84,17 +83,28 @@ public:
     static QString formatMegabytes(double megabytes);
 
 private:
+    struct AnswerRules;
+    static const AnswerRules serverTimeRules;
+    static const AnswerRules uploadRules;
+    static const AnswerRules pollRules;
+
     double now() const;
     std::int64_t roundedNow() const;
-    QNetworkReply *send(QNetworkAccessManager &network, QNetworkRequest request, const QByteArray &method,
-                        QIODevice *body = nullptr);
+    // Sends a request that ends at the whole-request time-out, however the
+    // service answers; owned by the job, aborted when it finishes.
+    ServiceRequest *send(QNetworkAccessManager &network, QNetworkRequest request, const QByteArray &method,
+                         std::int64_t timeoutSeconds, QIODevice *body = nullptr);
+    // The one place where an answer's status is checked: the body of a good
+    // answer (none inside when it was too large to read), or nothing after
+    // the error transition it led to.
+    std::optional<std::optional<QByteArray>> answerOf(ServiceRequest *request, const AnswerRules &rules);
     std::optional<QUrl> serviceUrl(const QString &path, const QString &failureKey);
     void finishJob();
 
-    void onServerTime(QNetworkReply *reply);
-    void onUploaded(QNetworkReply *reply);
-    void accept(const QByteArray &body);
-    void onPolled(QNetworkReply *reply, const QString &docID);
+    void onServerTime(ServiceRequest *request);
+    void onUploaded(ServiceRequest *request);
+    void accept(const QString &docID);
+    void onPolled(ServiceRequest *request, const QString &docID);
 
     UploadFrontEnd &m_frontEnd;
     Environment m_environment;
@@ -111,6 +121,8 @@ private:
     QString m_macAddressAsString;
     std::int64_t m_timeDifference = 0;
     double m_startTime = 0;
+    // When the service accepted the job, for the limit on its conversion.
+    double m_pollingSince = 0;
 
     StringTable m_strings;
     QNetworkAccessManager m_network;

@@ -282,6 +282,34 @@ private slots:
         QTest::newRow("admin: root not a dictionary") << true << arrayRoot << false;
         QTest::newRow("admin: binary junk") << true << QByteArray("bplist00\xff\xff\xff") << false;
         QTest::newRow("admin: a folder") << true << QByteArray() << true;
+        QTest::newRow("admin: conversion limit not a number")
+            << true << admin(QStringLiteral("drnpollinglimitinsecond"), QStringLiteral("1800")) << false;
+    }
+
+    // The conversion limit came after the other keys: files without it keep
+    // working and get 30 minutes.
+    void conversionLimit_data()
+    {
+        QTest::addColumn<QVariant>("value"); // invalid: the key is absent
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("absent") << QVariant() << qint64(1800);
+        QTest::newRow("set") << QVariant(60) << qint64(60);
+    }
+    void conversionLimit()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(qint64, limit);
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
+        QVariantMap admin = PlistWriter::adminDefaults();
+        admin.insert(QStringLiteral("host"), QStringLiteral("print.test"));
+        if (value.isValid())
+            admin.insert(QStringLiteral("drnpollinglimitinsecond"), value);
+        root.writeFile(adminName, PlistWriter::xml(admin));
+        const AdminConfig parsed = ConfigFiles::parseAdminConfig();
+        QCOMPARE(parsed.host, QStringLiteral("http://print.test"));
+        QCOMPARE(parsed.drnpollinglimitinsecond, limit);
     }
 
     void unusableFile()

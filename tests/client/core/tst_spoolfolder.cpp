@@ -4,7 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace tavoren::client;
 using tavoren::testsupport::TestRoot;
@@ -92,6 +95,66 @@ private slots:
         QCOMPARE(JobArgument::extension(pieces.first()), extension);
         if (pieces.size() == 2)
             QCOMPARE(JobArgument::compose(pieces[0], pieces[1]), argument);
+    }
+
+    // What the client deletes when its job ends or is cancelled, with a job
+    // folder swapped for a link (as another user would do between the check
+    // and the deletion) or handed to another user: nothing outside the job
+    // folder goes, and a folder that is not the user's stays.
+    void removalNeverLeavesTheJobFolder_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("wholeFolder"); // removeJobFolder, else removeSpoolFile
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("folder: a real job folder") << QStringLiteral("real") << true << true;
+        QTest::newRow("folder: swapped for a link") << QStringLiteral("link") << true << false;
+        QTest::newRow("folder: a link inside it") << QStringLiteral("inner link") << true << true;
+        QTest::newRow("folder: another user's") << QStringLiteral("foreign") << true << false;
+        QTest::newRow("folder: two levels down") << QStringLiteral("deep") << true << false;
+        QTest::newRow("file: a real spool file") << QStringLiteral("real") << false << true;
+        QTest::newRow("file: folder swapped for a link") << QStringLiteral("link") << false << false;
+        QTest::newRow("file: another user's folder") << QStringLiteral("foreign") << false << false;
+    }
+    void removalNeverLeavesTheJobFolder()
+    {
+        QFETCH(QString, situation);
+        QFETCH(bool, wholeFolder);
+        QFETCH(bool, removed);
+        if (situation == QLatin1String("foreign") && ::geteuid() != 0)
+            QSKIP("handing a folder to another user needs root");
+        TestRoot root;
+        const QString spool = root.spoolRoot();
+        const QString victimFolder = root.makeDir(QStringLiteral("/home/other/Documents"));
+        const QString victim = root.writeFile(QStringLiteral("/home/other/Documents/job.pdf"), "precious");
+        const QString job = spool + QStringLiteral("/job7");
+        QString path = job + QStringLiteral("/job.pdf");
+        if (situation == QLatin1String("link")) {
+            QVERIFY(QFile::link(victimFolder, job));
+        } else {
+            QDir().mkpath(job);
+            root.writeFile(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/job7/job.pdf"), "job");
+            if (situation == QLatin1String("inner link"))
+                QVERIFY(QFile::link(victim, job + QStringLiteral("/copy.pdf")));
+            if (situation == QLatin1String("foreign"))
+                QVERIFY(::chown(QFile::encodeName(job).constData(), 65534, 65534) == 0);
+            if (situation == QLatin1String("deep")) {
+                QDir().mkpath(job + QStringLiteral("/sub"));
+                path = job + QStringLiteral("/sub/job.pdf");
+            }
+        }
+        QString problem;
+        const bool done = wholeFolder ? SpoolFolder::removeJobFolder(path, &problem)
+                                      : SpoolFolder::removeSpoolFile(path, &problem);
+        QCOMPARE(done, removed);
+        QCOMPARE(problem.isEmpty(), removed);
+        // Outside the job folder nothing changed.
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("precious"));
+        if (removed)
+            QVERIFY(wholeFolder ? !QFileInfo::exists(job) : !QFileInfo::exists(path) && QFileInfo(job).isDir());
+        else if (situation != QLatin1String("link"))
+            QVERIFY(QFileInfo::exists(path) || situation == QLatin1String("deep"));
     }
 };
 

@@ -174,7 +174,7 @@ private slots:
                                          << none << "Error" << "JSONSerialization issue"
                                          << "Error in get servertime " << "connection_not_established" << false;
         QTest::newRow("servertime time-out") << Call::ServerTime << Fault::delayed(2500ms) << quickTimeouts << "Error"
-                                             << "QNetworkReply::" << "Error in get servertime "
+                                             << "No whole answer within the time-out of 1 s" << "Error in get servertime "
                                              << "connection_not_established" << false;
         QTest::newRow("servertime dropped") << Call::ServerTime << Fault::dropped() << none << "Error"
                                             << "QNetworkReply::RemoteHostClosedError" << "Error in get servertime "
@@ -190,7 +190,8 @@ private slots:
                                          << none << "Error" << "error in drn post" << QString() << "unable_to_accept"
                                          << false;
         QTest::newRow("upload time-out") << Call::CreateJob << Fault::delayed(2500ms) << quickTimeouts << "Error"
-                                         << "QNetworkReply::" << QString() << "unable_to_accept" << false;
+                                         << "No whole answer within the time-out of 1 s" << QString() << "unable_to_accept"
+                                         << false;
         QTest::newRow("upload dropped") << Call::CreateJob << Fault::dropped() << none << "Error"
                                         << "QNetworkReply::RemoteHostClosedError" << QString() << "unable_to_accept" << false;
 
@@ -207,7 +208,8 @@ private slots:
         QTest::newRow("poll status 5") << Call::JobStatus << Fault::withMember("Status", "5") << none << QString()
                                        << QString() << QString() << "unable_to_process_document" << true;
         QTest::newRow("poll time-out") << Call::JobStatus << Fault::delayed(2500ms) << quickTimeouts << "Error"
-                                       << "QNetworkReply::" << "Error in DRN Get " << "unable_to_process_document" << true;
+                                       << "No whole answer within the time-out of 1 s" << "Error in DRN Get "
+                                       << "unable_to_process_document" << true;
         QTest::newRow("poll dropped") << Call::JobStatus << Fault::dropped() << none << "Error"
                                       << "QNetworkReply::RemoteHostClosedError" << "Error in DRN Get "
                                       << "unable_to_process_document" << true;

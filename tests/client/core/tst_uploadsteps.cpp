@@ -24,6 +24,7 @@ using clienttest::JobFixture;
 using End = clienttest::RecordingFrontEnd::End;
 using releaseservice::Call;
 using releaseservice::Fault;
+using releaseservice::ReleaseService;
 using namespace std::chrono_literals;
 
 class TestUploadSteps : public QObject
@@ -227,19 +228,45 @@ private slots:
         QCOMPARE(owner.size(), sent.isEmpty() ? 2 : 3);
     }
 
-    void acceptedWithoutDocIdEndsOnAnError()
+    // The job identifier becomes a path segment of every poll: anything but
+    // a plain one is an answer the upload step cannot use.
+    void jobIdentifierMustBeAPlainSegment_data()
     {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("missing") << Fault::without("DocID") << false;
+        QTest::newRow("a number") << Fault::withMember("DocID", "42") << false;
+        QTest::newRow("empty") << Fault::withMember("DocID", "\"\"") << false;
+        QTest::newRow("climbing up") << Fault::withMember("DocID", "\"../servertime\"") << false;
+        QTest::newRow("two segments") << Fault::withMember("DocID", "\"a/b\"") << false;
+        QTest::newRow("a query") << Fault::withMember("DocID", "\"a?admin=1\"") << false;
+        QTest::newRow("a fragment") << Fault::withMember("DocID", "\"a#b\"") << false;
+        QTest::newRow("a blank") << Fault::withMember("DocID", "\"a b\"") << false;
+        QTest::newRow("129 characters") << Fault::withMember("DocID", "\"" + std::string(129, 'A') + "\"") << false;
+        QTest::newRow("128 letters, digits, - and _")
+            << Fault::withMember("DocID", "\"" + std::string(125, 'A') + "9-_\"") << true;
+    }
+    void jobIdentifierMustBeAPlainSegment()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(bool, accepted);
         JobFixture f;
         QVERIFY(f.started);
-        f.service->setFault(Call::CreateJob, Fault::without("DocID"));
+        f.service->setFault(Call::CreateJob, fault);
         const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        const QString placeholder = StringTable().lookup(QStringLiteral("unable_to_accept"));
-        QCOMPARE(f.job->docID(), std::optional<QString>(placeholder));
-        // The text is no path, so polling cannot start: an error, not a spinning screen.
-        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("unable_to_process_document")));
-        QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), f.job->tavorenURL() + QStringLiteral("/api/v2/drns/") + placeholder,
-                                          QStringLiteral(" <- invalid service address")));
+        QCOMPARE(f.job->docID().has_value(), accepted);
+        if (accepted) {
+            // Taken as it is; the service does not know it.
+            const auto &requests = f.service->requests();
+            QCOMPARE(int(requests.size()), 3);
+            QCOMPARE(JobFixture::text(requests.back().path), QStringLiteral("/api/v2/drns/") + *f.job->docID());
+            return;
+        }
+        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("unable_to_accept")));
+        QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("error in drn post"), QString()));
+        // Nothing was asked with it: the service clock and the upload only.
+        QCOMPARE(int(f.service->requests().size()), 2);
     }
 
     void invalidServiceAddress()
@@ -285,6 +312,68 @@ private slots:
         QCOMPARE(f.frontEnd.endings, 1);
         QCOMPARE(f.frontEnd.end, End::Quit);
         QVERIFY(f.service->requests().size() <= 2);
+    }
+
+    // Cancel while the body is on its way: the request is aborted, so the
+    // service never gets a whole upload and makes no job.
+    void cancelStopsTheUploadInFlight()
+    {
+        JobFixture f;
+        QVERIFY(f.started);
+        const QString path =
+            ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(60 * 1024 * 1024));
+        // Pressed while the body is on its way, as a user would.
+        f.frontEnd.onProgress = [&f](int percent) {
+            if (percent > 0 && percent < 100 && f.frontEnd.end == End::None)
+                f.job->cancel();
+        };
+        f.makeJob().start({QStringLiteral("client"), JobArgument::compose(QStringLiteral("a.pdf"), path)});
+        QTRY_COMPARE_WITH_TIMEOUT(f.frontEnd.end, End::Quit, 20000);
+        const auto upload = [&f]() -> std::optional<releaseservice::RequestRecord> {
+            for (const auto &request : f.service->requests()) {
+                if (request.call == Call::CreateJob)
+                    return request;
+            }
+            return std::nullopt;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(upload().has_value(), 20000);
+        QCOMPARE(upload()->error, std::string("body not received"));
+        QVERIFY(f.service->jobs().empty());
+    }
+
+    // A job the service never converts ends after the administrator's limit.
+    void neverConvertedJobEndsAfterTheLimit()
+    {
+        ReleaseService::Options options;
+        options.statusSequence = {1};
+        JobFixture f(false, options);
+        QVERIFY(f.started);
+        f.configure(false, {{QStringLiteral("drnpollingtimeinsecond"), 0}, {QStringLiteral("drnpollinglimitinsecond"), 60}});
+        double now = 1'800'000'000.0;
+        f.clock = [&now] { return now += 7.0; };
+        const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
+        QCOMPARE(f.runSpoolFile(path), End::Error);
+        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("unable_to_process_document")));
+        QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("Conversion not finished within 60 seconds"),
+                                          QStringLiteral("Error in DRN Get ")));
+        int polls = 0;
+        for (const auto &request : f.service->requests())
+            polls += request.call == Call::JobStatus ? 1 : 0;
+        QVERIFY(polls >= 1 && polls <= 10);
+    }
+
+    // The document name goes into one header line: nothing in it may start
+    // another line of the request.
+    void documentNameCannotBreakTheHeader()
+    {
+        JobFixture f;
+        QVERIFY(f.started);
+        const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
+        const QString name = QStringLiteral("Report\r\nX-Injected: 1\u2028\x1b[31m.pdf");
+        QCOMPARE(f.runSpoolFile(path, name), End::ReleaseCode);
+        QCOMPARE(f.frontEnd.fileName, name);
+        QCOMPARE(JobFixture::text(f.service->jobs().front().contentDescription),
+                 QStringLiteral("Report  X-Injected: 1  [31m.pdf"));
     }
 
     void cancelOfMissingFileIsLogged()

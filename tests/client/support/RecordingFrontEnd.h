@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace tavoren::clienttest {
 
@@ -14,7 +15,12 @@ class RecordingFrontEnd final : public client::UploadFrontEnd
 public:
     enum class End { None, ReleaseCode, Error, Quit };
 
-    void setProgress(int percent) override { progress.append(percent); }
+    void setProgress(int percent) override
+    {
+        progress.append(percent);
+        if (onProgress)
+            onProgress(percent);
+    }
     void setIndeterminate(bool value) override { events.append(value ? QStringLiteral("indeterminate") : QStringLiteral("determinate")); }
     void setCancelEnabled(bool enabled) override { events.append(enabled ? QStringLiteral("cancel on") : QStringLiteral("cancel off")); }
     void showReleaseCode(const QString &code, const QString &name) override;
@@ -28,6 +34,8 @@ public:
     QString errorText;
     QList<int> progress;
     QStringList events;
+    // Called on every progress report, as the screen would be.
+    std::function<void(int)> onProgress;
 };
 
 } // namespace tavoren::clienttest
