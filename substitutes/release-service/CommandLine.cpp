@@ -109,6 +109,10 @@ std::string CommandLine::usage()
            "                          commas: http=CODE, delay=MS, drop, location=URL, without=MEMBER,\n"
            "                          from=N, times=N, set=MEMBER:JSON or body=TEXT (the last\n"
            "                          two take the rest); may be repeated for different calls\n"
+           "                          The answer's shape, also as items: trickle=MS (the body one\n"
+           "                          byte every MS), chunked, chunked=BYTES (padded with spaces to\n"
+           "                          BYTES), gzip, inflate=BYTES (padded to BYTES and gzip, a\n"
+           "                          compression bomb); BYTES may end in KiB, MiB or GiB\n"
            "  --quiet                 no line per request\n";
 }
 

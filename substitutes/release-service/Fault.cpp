@@ -13,6 +13,26 @@ std::optional<Fault> failure(std::string *error, std::string message)
     return std::nullopt;
 }
 
+constexpr std::uint64_t maxLength = std::uint64_t(1) << 40;
+
+// A decimal byte count with an optional binary unit, at most maxLength.
+std::optional<std::uint64_t> parseLength(std::string_view text)
+{
+    std::uint64_t unit = 1;
+    if (text.ends_with("KiB"))
+        unit = std::uint64_t(1) << 10;
+    else if (text.ends_with("MiB"))
+        unit = std::uint64_t(1) << 20;
+    else if (text.ends_with("GiB"))
+        unit = std::uint64_t(1) << 30;
+    if (unit != 1)
+        text.remove_suffix(3);
+    std::uint64_t count = 0;
+    if (!parseDecimal(text, count) || count > maxLength / unit)
+        return std::nullopt;
+    return count * unit;
+}
+
 } // namespace
 
 Fault Fault::withStatus(int code, std::optional<std::string> answer)
@@ -65,6 +85,36 @@ Fault Fault::withMember(std::string member, std::string rawJson)
     return fault;
 }
 
+Fault Fault::trickled(std::chrono::milliseconds interval)
+{
+    Fault fault;
+    fault.trickle = interval;
+    return fault;
+}
+
+Fault Fault::chunked(std::optional<std::uint64_t> length)
+{
+    Fault fault;
+    fault.chunkedTransfer = true;
+    fault.paddedLength = length;
+    return fault;
+}
+
+Fault Fault::gzipped()
+{
+    Fault fault;
+    fault.gzip = true;
+    return fault;
+}
+
+Fault Fault::inflating(std::uint64_t length)
+{
+    Fault fault;
+    fault.paddedLength = length;
+    fault.gzip = true;
+    return fault;
+}
+
 Fault &Fault::from(unsigned request)
 {
     fromRequest = request;
@@ -98,6 +148,26 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
 
         if (key == "drop" && !hasValue) {
             fault.drop = true;
+        } else if (key == "gzip" && !hasValue) {
+            fault.gzip = true;
+        } else if (key == "chunked" && !hasValue) {
+            fault.chunkedTransfer = true;
+        } else if ((key == "chunked" || key == "inflate") && hasValue) {
+            const std::optional<std::uint64_t> length = parseLength(value);
+            if (!length || (key == "inflate" && *length == 0))
+                return failure(error, "bad length: " + std::string(value));
+            if (fault.paddedLength)
+                return failure(error, "a fault takes one length, chunked=BYTES or inflate=BYTES: " + std::string(item));
+            fault.paddedLength = length;
+            if (key == "chunked")
+                fault.chunkedTransfer = true;
+            else
+                fault.gzip = true;
+        } else if (key == "trickle" && hasValue) {
+            long long ms = 0;
+            if (!parseDecimal(value, ms) || ms <= 0)
+                return failure(error, "bad trickle interval: " + std::string(value));
+            fault.trickle = std::chrono::milliseconds(ms);
         } else if (key == "http" && hasValue) {
             int code = 0;
             if (!parseDecimal(value, code) || code < 100 || code > 599)
@@ -133,7 +203,7 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
         any = true;
     }
     if (!any)
-        return failure(error, "a fault needs http, body, delay, drop, without or set");
+        return failure(error, "a fault needs http, body, delay, drop, without, set, trickle, chunked, gzip or inflate");
     return fault;
 }
 

@@ -1,5 +1,6 @@
 #include "release-service/ReleaseService.h"
 
+#include "release-service/AnswerStream.h"
 #include "release-service/ConnectionSockets.h"
 #include "release-service/JobStore.h"
 #include "release-service/RequestAuthenticator.h"
@@ -369,6 +370,15 @@ void ReleaseService::serve(Call call, const httplib::Request &request, httplib::
         drop = true;
         answer.error = "service stopped";
     }
+    const bool shaped = !drop && fault && fault->shapesAnswer();
+    std::optional<std::uint64_t> length;
+    if (shaped && !fault->chunkedTransfer) {
+        length = AnswerStream::length(answer.body, fault->paddedLength, fault->gzip, [this] { return !stopping(); });
+        if (!length) {
+            drop = true;
+            answer.error = stopping() ? "service stopped" : "cannot compress";
+        }
+    }
     entry.status = drop ? 0 : answer.status;
     entry.error = answer.error;
     // Recorded before the answer leaves, so a client that has its answer
@@ -379,9 +389,57 @@ void ReleaseService::serve(Call call, const httplib::Request &request, httplib::
         return;
     }
     response.status = answer.status;
-    response.set_content(answer.body, jsonType);
+    if (shaped)
+        sendShaped(request, response, std::move(answer.body), *fault, length);
+    else
+        response.set_content(answer.body, jsonType);
     if (answer.location)
         response.set_header("Location", *answer.location);
+}
+
+void ReleaseService::sendShaped(const httplib::Request &request, httplib::Response &response, std::string body,
+                                const Fault &fault, std::optional<std::uint64_t> length)
+{
+    // In progress until the library lets go of the answer: sent, failed or stopped.
+    ++m_inProgress;
+    const std::shared_ptr<AnswerStream> stream(new AnswerStream(std::move(body), fault.paddedLength, fault.gzip),
+                                               [this](AnswerStream *done) {
+                                                   delete done;
+                                                   --m_inProgress;
+                                               });
+    if (fault.gzip)
+        response.set_header("Content-Encoding", "gzip");
+    // Called by the library on the worker until the answer is out, the
+    // connection fails or the service stops; `sent` counts what went out.
+    const auto provide = [this, stream, trickle = fault.trickle, chunked = fault.chunkedTransfer](
+                             std::size_t sent, httplib::DataSink &sink) {
+        if (stopping())
+            return false;
+        const std::string_view piece = stream->next(trickle.count() > 0 ? 1 : 64 * 1024);
+        if (piece.empty()) {
+            // With a length the library stops asking once it is reached.
+            if (!chunked || stream->failed())
+                return false;
+            sink.done();
+            return true;
+        }
+        if (trickle.count() > 0 && sent > 0 && !waitUnlessStopping(trickle))
+            return false;
+        return sink.write(piece.data(), piece.size());
+    };
+    if (fault.chunkedTransfer) {
+        // The library compresses a chunked answer of its own accord for a
+        // client that accepts it; here the fault alone decides.
+        const_cast<httplib::Headers &>(request.headers).erase("Accept-Encoding");
+        response.set_chunked_content_provider(jsonType, provide);
+    } else if (*length == 0) {
+        response.set_content(std::string(), jsonType);
+    } else {
+        response.set_content_provider(std::size_t(*length), jsonType,
+                                      [provide](std::size_t sent, std::size_t, httplib::DataSink &sink) {
+                                          return provide(sent, sink);
+                                      });
+    }
 }
 
 ReleaseService::Answer ReleaseService::perform(Call call, const httplib::Request &request,
@@ -496,6 +554,12 @@ std::optional<Fault> ReleaseService::takeFault(Call call)
         return std::nullopt;
     ++slot.applied;
     return slot.fault;
+}
+
+bool ReleaseService::stopping() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_stopping;
 }
 
 bool ReleaseService::waitUnlessStopping(std::chrono::milliseconds delay)

@@ -88,7 +88,8 @@ public:
     std::vector<RequestRecord> requests(Call call) const;
     std::vector<JobRecord> jobs() const;
     std::optional<JobRecord> job(const std::string &docId) const;
-    // Requests being handled now, e.g. one held back by a delay.
+    // Requests being handled now, e.g. one held back by a delay, or one
+    // whose shaped answer is still going out.
     int requestsInProgress() const;
 
 private:
@@ -113,7 +114,12 @@ private:
     Answer createJob(const httplib::Request &request, const httplib::ContentReader &reader);
     Answer jobStatus(const httplib::Request &request);
     std::string checkSignature(const httplib::Request &request, std::string_view method, std::string_view docId) const;
+    // Streams `body` as the fault's shape has it; `length` is the
+    // "Content-Length" unless the answer goes chunked.
+    void sendShaped(const httplib::Request &request, httplib::Response &response, std::string body, const Fault &fault,
+                    std::optional<std::uint64_t> length);
     std::optional<Fault> takeFault(Call call);
+    bool stopping() const;
     // Waits unless the service stops first; false when it stops.
     bool waitUnlessStopping(std::chrono::milliseconds delay);
     void dropConnection(const httplib::Request &request);

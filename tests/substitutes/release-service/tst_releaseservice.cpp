@@ -2,12 +2,18 @@
 // its status sequence and its faults, checked with a plain HTTP client.
 #include "release-service/ReleaseService.h"
 
+#include "support/TestRoot.h"
+
 #include <httplib.h>
 #include <openssl/hmac.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +22,7 @@
 
 using namespace tavoren::releaseservice;
 using namespace std::chrono_literals;
+using tavoren::testsupport::TestRoot;
 
 namespace {
 const std::string boundary = "Boundary-6E1C2B0A-90F4-4C0E-8B51-3D2A9C7E1F00";
@@ -292,6 +299,62 @@ private slots:
         service.stop();
         QVERIFY(std::chrono::steady_clock::now() - before < 5s);
         waiting.join();
+    }
+
+    // A certificate of the trusted authority that a client must refuse on
+    // 127.0.0.1: the address is its common name, but not among its names.
+    void certificateNamingElsewhere_data()
+    {
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("curlExit"); // 60: the peer's certificate refused
+        QTest::newRow("usual, on 127.0.0.1") << "server" << "127.0.0.1" << 0;
+        QTest::newRow("names elsewhere, on 127.0.0.1") << "san-mismatch-server" << "127.0.0.1" << 60;
+        QTest::newRow("names elsewhere, reached by that name") << "san-mismatch-server" << "elsewhere.test" << 0;
+    }
+
+    void certificateNamingElsewhere()
+    {
+        QFETCH(QString, certificate);
+        QFETCH(QString, host);
+        QFETCH(int, curlExit);
+        const std::string certs = TAVOREN_TEST_DATA_DIR "/certs/";
+        const std::string pem = certs + certificate.toStdString() + ".pem";
+        if (certificate == QLatin1String("san-mismatch-server")) {
+            std::FILE *file = std::fopen(pem.c_str(), "re");
+            QVERIFY(file);
+            X509 *x509 = PEM_read_X509(file, nullptr, nullptr, nullptr);
+            std::fclose(file);
+            QVERIFY(x509);
+            char commonName[64] = {};
+            X509_NAME_get_text_by_NID(X509_get_subject_name(x509), NID_commonName, commonName, sizeof commonName);
+            const bool addressListed = X509_check_ip_asc(x509, "127.0.0.1", 0) == 1;
+            const bool elsewhereListed = X509_check_host(x509, "elsewhere.test", 0, 0, nullptr) == 1;
+            X509_free(x509);
+            QCOMPARE(QByteArray(commonName), QByteArray("127.0.0.1"));
+            QVERIFY(!addressListed);
+            QVERIFY(elsewhereListed);
+        }
+
+        TestRoot root;
+        ReleaseService::Options options;
+        options.storageDir = root.makeDir(QStringLiteral("/service")).toStdString();
+        options.certificateFile = pem;
+        options.keyFile = certs + certificate.toStdString() + ".key";
+        ReleaseService service(options);
+        QVERIFY2(service.start(), service.lastError().c_str());
+        const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+        QVERIFY2(!curl.isEmpty(), "curl is needed (scripts/setup.sh installs it)");
+        const QString port = QString::number(service.port());
+        QProcess client;
+        // The name is pinned to loopback, never looked up.
+        client.start(curl, {QStringLiteral("-sS"), QStringLiteral("--noproxy"), QStringLiteral("*"), QStringLiteral("--max-time"),
+                            QStringLiteral("60"), QStringLiteral("--cacert"), QString::fromStdString(certs + "ca.pem"),
+                            QStringLiteral("--resolve"), QStringLiteral("elsewhere.test:") + port + QStringLiteral(":127.0.0.1"),
+                            QStringLiteral("https://") + host + QLatin1Char(':') + port + QStringLiteral("/api/v2/servertime")});
+        QVERIFY(client.waitForFinished(90000));
+        QCOMPARE(client.exitCode(), curlExit);
+        QCOMPARE(service.requests().size(), std::size_t(curlExit == 0 ? 1 : 0));
     }
 };
 

@@ -39,6 +39,10 @@ private slots:
         QTest::newRow("fault for no call") << QStringList{QStringLiteral("--fault"), QStringLiteral("other:drop")}
                                            << "a fault reads CALL:ITEMS with CALL servertime, create or status: other:drop";
         QTest::newRow("bad fault item") << QStringList{QStringLiteral("--fault=create:http=99")} << "bad status code: 99";
+        QTest::newRow("shaped faults") << QStringList{QStringLiteral("--fault"), QStringLiteral("status:inflate=1GiB,chunked,trickle=10"),
+                                                      QStringLiteral("--fault=servertime:chunked=200MiB,gzip")}
+                                       << QString();
+        QTest::newRow("bad length") << QStringList{QStringLiteral("--fault=status:chunked=1x")} << "bad length: 1x";
         QTest::newRow("unknown option") << QStringList{QStringLiteral("--verbose"), QStringLiteral("1")} << "unknown option --verbose";
     }
 
@@ -63,6 +67,13 @@ private slots:
             QCOMPARE(line->faults.front().first, Call::JobStatus);
             QCOMPARE(line->faults.front().second.fromRequest, 5u);
             QCOMPARE(line->faults.front().second.status, std::optional<int>(429));
+        }
+        if (qstrcmp(QTest::currentDataTag(), "shaped faults") == 0) {
+            QCOMPARE(line->faults.size(), std::size_t(2));
+            QCOMPARE(line->faults.front().first, Call::JobStatus);
+            QCOMPARE(line->faults.front().second.paddedLength, std::optional<std::uint64_t>(1ull << 30));
+            QVERIFY(line->faults.front().second.gzip && line->faults.front().second.chunkedTransfer);
+            QCOMPARE(line->faults.back().first, Call::ServerTime);
         }
     }
 

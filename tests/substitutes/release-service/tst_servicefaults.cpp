@@ -125,6 +125,12 @@ private slots:
             *row("create without DocID") << secure << Call::CreateJob << Fault::without("DocID") << 201 << "{}" << 1 << 0;
             *row("create numeric DocID") << secure << Call::CreateJob << Fault::withMember("DocID", "5") << 201 << R"({"DocID":5})" << 1 << 0;
             *row("create dropped") << secure << Call::CreateJob << Fault::dropped() << 0 << QString() << 0 << 0;
+            // The job is made under its own identifier; the answer names another.
+            *row("create DocID not a path segment") << secure << Call::CreateJob << Fault::parse("set=DocID:\"../etc\"").value()
+                                                    << 201 << "{\"DocID\":\"../etc\"}" << 1 << 0;
+            *row("create DocID with a query, compressed") << secure << Call::CreateJob
+                                                          << Fault::parse("gzip,set=DocID:\"AB12?x=1#y\"").value() << 201
+                                                          << "{\"DocID\":\"AB12?x=1#y\"}" << 1 << 0;
             // A replaced answer does not move the job on; an edited one does.
             *row("status 429") << secure << Call::JobStatus << Fault::withStatus(429) << 429 << QString() << 1 << 1;
             *row("status array") << secure << Call::JobStatus << Fault::withBody("[]") << 200 << "[]" << 1 << 1;
