@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-translations-l10n libqt6svg6
-  libplist-dev libicu-dev libcpp-httplib-dev libssl-dev libarchive-dev
+  libplist-dev libicu-dev libcpp-httplib-dev libssl-dev libarchive-dev zlib1g-dev
   openssl curl procps time xvfb xauth xdotool qt6-qpa-plugins
   fonts-dejavu-core
 )

@@ -6,6 +6,8 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
+#include <zlib.h>
+
 namespace tavoren::client {
 
 namespace {
@@ -21,6 +23,38 @@ QString transportDescription(QNetworkReply *reply)
         .arg(QString::fromLatin1(name ? name : "UnknownError"))
         .arg(int(reply->error()))
         .arg(reply->errorString());
+}
+
+enum class Inflated { Done, TooLarge, Unreadable };
+
+// A gzip or zlib (or bare deflate) body inflated to at most `limit` bytes.
+Inflated inflateBounded(const QByteArray &packed, qint64 limit, QByteArray *plain, bool bare)
+{
+    z_stream stream{};
+    if (inflateInit2(&stream, bare ? -MAX_WBITS : MAX_WBITS + 32) != Z_OK)
+        return Inflated::Unreadable;
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(packed.constData()));
+    stream.avail_in = uInt(packed.size());
+    QByteArray out;
+    char chunk[64 * 1024];
+    int result = Z_OK;
+    while (result == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef *>(chunk);
+        stream.avail_out = sizeof chunk;
+        result = inflate(&stream, Z_NO_FLUSH);
+        out.append(chunk, qsizetype(sizeof chunk - stream.avail_out));
+        if (out.size() > limit) {
+            inflateEnd(&stream);
+            return Inflated::TooLarge;
+        }
+        if (result == Z_BUF_ERROR && stream.avail_in == 0)
+            break;
+    }
+    inflateEnd(&stream);
+    if (result != Z_STREAM_END)
+        return Inflated::Unreadable;
+    *plain = std::move(out);
+    return Inflated::Done;
 }
 
 bool dnsNameMatches(const QString &pattern, const QString &host)
@@ -114,6 +148,30 @@ void ServiceRequest::fail(Failure failure, const QString &description)
         m_reply->abort(); // finishes the reply, and so this request
 }
 
+void ServiceRequest::decode()
+{
+    if (m_failure != Failure::None)
+        return;
+    const QByteArray encoding = m_reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (encoding.isEmpty() || encoding == "identity")
+        return;
+    // Unknown encodings stay as they came: an answer the step cannot read.
+    if (encoding != "gzip" && encoding != "x-gzip" && encoding != "deflate")
+        return;
+    QByteArray plain;
+    Inflated inflated = inflateBounded(m_body, maxAnswerBytes, &plain, false);
+    // "deflate" is sometimes sent without its zlib wrapping.
+    if (inflated == Inflated::Unreadable && encoding == "deflate")
+        inflated = inflateBounded(m_body, maxAnswerBytes, &plain, true);
+    if (inflated == Inflated::TooLarge) {
+        m_failure = Failure::TooLarge;
+        m_failureDescription = QStringLiteral("the answer is larger than %1 bytes").arg(maxAnswerBytes);
+        m_body.clear();
+    } else if (inflated == Inflated::Done) {
+        m_body = std::move(plain);
+    }
+}
+
 void ServiceRequest::onFinished()
 {
     if (m_done || !m_reply)
@@ -122,6 +180,7 @@ void ServiceRequest::onFinished()
     m_deadline.stop();
     if (m_failure == Failure::None) {
         readAvailable();
+        decode();
         const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (m_failure == Failure::None && status.isValid())
             m_status = status.toInt();

@@ -14,10 +14,12 @@ class QSslCertificate;
 namespace tavoren::client {
 
 // One request to the release service and its answer. The answer is read as
-// it arrives and cut off at the limit, whatever its transfer or content
-// encoding; the whole request ends at its deadline, however slowly the
-// service trickles; a certificate that does not name the host ends it too.
-// Destroying it aborts the request.
+// it arrives and cut off at the limit, whatever its transfer encoding; a
+// compressed one is inflated here, within the same limit (the request asks
+// for compression itself, so Qt leaves the bytes as they come); the whole
+// request ends at its deadline, however slowly the service trickles; a
+// certificate that does not name the host ends it too. Destroying it aborts
+// the request.
 class ServiceRequest final : public QObject
 {
     Q_OBJECT
@@ -58,6 +60,8 @@ signals:
 
 private:
     void readAvailable();
+    // A compressed answer inflated, within the same limit.
+    void decode();
     void checkCertificate();
     void fail(Failure failure, const QString &description);
     void onFinished();

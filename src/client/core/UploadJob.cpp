@@ -180,6 +180,9 @@ ServiceRequest *UploadJob::send(QNetworkAccessManager &network, QNetworkRequest 
     // The signed headers must not follow a redirect to another host: a
     // redirect is an answer like any other status.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // Asked for here rather than by Qt, so the compressed bytes come to the
+    // request, which inflates them within its limit.
+    request.setRawHeader("Accept-Encoding", "gzip, deflate");
     QNetworkReply *reply = network.sendCustomRequest(request, method, body);
     if (body)
         body->setParent(reply);

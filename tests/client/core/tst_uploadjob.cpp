@@ -2,6 +2,7 @@
 // whole road and every failure, each to its log line and error text.
 #include "client/core/DeviceIdentity.h"
 #include "client/core/JobArgument.h"
+#include "client/core/ServiceRequest.h"
 #include "client/core/StringTable.h"
 #include "client/core/UploadJob.h"
 #include "client/support/ClientLogReader.h"
@@ -17,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QSslCertificate>
 #include <QTest>
 #include <QTimer>
 
@@ -135,6 +137,120 @@ private slots:
         }));
         QVERIFY(f.service->jobs().empty());
         QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
+    }
+
+    // Qt takes a certificate whose common name is the host even when its
+    // alternative names list others; the client does not.
+    void certificateMustNameTheHost()
+    {
+        ReleaseService::Options options;
+        options.certificateFile = TAVOREN_TEST_DATA_DIR "/certs/san-mismatch-server.pem";
+        options.keyFile = TAVOREN_TEST_DATA_DIR "/certs/san-mismatch-server.key";
+        JobFixture f(false, options);
+        QVERIFY(f.started);
+        f.root.trustTestAuthority();
+        f.configure(true);
+        const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(1000));
+        QCOMPARE(f.runSpoolFile(path), End::Error);
+        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("connection_not_established")));
+        QVERIFY2(ClientLogReader::contains(QStringLiteral("Error"),
+                                           QStringLiteral("the certificate of 127.0.0.1 names other hosts (127.0.0.1)"),
+                                           QStringLiteral("Error in get servertime ")),
+                 qPrintable(ClientLogReader::dump()));
+        QVERIFY(f.service->jobs().empty());
+    }
+
+    void certificateNames_data()
+    {
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("named");
+        const QString server = QStringLiteral("server.pem");
+        const QString mismatch = QStringLiteral("san-mismatch-server.pem");
+        QTest::newRow("IPv4 address") << server << "127.0.0.1" << true;
+        QTest::newRow("IPv6 address") << server << "::1" << true;
+        QTest::newRow("DNS name") << server << "release.test" << true;
+        QTest::newRow("DNS name in capitals") << server << "RELEASE.TEST" << true;
+        QTest::newRow("another address") << server << "127.0.0.2" << false;
+        QTest::newRow("another name") << server << "elsewhere.test" << false;
+        QTest::newRow("a name below a listed one") << server << "x.release.test" << false;
+        QTest::newRow("common name only") << mismatch << "127.0.0.1" << false;
+        QTest::newRow("the one listed name") << mismatch << "elsewhere.test" << true;
+    }
+    void certificateNames()
+    {
+        QFETCH(QString, certificate);
+        QFETCH(QString, host);
+        QFETCH(bool, named);
+        const auto certificates =
+            QSslCertificate::fromPath(QStringLiteral(TAVOREN_TEST_DATA_DIR "/certs/") + certificate, QSsl::Pem);
+        QVERIFY(!certificates.isEmpty());
+        QCOMPARE(client::ServiceRequest::namesHost(certificates.first(), host), named);
+    }
+
+    // However the service sends its answer, the client reads at most the
+    // limit of it and the whole request ends at its time-out: the job fails
+    // as soon as either is passed, and the service sees the client leave.
+    void answersAreBounded_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QVariantMap>("admin");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<QString>("key");
+        const auto quickTimeouts = QVariantMap{{QStringLiteral("getservertimeout"), 1},
+                                               {QStringLiteral("createdrntimeout"), 1},
+                                               {QStringLiteral("getdrntimeout"), 1}};
+        constexpr std::uint64_t mebibyte = 1024 * 1024;
+        QTest::newRow("server time trickled") << Call::ServerTime << Fault::trickled(200ms) << quickTimeouts
+                                              << "No whole answer within the time-out of 1 s"
+                                              << "Error in get servertime " << "connection_not_established";
+        QTest::newRow("server time of 200 MiB, chunked") << Call::ServerTime << Fault::chunked(200 * mebibyte)
+                                                         << QVariantMap() << "JSONSerialization issue"
+                                                         << "Error in get servertime " << "connection_not_established";
+        QTest::newRow("upload answer of 200 MiB, chunked")
+            << Call::CreateJob << Fault::chunked(200 * mebibyte) << QVariantMap() << "error in drn post" << QString()
+            << "unable_to_accept";
+        QTest::newRow("upload answer trickled") << Call::CreateJob << Fault::trickled(200ms) << quickTimeouts
+                                                << "No whole answer within the time-out of 1 s" << QString()
+                                                << "unable_to_accept";
+        QTest::newRow("job record, a compression bomb of 8 GiB")
+            << Call::JobStatus << Fault::parse("inflate=8GiB,chunked").value() << QVariantMap()
+            << "The job record is larger than an answer may be." << "Error in DRN Get " << "unable_to_process_document";
+        QTest::newRow("job record of 200 MiB, gzip")
+            << Call::JobStatus << Fault::parse("chunked=200MiB,gzip").value() << QVariantMap()
+            << "The job record is larger than an answer may be." << "Error in DRN Get " << "unable_to_process_document";
+    }
+    void answersAreBounded()
+    {
+        QFETCH(Call, call);
+        QFETCH(Fault, fault);
+        QFETCH(QVariantMap, admin);
+        QFETCH(QString, message);
+        QFETCH(QString, details);
+        QFETCH(QString, key);
+        JobFixture f;
+        QVERIFY(f.started);
+        f.configure(false, admin);
+        f.service->setFault(call, fault);
+        const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(5000));
+        QCOMPARE(f.runSpoolFile(path), End::Error);
+        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(key));
+        QVERIFY2(ClientLogReader::contains(QStringLiteral("Error"), message, details), qPrintable(ClientLogReader::dump()));
+        // The client did not read on to the end: the answer stops with it.
+        QTRY_COMPARE_WITH_TIMEOUT(f.service->requestsInProgress(), 0, 10000);
+    }
+
+    // A compressed answer within the limit is read as the plain one.
+    void compressedAnswersAreRead()
+    {
+        JobFixture f;
+        QVERIFY(f.started);
+        for (const Call call : {Call::ServerTime, Call::CreateJob, Call::JobStatus})
+            f.service->setFault(call, Fault::gzipped());
+        const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(5000));
+        QCOMPARE(f.runSpoolFile(path), End::ReleaseCode);
     }
 
     // Every failure: the call it hits, the fault, the log line and the key.
