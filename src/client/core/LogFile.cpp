@@ -1,31 +1,41 @@
 #include "client/core/LogFile.h"
 
 #include "client/core/Constants.h"
+#include "shared/Descriptor.h"
 #include "shared/LocaleDateTime.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
-#include <memory>
+#include <initializer_list>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tavoren::client {
 
 namespace {
 
+using shared::Descriptor;
 using shared::SystemLog;
 using shared::SystemPath;
+using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view generatingFailed = "Error in generating log file";
 constexpr std::string_view writingFailed = "Error in writing logging";
 
-// Rotations by other writers can make the path name a new file after we
-// opened it; a few retries settle every realistic race.
+// Someone removing the log between our open and our lock makes us open it
+// again; a few attempts settle every realistic race.
 constexpr int maxAttempts = 8;
+// Every user who prints writes to the one shared log and its backup.
+constexpr mode_t sharedMode = 0666;
+// Never through a link, and never waiting on a FIFO or a lease.
+constexpr int fileFlags = O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 std::string logPath()
 {
@@ -44,76 +54,145 @@ std::string backupPath()
     return path + ".1.log";
 }
 
-class FileDescriptor
+std::string folderOf(const std::string &path)
 {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-
-    int get() const { return m_fd; }
-    bool isValid() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
-
-// Every user who prints writes to the one shared log, so a file this
-// process creates is made writable for all, whatever the umask.
-int openForAppend(const std::string &path)
-{
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        if (fd >= 0 || (errno != ENOENT && errno != EINTR))
-            return fd;
-        if (errno == EINTR)
-            continue;
-        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::fchmod(fd, 0666);
-            return fd;
-        }
-        if (errno != EEXIST && errno != EINTR)
-            return fd;
-    }
-    return -1;
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool lock(int fd, int operation)
+std::string nameOf(const std::string &path)
 {
-    while (::flock(fd, operation) != 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return true;
-}
-
-enum class FileCheck { Same, Replaced, Unreadable };
-
-// Whether the path still names the file behind fd; fills in its status.
-FileCheck checkFile(int fd, const std::string &path, struct stat &status)
-{
-    if (::fstat(fd, &status) != 0)
-        return FileCheck::Unreadable;
-    struct stat byPath {};
-    if (::stat(path.c_str(), &byPath) != 0)
-        return FileCheck::Replaced;
-    if (byPath.st_dev != status.st_dev || byPath.st_ino != status.st_ino)
-        return FileCheck::Replaced;
-    return FileCheck::Same;
+    return path.substr(path.rfind('/') + 1);
 }
 
 void report(std::string_view message)
 {
     SystemLog::instance().write(message);
+}
+
+// A regular file that has no second name elsewhere: a hard link planted
+// in the folder could name a file of the writer's somewhere else.
+bool isPlainFile(int fd)
+{
+    struct stat status{};
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1;
+}
+
+// Opens `name` in the log folder for appending, for reading too where the
+// mode allows, and makes it when missing. An existing file is opened
+// without O_CREAT, which the kernel refuses on another user's file in a
+// sticky folder where it protects regular files.
+Descriptor openShared(int folderFd, const std::string &name)
+{
+    for (int attempt = 0; attempt < maxAttempts; ++attempt) {
+        int fd = ::openat(folderFd, name.c_str(), O_RDWR | fileFlags);
+        if (fd < 0 && errno == EACCES)
+            fd = ::openat(folderFd, name.c_str(), O_WRONLY | fileFlags);
+        if (fd < 0 && errno == ENOENT) {
+            fd = ::openat(folderFd, name.c_str(), O_RDWR | fileFlags | O_CREAT | O_EXCL, sharedMode);
+            if (fd >= 0)
+                ::fchmod(fd, sharedMode); // whatever the umask
+        }
+        if (fd < 0 && (errno == EEXIST || errno == EINTR))
+            continue;
+        Descriptor result(fd);
+        if (result && !isPlainFile(result.get()))
+            result.reset();
+        return result;
+    }
+    return {};
+}
+
+enum class Hold { Append, Rotate, None };
+
+// Takes the lock the line needs, chosen by the file's size under the lock:
+// shared to append, exclusive to rotate a file over the limit. A writer
+// stops asking for the exclusive lock once another has rotated, so a stream
+// of appenders cannot starve it. Nobody waits past `deadline`: a process
+// that holds the lock forever, stuck or hostile, must not hold up the client.
+Hold lockForLine(int fd, Clock::time_point deadline, off_t &size)
+{
+    // Short pauses: honest holders keep the lock for a write or a copy of
+    // about a megabyte.
+    std::chrono::microseconds pause(100);
+    for (;;) {
+        struct stat status{};
+        if (::fstat(fd, &status) != 0)
+            return Hold::None;
+        const bool over = status.st_size > LogFile::sizeLimit;
+        if (::flock(fd, (over ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
+            if (::fstat(fd, &status) != 0)
+                return Hold::None;
+            if (status.st_size <= LogFile::sizeLimit)
+                return Hold::Append;
+            if (over) {
+                size = status.st_size;
+                return Hold::Rotate;
+            }
+            // Grown past the limit meanwhile: the exclusive lock is needed.
+            ::flock(fd, LOCK_UN);
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return Hold::None;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            return Hold::None;
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(2));
+    }
+}
+
+// Whether the folder's entry still names the open file, which someone may
+// have removed meanwhile.
+bool stillNamed(int folderFd, const std::string &name, int fd)
+{
+    struct stat status{};
+    struct stat entry{};
+    return ::fstat(fd, &status) == 0 && ::fstatat(folderFd, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0
+           && entry.st_dev == status.st_dev && entry.st_ino == status.st_ino;
+}
+
+// Copies the log, `size` bytes long, into the emptied backup. Of a log
+// past backupLimit only the newest whole lines within it are copied, so a
+// log inflated by someone (even a sparse file of terabytes) costs a
+// bounded copy.
+bool backUp(int folderFd, const std::string &name, int logFd, off_t size)
+{
+    const Descriptor backup = openShared(folderFd, name);
+    if (!backup || ::ftruncate(backup.get(), 0) != 0)
+        return false;
+    // Past the limit, reading starts one byte early: a line that starts
+    // right at the window is kept whole.
+    bool inPartialLine = size > LogFile::backupLimit;
+    off_t offset = inPartialLine ? size - off_t(LogFile::backupLimit) - 1 : 0;
+    std::string buffer(64 * 1024, '\0');
+    while (offset < size) {
+        const std::size_t wanted = std::size_t(std::min<off_t>(off_t(buffer.size()), size - offset));
+        const ssize_t got = ::pread(logFd, buffer.data(), wanted, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break; // emptied by someone meanwhile
+        offset += got;
+        std::string_view chunk(buffer.data(), std::size_t(got));
+        if (inPartialLine) {
+            const std::size_t end = chunk.find('\n');
+            if (end == std::string_view::npos)
+                continue;
+            chunk.remove_prefix(end + 1);
+            inPartialLine = false;
+        }
+        if (!backup.writeAll(chunk))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -133,76 +212,103 @@ QString LogFile::formatTimestamp(const QDateTime &when)
     return shared::LocaleDateTime::format(when, shared::LocaleDateTime::Style::Long, shared::LocaleDateTime::Style::Medium);
 }
 
+QString LogFile::escapeControls(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            out += QLatin1String("\\\\");
+        else if (u == u'\n')
+            out += QLatin1String("\\n");
+        else if (u == u'\r')
+            out += QLatin1String("\\r");
+        else if (u == u'\t')
+            out += QLatin1String("\\t");
+        else if (u < 0x20 || (u >= 0x7f && u <= 0x9f))
+            out += QLatin1String("\\x") + QString::number(u, 16).rightJustified(2, QLatin1Char('0'));
+        else if (u == 0x2028 || u == 0x2029)
+            out += QLatin1String("\\u") + QString::number(u, 16);
+        else
+            out += c;
+    }
+    return out;
+}
+
 QString LogFile::composeLine(LogLevel type, const QString &message, const QString &details,
                              const QDateTime &when)
 {
     QString line = levelWord(type) + QLatin1String(" : ") + formatTimestamp(when)
-                   + QLatin1String(" Message: ") + message + QLatin1Char(' ');
+                   + QLatin1String(" Message: ") + escapeControls(message) + QLatin1Char(' ');
     if (!details.isEmpty())
-        line += QLatin1String(" Details: ") + details;
+        line += QLatin1String(" Details: ") + escapeControls(details);
     return line;
 }
 
 void LogFile::write(LogLevel type, const QString &message, const QString &details)
 {
-    const std::string path = logPath();
-    const std::string backup = backupPath();
-    // The whole line goes out in one append, so concurrent writers never
-    // split each other's lines.
     const QByteArray line = composeLine(type, message, details, QDateTime::currentDateTime()).toUtf8() + '\n';
+    // A line the file cannot take goes to the system log after the reasons.
+    const auto divert = [&line](std::initializer_list<std::string_view> reasons) {
+        for (const std::string_view reason : reasons)
+            report(reason);
+        report(std::string_view(line.constData(), std::size_t(line.size() - 1)));
+    };
 
-    for (int attempt = 1;; ++attempt) {
-        // Creates the file when it is missing; the folder is never created.
-        FileDescriptor fd(openForAppend(path));
-        if (!fd.isValid()) {
-            report(generatingFailed);
-            report(writingFailed);
+    const std::string path = logPath();
+    // The folder is never created, nor reached through a link.
+    const Descriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder) {
+        divert({generatingFailed, writingFailed});
+        return;
+    }
+    const std::string logName = nameOf(path);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(lockWaitMilliseconds);
+
+    for (int attempt = 0; attempt < maxAttempts; ++attempt) {
+        const Descriptor log = openShared(folder.get(), logName);
+        if (!log) {
+            divert({generatingFailed, writingFailed});
             return;
         }
-        const bool lastAttempt = attempt >= maxAttempts;
-
         // Appenders share the lock and rotation takes it exclusively, so a
-        // line never lands in a file that is being moved away.
-        const bool locked = lock(fd.get(), LOCK_SH);
-        struct stat status {};
-        FileCheck check = checkFile(fd.get(), path, status);
-        if (check == FileCheck::Replaced && !lastAttempt)
+        // line never lands in the file while it is copied and emptied.
+        off_t size = 0;
+        const Hold hold = lockForLine(log.get(), deadline, size);
+        if (hold == Hold::None) {
+            divert({writingFailed});
+            return;
+        }
+        if (!stillNamed(folder.get(), logName, log.get()))
             continue;
 
-        if (check == FileCheck::Unreadable) {
-            report(generatingFailed);
-        } else if (status.st_size > sizeLimit) {
-            if (locked && !lock(fd.get(), LOCK_EX)) {
+        if (hold == Hold::Rotate) {
+            // Copy and empty in place rather than rename: in the sticky
+            // folder only the owner may rename or remove a file, and
+            // whoever owns the log or the backup, every writer can do this.
+            // Emptied even without a backup, so the size holds.
+            const bool backedUp = backUp(folder.get(), nameOf(backupPath()), log.get(), size);
+            const bool emptied = ::ftruncate(log.get(), 0) == 0;
+            if (!backedUp || !emptied)
                 report(generatingFailed);
-            } else {
-                // The lock was released while converting; another writer may
-                // have rotated in the meantime.
-                check = checkFile(fd.get(), path, status);
-                if (check == FileCheck::Replaced && !lastAttempt)
-                    continue;
-                if (check == FileCheck::Same && status.st_size > sizeLimit) {
-                    // rename() replaces an earlier backup in one step.
-                    if (::rename(path.c_str(), backup.c_str()) != 0) {
-                        report(generatingFailed);
-                    } else {
-                        FileDescriptor fresh(openForAppend(path));
-                        if (!fresh.isValid())
-                            report(generatingFailed);
-                        if (!lastAttempt)
-                            continue;
-                    }
-                }
+            if (!emptied) {
+                divert({writingFailed});
+                return;
             }
         }
 
+        // The whole line in one append, so concurrent writers never split
+        // each other's lines.
         ssize_t written = -1;
         do {
-            written = ::write(fd.get(), line.constData(), std::size_t(line.size()));
+            written = ::write(log.get(), line.constData(), std::size_t(line.size()));
         } while (written < 0 && errno == EINTR);
         if (written != ssize_t(line.size()))
-            report(writingFailed);
+            divert({writingFailed});
         return;
     }
+    divert({generatingFailed, writingFailed});
 }
 
 } // namespace tavoren::client

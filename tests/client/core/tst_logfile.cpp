@@ -1,24 +1,30 @@
 #include "client/core/Log.h"
 #include "client/core/LogFile.h"
+#include "shared/Descriptor.h"
 #include "support/RecordingSystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 #include <QTimeZone>
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <cstdlib>
 #include <latch>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
 using namespace tavoren::client;
+using tavoren::shared::Descriptor;
 using tavoren::testsupport::RecordingSystemLog;
 using tavoren::testsupport::TestRoot;
 
@@ -45,6 +51,38 @@ QByteArray filler(qint64 size)
         out += "filler line " + QByteArray::number(i) + ' ' + QByteArray(80, '.') + '\n';
     out.truncate(size);
     return out;
+}
+
+// Undoes the log's escapes; the test's own reading of the visible form.
+QString unescape(const QString &text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('\\') || i + 1 == text.size()) {
+            out += text.at(i);
+            continue;
+        }
+        const QChar kind = text.at(++i);
+        const qsizetype digits = kind == QLatin1Char('x') ? 2 : kind == QLatin1Char('u') ? 4 : 0;
+        if (digits > 0) {
+            out += QChar(char16_t(text.mid(i + 1, digits).toUInt(nullptr, 16)));
+            i += digits;
+        } else {
+            out += kind == QLatin1Char('n') ? QLatin1Char('\n')
+                   : kind == QLatin1Char('r') ? QLatin1Char('\r')
+                   : kind == QLatin1Char('t') ? QLatin1Char('\t')
+                                              : kind;
+        }
+    }
+    return out;
+}
+
+// A line of the log as the file shape and the system log carry it.
+bool isLine(const QString &text, const QString &message, const QString &details = QString())
+{
+    const QString tail = QStringLiteral(" Message: ") + message + QLatin1Char(' ')
+                         + (details.isEmpty() ? QString() : QStringLiteral(" Details: ") + details);
+    return text.startsWith(QStringLiteral("Status : ")) && text.endsWith(tail) && !text.contains(QLatin1Char('\n'));
 }
 
 QStringList timestampsBetween(const QDateTime &from, const QDateTime &to)
@@ -148,9 +186,19 @@ private slots:
         QTest::newRow("spaces kept") << LogLevel::Status << QStringLiteral("  a ") << QStringLiteral(" <- b ")
                                      << QStringLiteral("Status : ")
                                      << QStringLiteral(" Message:   a   Details:  <- b \n");
-        QTest::newRow("line feeds kept") << LogLevel::Error << QStringLiteral("a\nb") << QStringLiteral("c\n")
-                                         << QStringLiteral("Error : ")
-                                         << QStringLiteral(" Message: a\nb  Details: c\n\n");
+        QTest::newRow("line feeds escaped") << LogLevel::Error << QStringLiteral("a\nb") << QStringLiteral("c\n")
+                                            << QStringLiteral("Error : ")
+                                            << QStringLiteral(" Message: a\\nb  Details: c\\n\n");
+        QTest::newRow("carriage return, tab, escape") << LogLevel::Status << QStringLiteral("a\rb\tc")
+                                                      << QStringLiteral("\x1b[31mred") << QStringLiteral("Status : ")
+                                                      << QStringLiteral(" Message: a\\rb\\tc  Details: \\x1b[31mred\n");
+        QTest::newRow("backslash doubled") << LogLevel::Status << QStringLiteral("C:\\new\\x41") << QString()
+                                           << QStringLiteral("Status : ")
+                                           << QStringLiteral(" Message: C:\\\\new\\\\x41 \n");
+        QTest::newRow("NUL, DEL, C1, separators") << LogLevel::Debug << QString(QChar(0)) + QChar(0x7f) + QChar(0x85)
+                                                  << QString(QChar(0x9b)) + QChar(0x2028) + QChar(0x2029)
+                                                  << QStringLiteral("Debug : ")
+                                                  << QStringLiteral(" Message: \\x00\\x7f\\x85  Details: \\x9b\\u2028\\u2029\n");
         QTest::newRow("UTF-8") << LogLevel::Status << QStringLiteral("Zoë €") << QString()
                                << QStringLiteral("Status : ") << QStringLiteral(" Message: Zoë € \n");
     }
@@ -175,6 +223,50 @@ private slots:
         QVERIFY2(content.startsWith(head) && content.endsWith(tail), qPrintable(content));
         const QString stamp = content.mid(head.size(), content.size() - head.size() - tail.size());
         QVERIFY2(timestampsBetween(before, after).contains(stamp), qPrintable(stamp));
+        QVERIFY(systemLog.messages().isEmpty());
+    }
+
+    // Whatever a document name, a path or a service answer holds, it gives
+    // one line without control characters, from which it can be read back.
+    void controlsNeverReachTheFile_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("details");
+        QString everyControl;
+        for (char16_t u = 0; u < 0xa0; ++u)
+            everyControl += QChar(u);
+        everyControl += QChar(0x2028);
+        everyControl += QChar(0x2029);
+        QTest::newRow("every control") << everyControl << everyControl;
+        QTest::newRow("forged line") << QStringLiteral("Report.pdf\nStatus : January 1, 2026 at 9:00:00 AM Message: paid ")
+                                     << QStringLiteral("<- done\r\nError : January 1, 2026 at 9:00:01 AM Message: x ");
+        QTest::newRow("terminal sequences") << QStringLiteral("\x1b[2J\x1b]0;title\x07\x9b1A")
+                                            << QStringLiteral("\x1b[1A\x1b[2K");
+        QTest::newRow("escapes written out") << QStringLiteral("\\n\\x0a\\\\") << QStringLiteral("\\u2028\\");
+    }
+
+    void controlsNeverReachTheFile()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, details);
+        TestRoot root;
+        RecordingSystemLog systemLog;
+
+        Log(LogLevel::Status, message, details);
+
+        const QByteArray bytes = readFile(root.system(logName));
+        QCOMPARE(bytes.count('\n'), 1);
+        QVERIFY(bytes.endsWith('\n'));
+        const QString line = QString::fromUtf8(bytes.chopped(1));
+        for (const QChar c : line)
+            QVERIFY2(c.category() != QChar::Other_Control && c != QChar(0x2028) && c != QChar(0x2029),
+                qPrintable(QString::number(c.unicode(), 16)));
+        static const QRegularExpression parts(
+            QStringLiteral("^Status : .*? Message: (.*) Details: (.*)$"), QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch match = parts.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        QCOMPARE(unescape(match.captured(1)), message + QLatin1Char(' '));
+        QCOMPARE(unescape(match.captured(2)), details);
         QVERIFY(systemLog.messages().isEmpty());
     }
 
@@ -204,7 +296,7 @@ private slots:
         QTest::newRow("at the limit, backup kept") << qint64(1024000) << true << false;
         QTest::newRow("one byte over") << qint64(1024001) << false << true;
         QTest::newRow("one byte over, backup replaced") << qint64(1024001) << true << true;
-        QTest::newRow("far over") << qint64(3000000) << true << true;
+        QTest::newRow("far over") << qint64(2000000) << true << true;
     }
 
     void rotation()
@@ -244,26 +336,33 @@ private slots:
         QVERIFY(systemLog.messages().isEmpty());
     }
 
-    // The folder is never created; every call reports both failures.
+    // The folder is never created; every call reports both failures and
+    // hands its line to the system log.
     void missingFolder()
     {
         TestRoot root;
         QVERIFY(QDir(root.logDir()).removeRecursively());
         RecordingSystemLog systemLog;
 
-        Log(LogLevel::Status, QStringLiteral("a"), QStringLiteral("b"));
-        Log(LogLevel::Error, QStringLiteral("c"), QString());
+        Log(LogLevel::Status, QStringLiteral("a"), QStringLiteral("b\nc"));
+        Log(LogLevel::Status, QStringLiteral("d"), QString());
 
-        QCOMPARE(systemLog.messages(), QStringList({generatingFailed, writingFailed, generatingFailed, writingFailed}));
+        const QStringList messages = systemLog.messages();
+        QCOMPARE(messages.size(), 6);
+        QCOMPARE(messages.mid(0, 2), QStringList({generatingFailed, writingFailed}));
+        QVERIFY2(isLine(messages.at(2), QStringLiteral("a"), QStringLiteral("b\\nc")), qPrintable(messages.at(2)));
+        QCOMPARE(messages.mid(3, 2), QStringList({generatingFailed, writingFailed}));
+        QVERIFY2(isLine(messages.at(5), QStringLiteral("d")), qPrintable(messages.at(5)));
         QVERIFY(QDir(root.system(QStringLiteral("/private/var/log/cups"))).isEmpty());
     }
 
-    // Users of one computer share the log: whoever creates it, all can append.
+    // Users of one computer share the log: whoever creates the log or its
+    // backup, all can append and rotate.
     void newLogIsWritableForAll_data()
     {
         QTest::addColumn<bool>("rotated");
-        QTest::newRow("first line") << false;
-        QTest::newRow("after rotation") << true;
+        QTest::newRow("first line: the log") << false;
+        QTest::newRow("first rotation: the backup") << true;
     }
 
     void newLogIsWritableForAll()
@@ -277,28 +376,122 @@ private slots:
         ::umask(previous);
         const QFile::Permissions all = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
             | QFile::ReadOther | QFile::WriteOther;
-        QCOMPARE(QFile::permissions(LogFile::logFilePath()) & all, all);
+        QCOMPARE(QFile::permissions(rotated ? LogFile::backupFilePath() : LogFile::logFilePath()) & all, all);
     }
 
-    // A backup that cannot be replaced: reported, and the log keeps growing.
+    // A backup that cannot be written: reported, and the log is emptied all
+    // the same, so its size stays bounded; the blocker is left alone.
     void rotationFailure()
     {
         TestRoot root;
-        const QByteArray old = filler(1024001);
-        root.writeFile(logName, old);
-        root.writeFile(backupName + QStringLiteral("/blocker"), "x");
+        root.writeFile(logName, filler(1024001));
+        const QString blocker = root.writeFile(backupName + QStringLiteral("/blocker"), "x");
         RecordingSystemLog systemLog;
 
         Log(LogLevel::Status, QStringLiteral("one"), QString());
         Log(LogLevel::Status, QStringLiteral("two"), QString());
 
-        QCOMPARE(systemLog.messages(), QStringList({generatingFailed, generatingFailed}));
-        const QByteArray log = readFile(root.system(logName));
-        QVERIFY(log.startsWith(old));
-        const QList<QByteArray> added = log.mid(old.size()).split('\n');
-        QCOMPARE(added.size(), 3);
-        QVERIFY(added.at(0).endsWith(" Message: one "));
-        QVERIFY(added.at(1).endsWith(" Message: two "));
+        QCOMPARE(systemLog.messages(), QStringList({generatingFailed}));
+        const QList<QByteArray> lines = readFile(root.system(logName)).split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(isLine(QString::fromUtf8(lines.at(0)), QStringLiteral("one")));
+        QVERIFY(isLine(QString::fromUtf8(lines.at(1)), QStringLiteral("two")));
+        QCOMPARE(readFile(blocker), QByteArray("x"));
+    }
+
+    // A log someone wrote far past the limit costs a bounded copy: the
+    // backup keeps only its newest whole lines within the backup limit.
+    void inflatedLog_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("sparse");
+        QTest::newRow("one byte past the backup limit") << qint64(LogFile::backupLimit + 1) << false;
+        QTest::newRow("3 MB of lines") << qint64(3000000) << false;
+        QTest::newRow("sparse 8 GiB without line ends") << (qint64(8) << 30) << true;
+    }
+
+    void inflatedLog()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, sparse);
+        TestRoot root;
+        RecordingSystemLog systemLog;
+        const QByteArray old = sparse ? QByteArray() : filler(size);
+        const QString path = root.writeFile(logName, old);
+        if (sparse)
+            QVERIFY(::truncate(QFile::encodeName(path).constData(), size) == 0);
+
+        Log(LogLevel::Status, QStringLiteral("next"), QString());
+
+        const QByteArray log = readFile(path);
+        QCOMPARE(log.count('\n'), 1);
+        QVERIFY(isLine(QString::fromUtf8(log.chopped(1)), QStringLiteral("next")));
+        QVERIFY(QFileInfo(root.system(backupName)).size() <= LogFile::backupLimit);
+        const QByteArray backup = readFile(root.system(backupName));
+        if (sparse) {
+            QVERIFY(backup.isEmpty());
+        } else {
+            QVERIFY(old.endsWith(backup));
+            // Starts at a line start, and only the one partial line at the
+            // window's start is left out.
+            QCOMPARE(old.at(old.size() - backup.size() - 1), '\n');
+            const QByteArray dropped = old.mid(old.size() - LogFile::backupLimit, LogFile::backupLimit - backup.size());
+            QVERIFY(dropped.indexOf('\n') == -1 || dropped.indexOf('\n') == dropped.size() - 1);
+        }
+        QVERIFY(systemLog.messages().isEmpty());
+    }
+
+    // Where the log should be stands something else: it is left as it is,
+    // nothing is made through it, and the line goes to the system log.
+    void unusableLog_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to nowhere") << QStringLiteral("dangling link");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("FIFO with a reader") << QStringLiteral("fifo");
+        QTest::newRow("the log folder a link") << QStringLiteral("folder link");
+    }
+
+    void unusableLog()
+    {
+        QFETCH(QString, kind);
+        TestRoot root;
+        const QByteArray log = QFile::encodeName(root.system(logName));
+        const QString elsewhere = root.makeDir(QStringLiteral("/var/tmp/elsewhere"));
+        const QByteArray target = QFile::encodeName(elsewhere + QStringLiteral("/tavorendriver.log"));
+        Descriptor reader;
+        if (kind == QStringLiteral("dangling link")) {
+            QVERIFY(::symlink(target.constData(), log.constData()) == 0);
+        } else if (kind == QStringLiteral("folder")) {
+            QVERIFY(QDir().mkdir(root.system(logName)));
+        } else if (kind == QStringLiteral("fifo")) {
+            QVERIFY(::mkfifo(log.constData(), 0666) == 0);
+            // With a reader a plain open of the FIFO would not block.
+            reader.reset(::open(log.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            QVERIFY(reader);
+        } else {
+            QVERIFY(QDir(root.logDir()).removeRecursively());
+            QVERIFY(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(root.logDir()).constData()) == 0);
+        }
+        RecordingSystemLog systemLog;
+
+        Log(LogLevel::Status, QStringLiteral("line"), QStringLiteral("<- kept"));
+
+        const QStringList messages = systemLog.messages();
+        QCOMPARE(messages.size(), 3);
+        QCOMPARE(messages.mid(0, 2), QStringList({generatingFailed, writingFailed}));
+        QVERIFY2(isLine(messages.at(2), QStringLiteral("line"), QStringLiteral("<- kept")), qPrintable(messages.at(2)));
+        QVERIFY(QDir(elsewhere).isEmpty());
+        if (reader.isValid()) {
+            char byte = 0;
+            QCOMPARE(::read(reader.get(), &byte, 1), ssize_t(0));
+        }
+        // Left as it was.
+        const QByteArray planted = kind == QStringLiteral("folder link") ? QFile::encodeName(root.logDir()) : log;
+        struct stat status{};
+        QVERIFY(::lstat(planted.constData(), &status) == 0);
+        const mode_t type = status.st_mode & S_IFMT;
+        QCOMPARE(type, kind == QStringLiteral("folder") ? S_IFDIR : kind == QStringLiteral("fifo") ? S_IFIFO : S_IFLNK);
     }
 
     // Writers start on a file just over the limit, so they race to rotate
