@@ -9,6 +9,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
 messages=${MESSAGES:-1000}
 senders=${SENDERS:-4}
+[ "$(id -u)" -eq 0 ] || { echo "bench/agent-load.sh: run as root (the socket root must be root's, as the driver package makes it)" >&2; exit 1; }
 bash "$here/scripts/build.sh" >/dev/null
 
 # A short root: it is part of the socket path.
@@ -19,6 +20,7 @@ root=$work/r
 client="$root/Library/Printers/CorvaneTavoren/Corvane Tavoren for Mac.app/contents/MacOS/Corvane Tavoren for Mac"
 records=$root/var/tmp/stand-in-client
 mkdir -p "$(dirname "$client")" "$records" "$root/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver"
+install -d -o root -g root -m 1777 "$root/private/tmp/Corvane_Tavoren_Socket"
 cp "$build/tests/agent/tavoren_stand_in_client" "$client"
 
 user=$(id -un)

@@ -2,6 +2,8 @@
 
 #include "shared/HandOff.h"
 
+#include <cstddef>
+
 namespace tavoren::agent {
 
 // Absolute system paths are used through shared::SystemPath::resolve.
@@ -15,6 +17,11 @@ inline constexpr const char *TEMPORARY_FILE_PATH = shared::HandOff::spoolRoot;
 inline constexpr const char *MUTEX_CURRENTPROCESSEDFOLDER = "currentprocessedfolder";
 
 inline constexpr int LISTEN_BACKLOG = 5;
+// Connections read at once; a few silent peers never hold up a real job.
+inline constexpr std::size_t MAXIMUM_READERS = 16;
+// Milliseconds a connection has to deliver its whole message (tests shorten it).
+inline constexpr const char *READ_TIMEOUT_VARIABLE = "TAVOREN_AGENT_READ_TIMEOUT_MS";
+inline constexpr long long MAXIMUM_READ_TIMEOUT_MS = 600000;
 
 // A job folder this young may belong to a job whose record is not written
 // yet: the backend renames its file before it tells the agent.

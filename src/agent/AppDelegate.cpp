@@ -1,11 +1,11 @@
 #include "agent/AppDelegate.h"
 
 #include "agent/AgentConstants.h"
-#include "shared/FileTree.h"
-#include "shared/JobMessage.h"
+#include "agent/HandOffServer.h"
+#include "agent/SocketFolder.h"
+#include "agent/SpoolCleaner.h"
 #include "shared/LoginName.h"
 #include "shared/SocketAddress.h"
-#include "agent/SpoolCleaner.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
 
@@ -15,7 +15,6 @@
 #include <set>
 #include <system_error>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavoren::agent {
@@ -67,6 +66,11 @@ void AppDelegate::reapClients()
     m_launcher.reapExited();
 }
 
+void AppDelegate::cleanBeforeFirstJob()
+{
+    internalQueue.sync([this] { runPass({}); });
+}
+
 void AppDelegate::cleanOnQueue()
 {
     const auto kept = SpoolCleaner::jobFolderName(g_currentProcessedFolder);
@@ -74,7 +78,11 @@ void AppDelegate::cleanOnQueue()
         log("Cleaning pass removed 0 job folders");
         return;
     }
-    std::set<std::string> keptNames{*kept};
+    runPass({*kept});
+}
+
+void AppDelegate::runPass(std::set<std::string> keptNames)
+{
     // Folders of jobs whose clients still run are theirs, not only the last one.
     for (const std::string &argument : m_launcher.runningJobArguments()) {
         if (const auto name = SpoolCleaner::jobFolderName(argument))
@@ -112,6 +120,25 @@ void AppDelegate::endWithError(const char *what)
     std::_Exit(1);
 }
 
+std::chrono::milliseconds AppDelegate::readTimeoutSetting()
+{
+    const char *value = std::getenv(READ_TIMEOUT_VARIABLE);
+    if (!value || !*value)
+        return defaultReadTimeout;
+    char *end = nullptr;
+    errno = 0;
+    const long long milliseconds = std::strtoll(value, &end, 10);
+    if (errno != 0 || *end != '\0' || milliseconds < 1 || milliseconds > MAXIMUM_READ_TIMEOUT_MS)
+        return defaultReadTimeout;
+    return std::chrono::milliseconds(milliseconds);
+}
+
+void AppDelegate::jobArrived(const std::string &jobArgument)
+{
+    log("Launching KYR Tavoren App");
+    launchClient(jobArgument);
+}
+
 void AppDelegate::thread_UnixDomainSocketServer()
 {
     log("Inside thread UnixDomainSocket");
@@ -121,76 +148,39 @@ void AppDelegate::thread_UnixDomainSocketServer()
         log("The effective user has no login name that can name a socket folder");
         endWithError(nullptr);
     }
-    const std::string socketRoot = shared::SystemPath::resolve(SOCKET_FULL_PATH);
-    const std::string userFolder = socketRoot + "/" + *user;
-
-    if (auto failure = shared::FileTree::remove(userFolder))
-        log(failure->description());
-
-    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (server < 0)
-        endWithError("opening stream socket");
-
-    // Sticky like /tmp: every user can make a folder, none can remove another's.
-    if (auto failure = shared::FileTree::makeFolders(socketRoot, 01777, 0777))
-        log(failure->description());
-    else if (auto userFailure = shared::FileTree::makeFolders(userFolder, 0777, 0777))
-        log(userFailure->description());
-    // The root is open to all: another user may have put a link or a folder
-    // of their own there first. A folder that is missing fails the bind.
-    struct stat userStatus{};
-    if (::lstat(userFolder.c_str(), &userStatus) == 0
-        && (!S_ISDIR(userStatus.st_mode) || userStatus.st_uid != ::geteuid())) {
-        log("Socket folder is not the user's own: " + userFolder);
-        endWithError(nullptr);
-    }
-
-    fullSocketFilePath = userFolder + "/" + SOCKET_FILE;
-
+    SocketFolder folder(shared::SystemPath::resolve(SOCKET_FULL_PATH), *user);
+    fullSocketFilePath = folder.socketPath();
     const auto address = shared::SocketAddress::forPath(fullSocketFilePath);
     if (!address) {
         log("Socket path longer than " + std::to_string(shared::SocketAddress::maximumPathLength) + " bytes: " + fullSocketFilePath);
         errno = ENAMETOOLONG;
         endWithError("binding stream socket");
     }
+    if (!folder.prepare())
+        endWithError(nullptr);
+
+    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (server < 0)
+        endWithError("opening stream socket");
     if (::bind(server, address->address(), address->length()) != 0)
         endWithError("binding stream socket");
-    ::listen(server, LISTEN_BACKLOG);
+    if (!folder.makeSocketPrivate())
+        endWithError(nullptr);
+    if (::listen(server, LISTEN_BACKLOG) != 0)
+        endWithError("listening on stream socket");
 
-    for (;;) {
-        const int connection = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) {
-            std::perror("accept");
-            // Out of descriptors would otherwise spin at full speed.
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
-                ::usleep(100 * 1000);
-            continue;
-        }
-        handleConnection(connection);
-        ::close(connection);
-    }
-}
+    // Job folders left while no agent ran (a client ended early, the
+    // computer went down) go before the first job is taken.
+    cleanBeforeFirstJob();
 
-void AppDelegate::handleConnection(int connection)
-{
-    const timeval timeout{static_cast<time_t>(readTimeout.count()), 0};
-    ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-
-    char buffer[shared::HandOff::messageBufferSize];
-    ssize_t count = 0;
-    do {
-        count = ::read(connection, buffer, sizeof buffer);
-    } while (count < 0 && errno == EINTR);
-    if (count < 0) {
-        std::perror("reading stream message");
-        return;
-    }
-    if (count == 0) {
-        log("Ending connection");
-        return;
-    }
-    log("Launching KYR Tavoren App");
-    launchClient(shared::JobMessage::jobArgument(std::string_view(buffer, std::size_t(count))));
+    HandOffServer::Settings settings;
+    settings.readTimeout = readTimeoutSetting();
+    settings.maximumConnections = MAXIMUM_READERS;
+    // The backend runs as root (or as the user); nobody else hands off jobs.
+    settings.allowedPeers = {0, ::geteuid()};
+    HandOffServer handOff(server, settings, *this);
+    handOff.run();
+    endWithError("waiting for stream connections");
 }
 
 } // namespace tavoren::agent

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "agent/ClientLauncher.h"
+#include "agent/HandOffServer.h"
 #include "agent/SerialQueue.h"
 
 #include <chrono>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -11,15 +13,18 @@ namespace tavoren::agent {
 
 // The agent's application object: the socket server thread, the client
 // launch, the record of the job handed off last and the cleaning pass.
-class AppDelegate
+class AppDelegate : private HandOffServer::Receiver
 {
 public:
     static constexpr std::chrono::seconds cleaningInterval{6000};
-    // A peer that connects and sends nothing must not hold up every later job.
-    static constexpr std::chrono::seconds readTimeout{5};
+    // The longest a connection may take to deliver its whole message.
+    static constexpr std::chrono::milliseconds defaultReadTimeout{5000};
+    // The time limit in force: READ_TIMEOUT_VARIABLE when it holds a number
+    // of milliseconds in range, otherwise the default.
+    static std::chrono::milliseconds readTimeoutSetting();
 
     AppDelegate();
-    ~AppDelegate();
+    ~AppDelegate() override;
     AppDelegate(const AppDelegate &) = delete;
     AppDelegate &operator=(const AppDelegate &) = delete;
 
@@ -33,12 +38,17 @@ public:
 
     // Posts one cleaning pass to internalQueue and returns at once.
     void removeAllFilesRecursivelyExcept();
+    // One pass before the first job, run on internalQueue and waited for: no
+    // job has been handed off yet, so only the grace period and the folders'
+    // owners keep folders.
+    void cleanBeforeFirstJob();
 
     // Collects clients that have ended.
     void reapClients();
 
-    // Serves forever, or ends the process with exit status 1 when the socket
-    // cannot be set up.
+    // Checks the socket root, makes the user's private socket folder and
+    // socket, runs the first pass, then serves forever; ends the process with
+    // exit status 1 when the socket cannot be set up.
     [[noreturn]] void thread_UnixDomainSocketServer();
 
     // Read on internalQueue, after everything posted before.
@@ -49,8 +59,11 @@ public:
 private:
     // Logs "Ending connection", prints `what` as perror does (if given), exit 1.
     [[noreturn]] void endWithError(const char *what);
-    void handleConnection(int connection);
+    // Logs "Launching KYR Tavoren App" and starts the client.
+    void jobArrived(const std::string &jobArgument) override;
     void cleanOnQueue();
+    // On internalQueue: every folder but the kept ones and those of running clients.
+    void runPass(std::set<std::string> keptNames);
 
     ClientLauncher m_launcher;
     std::string g_currentProcessedFolder;

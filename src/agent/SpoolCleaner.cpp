@@ -61,9 +61,10 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
 {
     Result result;
     const std::time_t now = std::time(nullptr);
-    const int root = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Never through a link: what the root is must be the folder removed from.
+    const int root = shared::FileTree::openRealFolder(m_root);
     if (root < 0) {
-        result.failure = shared::FileError{"list", m_root, errno};
+        result.failure = shared::FileError{"list", m_root, errno == ELOOP ? ENOTDIR : errno};
         return result;
     }
     const auto names = shared::FileTree::names(root);
@@ -96,6 +97,12 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
         if (folder < 0) {
             result.failure = shared::FileError{"list", path, errno == ELOOP ? ENOTDIR : errno};
             break;
+        }
+        // Swapped since the look above: not ours to empty.
+        struct stat opened{};
+        if (::fstat(folder, &opened) != 0 || opened.st_uid != self) {
+            ::close(folder);
+            continue;
         }
         const auto inner = shared::FileTree::names(folder);
         if (!inner) {

@@ -10,8 +10,9 @@
 namespace tavoren::agent {
 
 // One cleaning pass over the spool root: every job folder goes except the
-// kept ones, those changed within the grace period, and ".DS_Store". Links are never followed, so nothing outside
-// the root is touched; folders of other users are left to their own agents.
+// kept ones, those changed within the grace period, and ".DS_Store". Links
+// are never followed, the root itself included, so nothing outside the root
+// is touched; folders of other users are left to their own agents.
 class SpoolCleaner
 {
 public:

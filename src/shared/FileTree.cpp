@@ -98,6 +98,20 @@ std::optional<FileError> FileTree::remove(const std::string &path)
     return failure;
 }
 
+int FileTree::openRealFolder(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOTDIR) {
+        // O_DIRECTORY is checked first on Linux: tell a link apart.
+        struct stat status{};
+        if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode))
+            errno = ELOOP;
+        else
+            errno = ENOTDIR;
+    }
+    return fd;
+}
+
 std::optional<FileError> FileTree::makeFolders(const std::string &path, unsigned mode, unsigned intermediateMode)
 {
     struct stat status{};

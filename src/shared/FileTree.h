@@ -30,6 +30,11 @@ public:
     // `intermediateMode`, both exactly, the umask aside. An existing folder
     // is fine and keeps its mode.
     static std::optional<FileError> makeFolders(const std::string &path, unsigned mode, unsigned intermediateMode);
+
+    // Opens `path` as a folder without following a link in its place: the
+    // descriptor, or -1 with errno (ELOOP for a link, ENOTDIR for anything
+    // else that is no folder). The caller closes it.
+    static int openRealFolder(const std::string &path);
 };
 
 } // namespace tavoren::shared

@@ -64,7 +64,8 @@ AgentNotifier::Outcome AgentNotifier::send(const UserAccount &user, const std::s
     if (peer->uid != user.uid)
         return notDelivered(path + " is not served by an agent of " + user.name);
 
-    // The agent reads once: the whole message goes in one write.
+    // The agent reads up to the NUL, however the bytes arrive; one write
+    // keeps the message whole in the usual case all the same.
     const ssize_t sent = ::send(socket.get(), message.data(), message.size(), MSG_NOSIGNAL);
     if (sent < 0)
         return notDelivered(path + ": " + std::strerror(errno));

@@ -1,7 +1,6 @@
 #include "printer-backend/Backend.h"
 
 #include "shared/HandOff.h"
-#include "shared/FileTree.h"
 #include "printer-backend/AgentNotifier.h"
 #include "printer-backend/JobRequest.h"
 #include "printer-backend/JobSpooler.h"
@@ -98,7 +97,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
 
     const std::string text = message(request->documentName, job->file);
     if (text.empty()) {
-        shared::FileTree::remove(job->folder);
+        spooler.discard(*job);
         error("The spool path is too long for the agent's message");
         return ExitCode::Failed;
     }
@@ -107,7 +106,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
     if (!outcome.delivered) {
         // Nobody would take the folder: leave nothing behind, and let the
         // scheduler keep the job until the user's agent runs again.
-        shared::FileTree::remove(job->folder);
+        spooler.discard(*job);
         error("The hand-off agent of " + request->user.name + " cannot be reached (" + outcome.reason
               + "); the job will be retried");
         return ExitCode::Retry;

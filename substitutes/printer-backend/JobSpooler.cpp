@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -36,26 +37,82 @@ std::string JobSpooler::temporaryName(const std::string &jobId)
     return "." + fileName(jobId) + ".part";
 }
 
+std::optional<std::string> JobSpooler::openRoot(shared::Descriptor &root) const
+{
+    const std::string quoted = "The spool root \"" + m_root + "\"";
+    struct stat status{};
+    if (::lstat(m_root.c_str(), &status) != 0) {
+        // ENOTDIR: a file above it, which making the folders names.
+        if (errno != ENOENT && errno != ENOTDIR)
+            return failed("Could not open the spool root " + m_root, errno);
+        // Sticky like /tmp: each user's agent may sweep only its own jobs.
+        if (auto error = shared::FileTree::makeFolders(m_root, 01777, 0755))
+            return error->description();
+    }
+    root.reset(shared::FileTree::openRealFolder(m_root));
+    if (!root) {
+        if (errno == ELOOP)
+            return quoted + " is a symbolic link";
+        return failed("Could not open the spool root " + m_root, errno);
+    }
+    if (::fstat(root.get(), &status) != 0)
+        return failed("Could not open the spool root " + m_root, errno);
+    // Anyone who may write there without the sticky bit could swap a job
+    // folder for a link between the backend's steps or the client's.
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (status.st_mode & S_ISVTX) == 0)
+        return quoted + " is writable by others without the sticky bit";
+    if (status.st_uid != 0 && status.st_uid != ::geteuid())
+        return quoted + " belongs to neither root nor the backend's user";
+    return std::nullopt;
+}
+
+std::optional<std::string> JobSpooler::makeJobFolder(int root, const std::string &jobId, std::string *name) const
+{
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = "job" + jobId + "-";
+        for (int i = 0; i < 6; ++i)
+            candidate.push_back(letters[pick(random)]);
+        if (::mkdirat(root, candidate.c_str(), 0700) == 0) {
+            *name = std::move(candidate);
+            return std::nullopt;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return failed("Could not create a job folder in " + m_root, errno);
+}
+
+void JobSpooler::discard(const SpooledJob &job) const
+{
+    const shared::Descriptor root(shared::FileTree::openRealFolder(m_root));
+    if (root)
+        shared::FileTree::removeAt(root.get(), job.name, job.folder);
+}
+
 std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::string &jobId, const UserAccount &user,
                                                          Failure *failure) const
 {
-    // Sticky like /tmp: each user's agent may sweep only its own jobs.
-    if (auto error = shared::FileTree::makeFolders(m_root, 01777, 0755)) {
-        *failure = {error->description()};
+    shared::Descriptor root;
+    if (auto refusal = openRoot(root)) {
+        *failure = {*refusal};
         return std::nullopt;
     }
-    std::string folder = m_root + "/job" + jobId + "-XXXXXX";
-    if (!::mkdtemp(folder.data())) {
-        *failure = {failed("Could not create a job folder in " + m_root, errno)};
+    std::string name;
+    if (auto refusal = makeJobFolder(root.get(), jobId, &name)) {
+        *failure = {*refusal};
         return std::nullopt;
     }
+    const std::string folder = m_root + "/" + name;
     auto giveUp = [&](Failure why) -> std::optional<SpooledJob> {
-        shared::FileTree::remove(folder);
+        shared::FileTree::removeAt(root.get(), name, folder);
         *failure = std::move(why);
         return std::nullopt;
     };
 
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int folderFd = ::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folderFd < 0)
         return giveUp({failed("Could not open " + folder, errno)});
     const std::string temporary = temporaryName(jobId);
@@ -95,8 +152,7 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
         problem = Failure{failed("Could not hand the job file to its user", errno)};
     if (::close(out) != 0 && !problem)
         problem = Failure{failed("Could not write the job file", errno)};
-    const std::string name = fileName(jobId);
-    if (!problem && ::renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) != 0)
+    if (!problem && ::renameat(folderFd, temporary.c_str(), folderFd, fileName(jobId).c_str()) != 0)
         problem = Failure{failed("Could not complete the job file", errno)};
     if (!problem && ::geteuid() == 0 && ::fchown(folderFd, user.uid, user.gid) != 0)
         problem = Failure{failed("Could not hand the job folder to its user", errno)};
@@ -106,7 +162,7 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
     ::close(folderFd);
     if (problem)
         return giveUp(*problem);
-    return SpooledJob{folder, folder + "/" + name};
+    return SpooledJob{folder, folder + "/" + fileName(jobId), name};
 }
 
 } // namespace tavoren::printerbackend

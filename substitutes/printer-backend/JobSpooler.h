@@ -1,6 +1,7 @@
 #pragma once
 
 #include "printer-backend/UserAccount.h"
+#include "shared/Descriptor.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,7 @@ public:
     {
         std::string folder;
         std::string file;
+        std::string name; // the folder's name in the spool root
     };
     struct Failure
     {
@@ -31,14 +33,25 @@ public:
 
     JobSpooler(std::string spoolRoot, std::uint64_t maximumBytes);
 
-    // Copies everything readable from `input` up to the limit.
+    // Copies everything readable from `input` up to the limit. A missing
+    // spool root is made (0755 above it, 1777 itself); a root that is a link,
+    // is writable by others without the sticky bit, or belongs to neither
+    // root nor the backend's user is refused.
     std::optional<SpooledJob> spool(int input, const std::string &jobId, const UserAccount &user, Failure *failure) const;
+
+    // Removes a spooled job's folder, relative to the spool root opened
+    // without following links.
+    void discard(const SpooledJob &job) const;
 
     // The file's name inside its job folder, and the name it is written under.
     static std::string fileName(const std::string &jobId);
     static std::string temporaryName(const std::string &jobId);
 
 private:
+    // The refusal when the root cannot be used.
+    std::optional<std::string> openRoot(shared::Descriptor &root) const;
+    std::optional<std::string> makeJobFolder(int root, const std::string &jobId, std::string *name) const;
+
     std::string m_root;
     std::uint64_t m_maximumBytes;
 };

@@ -184,14 +184,32 @@ private slots:
         QVERIFY(QFileInfo::exists(entry));
     }
 
-    void missingRootIsAFailure()
+    // A root that is missing, or a link (whatever it leads to), is a failure
+    // and nothing is removed.
+    void unusableRootIsAFailure_data()
     {
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << false << QStringLiteral("No such file or directory");
+        QTest::newRow("link to a folder with old job folders") << true << QStringLiteral("Not a directory");
+    }
+
+    void unusableRootIsAFailure()
+    {
+        QFETCH(bool, link);
+        QFETCH(QString, reason);
         TestRoot root;
         QVERIFY(QDir(root.spoolRoot()).removeRecursively());
+        const QString elsewhere = root.makeDir(QStringLiteral("/elsewhere"));
+        layOut(elsewhere, {QStringLiteral("job12")});
+        if (link)
+            QVERIFY(QFile::link(elsewhere, root.spoolRoot()));
         const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({"job17"});
         QVERIFY(result.failure);
         QCOMPARE(QString::fromStdString(result.failure->description()),
-                 QStringLiteral("Could not list \"") + root.spoolRoot() + QStringLiteral("\": No such file or directory"));
+                 QStringLiteral("Could not list \"") + root.spoolRoot() + QStringLiteral("\": ") + reason);
+        QCOMPARE(int(result.removedFolders), 0);
+        QVERIFY(QFileInfo::exists(elsewhere + QStringLiteral("/job12/pages/1")));
     }
 
     // A removal that fails ends the pass, with its error.

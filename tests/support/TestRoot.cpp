@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tavoren::testsupport {
 
@@ -79,6 +80,24 @@ bool TestRoot::setTimesBack(const QString &path, long seconds)
 bool TestRoot::openToOthers() const
 {
     return ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0;
+}
+
+bool TestRoot::makeSharedFolder(const QString &absolutePath) const
+{
+    if (::geteuid() != 0)
+        return false;
+    const QByteArray path = QFile::encodeName(makeDir(absolutePath));
+    return ::chown(path.constData(), 0, 0) == 0 && ::chmod(path.constData(), 01777) == 0;
+}
+
+bool TestRoot::makeSocketRoot() const
+{
+    return makeSharedFolder(QStringLiteral("/private/tmp/Corvane_Tavoren_Socket"));
+}
+
+QString TestRoot::socketRoot() const
+{
+    return system(QStringLiteral("/private/tmp/Corvane_Tavoren_Socket"));
 }
 
 void TestRoot::trustTestAuthority() const

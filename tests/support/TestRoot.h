@@ -36,6 +36,14 @@ public:
     // Lets other users reach into the root (its own folder is private).
     bool openToOthers() const;
 
+    // A folder every user shares, as the driver package makes it: owned by
+    // root, mode 1777, made with its parents when missing. False when not
+    // run as root.
+    bool makeSharedFolder(const QString &absolutePath) const;
+    // The agents' socket root, made as a shared folder.
+    bool makeSocketRoot() const;
+    QString socketRoot() const;
+
 private:
     QTemporaryDir m_dir;
     QByteArray m_previousRoot;

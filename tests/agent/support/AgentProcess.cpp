@@ -11,7 +11,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <linux/sockios.h>
+#include <poll.h>
 #include <pwd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -100,32 +103,60 @@ QString AgentProcess::socketPath()
     return socketFolder(userName()) + QLatin1Char('/') + QString::fromUtf8(agent::SOCKET_FILE);
 }
 
-bool AgentProcess::send(const QByteArray &bytes, const QString &socket)
+int AgentProcess::connectTo(const QString &socket)
 {
     const QByteArray path = QFile::encodeName(socket);
     sockaddr_un address{};
     if (std::size_t(path.size()) >= sizeof address.sun_path)
-        return false;
+        return -1;
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
     const QDeadlineTimer deadline(20000);
     for (;;) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
-            return false;
-        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
-            bool ok = true;
-            if (!bytes.isEmpty())
-                ok = ::send(fd, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
-            ::close(fd);
-            return ok;
-        }
+            return -1;
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+            return fd;
         const int error = errno;
         ::close(fd);
         if ((error != ECONNREFUSED && error != ENOENT) || deadline.hasExpired())
-            return false;
+            return -1;
         QTest::qWait(5);
     }
+}
+
+bool AgentProcess::send(const QByteArray &bytes, const QString &socket)
+{
+    const int fd = connectTo(socket);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    if (!bytes.isEmpty())
+        ok = ::send(fd, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
+    ::close(fd);
+    return ok;
+}
+
+bool AgentProcess::writeAndWaitUntilRead(int fd, const QByteArray &bytes)
+{
+    if (::send(fd, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) != bytes.size())
+        return false;
+    // What the reader has not taken yet still counts against the sender.
+    return QTest::qWaitFor([fd] {
+        int unread = -1;
+        return ::ioctl(fd, SIOCOUTQ, &unread) == 0 && unread == 0;
+    }, 20000);
+}
+
+bool AgentProcess::closedByPeer(int fd)
+{
+    pollfd wait{fd, POLLIN, 0};
+    if (::poll(&wait, 1, 0) != 1)
+        return false;
+    char byte = 0;
+    const ssize_t count = ::recv(fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
+    return count == 0 || (count < 0 && errno == ECONNRESET);
 }
 
 int AgentProcess::children() const

@@ -40,6 +40,13 @@ public:
     // One connection: connect (retrying while the agent is not listening
     // yet), one write of `bytes` unless empty, close.
     static bool send(const QByteArray &bytes, const QString &socket = socketPath());
+    // A connected socket (retrying as send() does), or -1; the caller closes it.
+    static int connectTo(const QString &socket = socketPath());
+    // Writes `bytes` and waits until the other end has read all of them, so
+    // that the next write arrives apart from this one.
+    static bool writeAndWaitUntilRead(int fd, const QByteArray &bytes);
+    // Whether the other end has closed the connection, without waiting.
+    static bool closedByPeer(int fd);
 
     // Processes whose parent is the agent, ended ones not yet collected
     // included.

@@ -182,6 +182,67 @@ private slots:
         }
     }
 
+    // The spool root is where every user's job folder lies: one that a link
+    // stands for, that others may write to without the sticky bit, or that
+    // belongs to someone else takes no job.
+    void spoolRootRules_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("refusal"); // empty: accepted
+        const QString others = QStringLiteral(" is writable by others without the sticky bit");
+        QTest::newRow("the backend's own, 0755") << QStringLiteral("folder") << 0755 << QString();
+        QTest::newRow("sticky and open to all") << QStringLiteral("folder") << 01777 << QString();
+        QTest::newRow("open to all, not sticky") << QStringLiteral("folder") << 0777 << others;
+        QTest::newRow("open to its group, not sticky") << QStringLiteral("folder") << 0775 << others;
+        QTest::newRow("missing: made sticky and open to all") << QStringLiteral("missing") << 01777 << QString();
+        QTest::newRow("link to a sticky folder") << QStringLiteral("link") << 01777 << QStringLiteral(" is a symbolic link");
+        QTest::newRow("another user's") << QStringLiteral("foreign") << 01777
+                                        << QStringLiteral(" belongs to neither root nor the backend's user");
+    }
+
+    void spoolRootRules()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, mode);
+        QFETCH(QString, refusal);
+        TestRoot root;
+        const QString spool = root.spoolRoot();
+        const QString elsewhere = root.makeDir(QStringLiteral("/elsewhere"));
+        QVERIFY(QDir(spool).removeRecursively());
+        if (kind == QStringLiteral("link")) {
+            QVERIFY(::chmod(QFile::encodeName(elsewhere).constData(), mode_t(mode)) == 0);
+            QVERIFY(QFile::link(elsewhere, spool));
+        } else if (kind != QStringLiteral("missing")) {
+            QVERIFY(QDir().mkpath(spool));
+            QVERIFY(::chmod(QFile::encodeName(spool).constData(), mode_t(mode)) == 0);
+        }
+        if (kind == QStringLiteral("foreign")) {
+            if (::geteuid() != 0)
+                QSKIP("only root can give a folder to another user");
+            const passwd *nobody = ::getpwnam("nobody");
+            QVERIFY(nobody);
+            QVERIFY(::chown(QFile::encodeName(spool).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+        }
+        const QString input = root.writeFile(QStringLiteral("/input.pdf"), "%PDF");
+        const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        JobSpooler::Failure failure;
+        const auto job = JobSpooler(spool.toStdString(), 1000).spool(fd, "5", currentUser(), &failure);
+        ::close(fd);
+        QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        if (!refusal.isEmpty()) {
+            QVERIFY(!job);
+            QCOMPARE(QString::fromStdString(failure.reason), QStringLiteral("The spool root \"") + spool + QLatin1Char('"') + refusal);
+            return;
+        }
+        QVERIFY2(job, failure.reason.c_str());
+        QCOMPARE(QFileInfo(QString::fromStdString(job->folder)).path(), spool);
+        struct stat status{};
+        QVERIFY(::lstat(QFile::encodeName(spool).constData(), &status) == 0);
+        QCOMPARE(status.st_mode, mode_t(S_IFDIR | mode_t(mode)));
+    }
+
     // A spool root that cannot be made fails the job without a folder.
     void unusableSpoolRoot()
     {

@@ -1,0 +1,119 @@
+#include "agent/SocketFolder.h"
+
+#include "agent/AgentConstants.h"
+#include "shared/FileError.h"
+#include "shared/FileTree.h"
+#include "shared/SystemLog.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavoren::agent {
+
+namespace {
+void log(const std::string &message)
+{
+    shared::SystemLog::instance().write(message);
+}
+} // namespace
+
+SocketFolder::SocketFolder(std::string rootPath, std::string userName)
+    : m_rootPath(std::move(rootPath))
+    , m_userName(std::move(userName))
+    , m_folderPath(m_rootPath + "/" + m_userName)
+{
+}
+
+std::string SocketFolder::socketPath() const
+{
+    return m_folderPath + "/" + SOCKET_FILE;
+}
+
+bool SocketFolder::refuse(const std::string &reason)
+{
+    log(reason);
+    return false;
+}
+
+bool SocketFolder::checkRoot()
+{
+    const std::string quoted = "The socket root \"" + m_rootPath + "\"";
+    m_root.reset(shared::FileTree::openRealFolder(m_rootPath));
+    if (!m_root) {
+        switch (errno) {
+        case ENOENT:
+            return refuse(quoted + " is missing; the driver package makes it");
+        case ELOOP:
+            return refuse(quoted + " is a symbolic link");
+        case ENOTDIR:
+            return refuse(quoted + " is not a folder");
+        default:
+            return refuse(shared::FileError{"open", m_rootPath, errno}.description());
+        }
+    }
+    struct stat status{};
+    if (::fstat(m_root.get(), &status) != 0)
+        return refuse(shared::FileError{"open", m_rootPath, errno}.description());
+    // Only root's sticky folder keeps one user from removing or replacing
+    // another's entry.
+    if (status.st_uid != 0)
+        return refuse(quoted + " is not owned by root");
+    if ((status.st_mode & S_ISVTX) == 0)
+        return refuse(quoted + " does not have the sticky bit");
+    return true;
+}
+
+bool SocketFolder::prepare()
+{
+    if (!checkRoot())
+        return false;
+    const uid_t self = ::geteuid();
+    const std::string notOwn = "Socket folder is not the user's own: " + m_folderPath;
+
+    // What an earlier run left goes; what another user put there (a folder,
+    // a link, anything) is theirs and is never touched.
+    struct stat entry{};
+    if (::fstatat(m_root.get(), m_userName.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int error = errno;
+        log(shared::FileError{"remove", m_folderPath, error}.description());
+        if (error != ENOENT)
+            return false;
+    } else if (entry.st_uid != self) {
+        return refuse(notOwn);
+    } else if (auto failure = shared::FileTree::removeAt(m_root.get(), m_userName, m_folderPath)) {
+        return refuse(failure->description());
+    }
+
+    if (::mkdirat(m_root.get(), m_userName.c_str(), 0700) != 0)
+        return refuse(shared::FileError{"create", m_folderPath, errno}.description());
+    m_folder.reset(::openat(m_root.get(), m_userName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat folder{};
+    if (!m_folder || ::fstat(m_folder.get(), &folder) != 0 || !S_ISDIR(folder.st_mode) || folder.st_uid != self)
+        return refuse(notOwn);
+    // mkdir applies the umask; private is meant exactly.
+    if (::fchmod(m_folder.get(), 0700) != 0)
+        return refuse(shared::FileError{"create", m_folderPath, errno}.description());
+    // The bind goes by path: the path must still lead to this folder.
+    struct stat byPath{};
+    if (::lstat(m_folderPath.c_str(), &byPath) != 0 || byPath.st_dev != folder.st_dev || byPath.st_ino != folder.st_ino)
+        return refuse(notOwn);
+    return true;
+}
+
+bool SocketFolder::makeSocketPrivate()
+{
+    const std::string socket = socketPath();
+    // The root backend still connects: root is not held back by the mode.
+    if (::fchmodat(m_folder.get(), SOCKET_FILE, 0600, 0) != 0)
+        return refuse(shared::FileError{"protect", socket, errno}.description());
+    struct stat status{};
+    if (::fstatat(m_folder.get(), SOCKET_FILE, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return refuse(shared::FileError{"protect", socket, errno}.description());
+    if (!S_ISSOCK(status.st_mode) || status.st_uid != ::geteuid())
+        return refuse("Socket is not the user's own: " + socket);
+    return true;
+}
+
+} // namespace tavoren::agent
