@@ -114,28 +114,32 @@ std::shared_ptr<const WorkingFolder> InstallerLog::workingFolder() const
     return m_folder;
 }
 
-std::optional<QString> InstallerLog::logFileData() const
+QString InstallerLog::logFileData(bool *captureFound) const
 {
+    *captureFound = false;
+    QByteArray bytes;
     const auto folder = workingFolder();
-    if (!folder)
-        return std::nullopt;
-    const shared::Descriptor capture = folder->openForReading(KYGlobalConstants::captureFileName);
+    const shared::Descriptor capture = folder ? folder->openForReading(KYGlobalConstants::captureFileName)
+                                              : shared::Descriptor();
     struct stat status{};
-    if (!capture || ::fstat(capture.get(), &status) != 0 || status.st_size > captureLimit)
-        return std::nullopt;
-    QByteArray bytes(qsizetype(status.st_size), Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t count = ::read(capture.get(), bytes.data() + done, std::size_t(bytes.size() - done));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return std::nullopt;
-        if (count == 0)
-            break;
-        done += count;
+    if (capture && ::fstat(capture.get(), &status) == 0 && status.st_size <= captureLimit) {
+        bytes = QByteArray(qsizetype(status.st_size), Qt::Uninitialized);
+        qsizetype done = 0;
+        *captureFound = true;
+        while (done < bytes.size()) {
+            const ssize_t count = ::read(capture.get(), bytes.data() + done, std::size_t(bytes.size() - done));
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0) {
+                *captureFound = count == 0;
+                break;
+            }
+            done += count;
+        }
+        bytes.truncate(done);
     }
-    bytes.truncate(done);
+    if (!*captureFound)
+        bytes.clear();
     return QLatin1String("Wrapper Application Logs:\n") + internalLog() + QLatin1String("\n\n\nInstaller Logs:\n")
            + QString::fromUtf8(bytes);
 }

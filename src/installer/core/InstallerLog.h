@@ -47,8 +47,9 @@ public:
     static QString banner(const QDateTime &when);
 
     // The log window's text: this run's lines and the captured system
-    // install log; none when the capture cannot be read.
-    std::optional<QString> logFileData() const;
+    // install log (empty, and `captureFound` false, when the capture cannot
+    // be read).
+    QString logFileData(bool *captureFound) const;
     // The log window's filter: the lines that contain `text` (case
     // sensitive), each after a line end; texts shorter than 2 characters
     // give the whole text back.

@@ -158,7 +158,7 @@ void KYInstaller::reportProgress(double value, const QString &text)
     post([this, value, text] { m_frontEnd.displayProgressInfo({value, text}); });
 }
 
-void KYInstaller::start(const QStringList &arguments)
+void KYInstaller::configure(const QStringList &arguments)
 {
     if (const auto silent = silentArguments(arguments)) {
         m_state.isSilentInstall = true;
@@ -167,6 +167,11 @@ void KYInstaller::start(const QStringList &arguments)
     } else {
         m_state.setCurUserName(QString::fromStdString(shared::LoginName::current().value_or(std::string())));
     }
+}
+
+void KYInstaller::start(const QStringList &arguments)
+{
+    configure(arguments);
     initLogFile();
     if (m_state.isSilentInstall)
         WriteLog(QStringLiteral("Silent Installation!!!"));

@@ -79,8 +79,11 @@ public:
     KYInstaller(InstallerFrontEnd &frontEnd, Environment environment, QObject *parent = nullptr);
     ~KYInstaller() override;
 
-    // Start-up: silent mode from the arguments (element 0 the program), the
-    // log, then package detection; silent mode goes on by itself.
+    // Silent mode and the user's name from the arguments (element 0 the
+    // program).
+    void configure(const QStringList &arguments);
+    // Start-up without a window: configure, the log, then package detection;
+    // silent mode goes on by itself.
     void start(const QStringList &arguments);
 
     // The log.
