@@ -1,31 +1,58 @@
 // TavorenInstaller: installs the driver package from the installation medium.
+//   TavorenInstaller                     the installer window
 //   TavorenInstaller -s USER [PUBLIC]    silent installation for administrators
-// Silent mode prints "PERCENT:PHASE" lines and ends with status 0 when the
-// installation succeeded, 1 when it failed.
+// Silent mode needs no display: it prints "PERCENT:PHASE" lines and ends
+// with status 0 when the installation succeeded, 1 when it failed.
+#include "installer/app/KYAppDelegate.h"
+#include "installer/app/KYViewController.h"
 #include "installer/core/KYInstaller.h"
 #include "installer/core/SilentFrontEnd.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QTimer>
-#include <cstdio>
 #include <syslog.h>
 
-int main(int argc, char *argv[])
+namespace {
+using namespace tavoren::installer;
+
+int runSilently(int argc, char *argv[])
 {
-    using namespace tavoren::installer;
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (!KYInstaller::silentArguments(arguments)) {
-        std::fputs("usage: TavorenInstaller -s USER [PUBLIC]\n"
-                   "This build installs silently only; the installer window is not part of it.\n",
-                   stderr);
-        return 2;
-    }
-    ::openlog("TavorenInstaller", LOG_PID, LOG_USER);
-
     SilentFrontEnd frontEnd([](int status) { QCoreApplication::exit(status); });
     const QString bundle = KYInstaller::bundlePathOf(QCoreApplication::applicationDirPath());
     KYInstaller installer(frontEnd, KYInstaller::platformEnvironment(bundle));
     QTimer::singleShot(0, &installer, [&installer, arguments] { installer.start(arguments); });
     return app.exec();
+}
+
+int runWindow(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QString bundle = KYInstaller::bundlePathOf(QApplication::applicationDirPath());
+    KYViewController controller(KYInstaller::platformEnvironment(bundle), bundle + QStringLiteral("/Contents/Resources"));
+    QApplication::installTranslator(controller.strings().translator());
+    KYAppDelegate delegate(controller.installer().state());
+    controller.setAppDelegate(&delegate);
+    // Closing the window ends the application, once it may close at all.
+    QApplication::setQuitOnLastWindowClosed(true);
+    controller.awakeFromNib(QApplication::arguments());
+    controller.show();
+    controller.raise();
+    controller.activateWindow();
+    return app.exec();
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    ::openlog("TavorenInstaller", LOG_PID, LOG_USER);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (KYInstaller::silentArguments(arguments))
+        return runSilently(argc, argv);
+    return runWindow(argc, argv);
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLabel>
+
+namespace tavoren::installer {
+
+// The destination disk on the drag-to-install screen: takes the product
+// icon's drag and only that, frames itself in grey while the drag hovers
+// over it, and posts the drop so the window moves to the next screen.
+class KYDestinationView final : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit KYDestinationView(QWidget *parent = nullptr);
+    bool highlight() const { return m_highlight; }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void setHighlight(bool on);
+
+    bool m_highlight = false;
+};
+
+} // namespace tavoren::installer

@@ -1,0 +1,49 @@
+#include "installer/app/KYImageHelpView.h"
+
+#include "installer/app/KYSharedImages.h"
+
+#include <QEnterEvent>
+
+namespace tavoren::installer {
+
+KYImageHelpView::KYImageHelpView(QWidget *parent)
+    : QLabel(parent)
+{
+    setAlignment(Qt::AlignCenter);
+    // Hover events arrive whether or not the window has focus.
+    setAttribute(Qt::WA_Hover);
+    setMouseTracking(true);
+}
+
+void KYImageHelpView::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    const QPixmap image = KYSharedImages::named(QStringLiteral("question_icon.png"));
+    setPixmap(image.isNull() ? image : image.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void KYImageHelpView::enterEvent(QEnterEvent *event)
+{
+    QLabel::enterEvent(event);
+    if (!m_tooltipView)
+        return;
+    m_tooltipView->adjustSize();
+    // Under the icon, kept inside the window.
+    QPoint place = mapToGlobal(QPoint(width() - m_tooltipView->width(), height() + 6));
+    if (m_parentWindow) {
+        const QRect window = m_parentWindow->frameGeometry();
+        place.setX(std::clamp(place.x(), window.left() + 8, std::max(window.left() + 8, window.right() - m_tooltipView->width() - 8)));
+    }
+    m_tooltipView->move(place);
+    m_tooltipView->show();
+    m_tooltipView->raise();
+}
+
+void KYImageHelpView::leaveEvent(QEvent *event)
+{
+    QLabel::leaveEvent(event);
+    if (m_tooltipView)
+        m_tooltipView->hide();
+}
+
+} // namespace tavoren::installer
