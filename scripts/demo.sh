@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The main job end to end on the built-in substitutes: builds, installs the
-# driver package into a demo root with the silent installer (as an
-# administrator would, through the helper tool and the package installer),
-# starts the substitute release service with HTTPS on loopback, points the
-# installed admin file at it, starts the user's installed agent and prints a
-# sample PDF through the installed printer backend; the agent opens the
-# installed client's window on the job. Without a display everything runs on
-# a virtual one and the release code screen is saved as a screenshot.
+# driver package into a demo root with the installer window (through the
+# helper tool and the package installer), starts the substitute release
+# service with HTTPS on loopback, points the installed admin file at it,
+# starts the user's installed agent and prints a sample PDF through the
+# installed printer backend; the agent opens the installed client's window on
+# the job. Without a display everything runs on a virtual one: the installer
+# window is clicked through on its own, and its result screen and the release
+# code screen are saved as screenshots.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
@@ -31,12 +32,66 @@ $SUDO rm -rf "$root"
 tavoren_make_root "$root" "$build"
 mkdir -p "$root/var/tmp" "$root/var/run"
 
-# The administrator's silent installation from the installation medium.
+headless=1
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then headless=0; fi
+if [ $headless = 1 ]; then
+  tavoren_start_virtual_display
+  pids+=("$TAVOREN_DISPLAY_PID")
+fi
+
 $SUDO install -D -m 0755 "$build/bin/installer" "$root/usr/sbin/installer"
-echo "Installing the driver package silently into $root"
-$SUDO env TAVOREN_ROOT="$root" "$build/medium/TavorenInstaller.app/Contents/MacOS/TavorenInstaller" -s "$user" \
-  | awk '{ printf "  %s\n", $0 } END { print "  (" NR " progress lines)" }'
-echo "Installer log: $root/var/tmp/kyr/CorvaneTavoren.log"
+installer=$build/medium/TavorenInstaller.app/Contents/MacOS/TavorenInstaller
+installer_log=$root/var/tmp/kyr/CorvaneTavoren.log
+installed() { grep -qs "Installation successful" "$installer_log"; }
+
+# The installer window, run as root with the demo root (pkexec would drop it).
+echo "Installing the driver package into $root with the installer window"
+$SUDO env TAVOREN_ROOT="$root" DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}" \
+  QT_QPA_PLATFORM=xcb "$installer" > "$root/installer-window.log" 2>&1 &
+installer_pid=$!
+if [ $headless = 0 ]; then
+  echo "  Accept the terms, drag the driver onto the disk, choose how the computer is used,"
+  echo "  Install, then Close the window to go on."
+  wait "$installer_pid" || true
+else
+  # Clicked through as a user would: terms, Next, Install (private), then Close.
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --class TavorenInstaller 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break; sleep 0.1
+  done
+  if [ -n "$window" ]; then
+    click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.5; }
+    sleep 0.5
+    click 36 405    # I accept the terms of service
+    click 571 470   # Next
+    click 571 470   # Install
+    for _ in $(seq 600); do
+      { installed || grep -qs "Installation failed" "$installer_log"; } && break; sleep 0.1
+    done
+    sleep 0.5
+    screenshot=$root/installer-result-screen.png
+    if "$build/bin/tavoren-screengrab" "$screenshot" "$window"; then
+      echo "  No display: the installer's result screen is saved as $screenshot"
+    fi
+    click 571 470   # Close
+  fi
+  for _ in $(seq 50); do kill -0 "$installer_pid" 2>/dev/null || break; sleep 0.1; done
+  $SUDO kill "$installer_pid" 2>/dev/null || true
+  wait "$installer_pid" 2>/dev/null || true
+fi
+if ! installed; then
+  if grep -qs "Installation failed" "$installer_log"; then
+    echo "The installation failed; see $installer_log" >&2
+    exit 1
+  fi
+  # Closed before installing, or no window at all (root kept off the display,
+  # say): the administrator's silent installation instead.
+  echo "The installer window did not install (see $root/installer-window.log); installing silently"
+  $SUDO env TAVOREN_ROOT="$root" "$installer" -s "$user" \
+    | awk '{ printf "  %s\n", $0 } END { print "  (" NR " progress lines)" }'
+fi
+echo "Installer log: $installer_log"
 
 tavoren_start_service "$root" "$build" --status-sequence 1,2,4
 pids+=("$TAVOREN_SERVICE_PID")
@@ -49,13 +104,6 @@ client="$root/Library/Printers/CorvaneTavoren/Corvane Tavoren for Mac.app/conten
 tavoren_remember_owner "$root" "demo@release.test"
 log=$root/private/var/log/cups/tavorencups/tavorendriver.log
 echo "Service on https://127.0.0.1:$TAVOREN_SERVICE_PORT"
-
-headless=1
-if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then headless=0; fi
-if [ $headless = 1 ]; then
-  tavoren_start_virtual_display
-  pids+=("$TAVOREN_DISPLAY_PID")
-fi
 
 # The user's installed agent, which starts a client for every job it is told of.
 TAVOREN_ROOT=$root "$root/Library/Printers/CorvaneTavoren/CorvaneTavorenAgent" --echo-log 2> "$root/agent.log" &
