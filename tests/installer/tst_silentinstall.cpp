@@ -16,7 +16,6 @@
 #include <QSet>
 #include <QTest>
 
-#include <plist/plist.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,32 +27,6 @@ const QString adminFile = QStringLiteral("/Library/Preferences/CorvaneTavorenAdm
 const QString printers = QStringLiteral("/Library/Printers/CorvaneTavoren");
 const QString agentPath = printers + QStringLiteral("/CorvaneTavorenAgent");
 const QRegularExpression progressLine(QStringLiteral("^(\\d+):(.*)$"));
-
-QString readText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// "IsPrivateInstall" of the admin file below the root; -1 when unreadable.
-int isPrivateInstall(const TestRoot &root)
-{
-    QFile file(root.system(adminFile));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = file.readAll();
-    plist_t dict = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &dict);
-    int result = -1;
-    if (plist_t value = dict ? plist_dict_get_item(dict, "IsPrivateInstall") : nullptr) {
-        uint8_t flag = 0;
-        plist_get_bool_val(value, &flag);
-        result = flag ? 1 : 0;
-    }
-    if (dict)
-        plist_free(dict);
-    return result;
-}
 
 // A stand-in package installer: prints `lines`, then holds until the test
 // lets it go (a file "go" in the root), prints the success line and ends.
@@ -171,8 +144,8 @@ private slots:
                                  QStringLiteral("installer: The install was successful.")})));
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
         // Once the file holds both lines, every pass examines the success line.
-        const QString progressFile = root.system(QStringLiteral("/var/tmp/kyr/CorvaneTavoren_ProgressMessage.log"));
-        QTRY_VERIFY_WITH_TIMEOUT(readText(progressFile).contains(QLatin1String("install was successful")), 20000);
+        const QString progressFile = QStringLiteral("/var/tmp/kyr/CorvaneTavoren_ProgressMessage.log");
+        QTRY_VERIFY_WITH_TIMEOUT(root.readText(progressFile).contains(QLatin1String("install was successful")), 20000);
         QVERIFY(run.waitForLines(1));
         QVERIFY(run.waitForLines(run.lines().size() + 20));
         QVERIFY(letGo(root));
@@ -205,7 +178,7 @@ private slots:
         const QStringList lines = run.lines();
         QVERIFY(lines.last().endsWith(QLatin1String(":InstallFailed")));
         QCOMPARE(lines.count(lines.last()), 1);
-        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("Installation failed...")));
+        QVERIFY(root.readText(installerLog).contains(QLatin1String("Installation failed...")));
     }
 
     // A package installer that fails without saying so is not a success.
@@ -220,7 +193,7 @@ private slots:
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
         QCOMPARE(run.finish(), 1);
         QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
-        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("The package installer ended with exit status 1")));
+        QVERIFY(root.readText(installerLog).contains(QLatin1String("The package installer ended with exit status 1")));
     }
 
     // The whole installation with the real package: what an administrator
@@ -259,7 +232,7 @@ private slots:
         QVERIFY(QFileInfo(root.system(printers + QStringLiteral("/Corvane Tavoren for Mac.app/contents/MacOS/"
                                                                 "Corvane Tavoren for Mac")))
                     .isExecutable());
-        QCOMPARE(isPrivateInstall(root), isPrivate);
+        QCOMPARE(InstallationMedium::isPrivateInstall(root), isPrivate);
         struct stat status{};
         QCOMPARE(::stat(QFile::encodeName(root.system(adminFile)).constData(), &status), 0);
         QCOMPARE(status.st_mode & 07777, mode_t(0644));
@@ -269,7 +242,7 @@ private slots:
         QCOMPARE(status.st_mode & 07777, mode_t(0700));
         QCOMPARE(::stat(QFile::encodeName(root.spoolRoot()).constData(), &status), 0);
         QCOMPARE(status.st_mode & 07777, mode_t(01777));
-        const QString log = readText(root.system(installerLog));
+        const QString log = root.readText(installerLog);
         QVERIFY(log.contains(QLatin1String("Installation successful...")));
         QVERIFY(log.contains(isPrivate ? QLatin1String("Recorded a private installation")
                                        : QLatin1String("Recorded a public installation")));
@@ -315,7 +288,7 @@ private slots:
         QCOMPARE(second.finish(), 0);
         QVERIFY(agent.waitForFinished(10000));
 
-        const QString log = readText(root.system(installerLog));
+        const QString log = root.readText(installerLog);
         const QStringList order{QStringLiteral("Preparing for Uninstallation!!!"),
                                 QStringLiteral("Will delete existing Corvane Tavoren Driver."),
                                 QStringLiteral("Stopped the agent"),
@@ -332,11 +305,11 @@ private slots:
         }
         // The removal took the receipt, so the package installer installed
         // anew rather than over the old files.
-        const QString installLog = readText(root.system(QStringLiteral("/var/log/install.log")));
+        const QString installLog = root.readText(QStringLiteral("/var/log/install.log"));
         QCOMPARE(installLog.count(QLatin1String("installer: Installing at base path /")), 2);
         QVERIFY(!installLog.contains(QLatin1String("Upgrading")));
         QVERIFY(QFileInfo::exists(leftover));
-        QCOMPARE(isPrivateInstall(root), 0);
+        QCOMPARE(InstallationMedium::isPrivateInstall(root), 0);
     }
 
     // The helper was blessed once but no longer runs: the probe fails and
@@ -354,7 +327,7 @@ private slots:
 
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
         QCOMPARE(run.finish(), 0);
-        const QString log = readText(root.system(installerLog));
+        const QString log = root.readText(installerLog);
         const qsizetype invalid = log.indexOf(QLatin1String("XPC connection invalid, releasing."));
         QVERIFY(invalid >= 0);
         QVERIFY(log.indexOf(QLatin1String("Authorization successful"), invalid) > invalid);
@@ -372,7 +345,7 @@ private slots:
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
         QCOMPARE(run.finish(), 1);
         QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
-        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("XPC connection interupted.")));
+        QVERIFY(root.readText(installerLog).contains(QLatin1String("XPC connection interupted.")));
     }
 
     // A medium whose path cannot be quoted on a command line: the helper
@@ -389,7 +362,7 @@ private slots:
         QCOMPARE(run.finish(), 1);
         QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
         QVERIFY(!QFileInfo::exists(ran));
-        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("Received response: ")));
+        QVERIFY(root.readText(installerLog).contains(QLatin1String("Received response: ")));
     }
 
     void missingPackage()
@@ -401,7 +374,7 @@ private slots:
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
         QCOMPARE(run.finish(), 1);
         QVERIFY(run.lines().isEmpty());
-        QVERIFY(readText(root.system(installerLog))
+        QVERIFY(root.readText(installerLog)
                     .contains(QLatin1String("The driver package is missing: ") + medium.packagePath()));
         QVERIFY(!HelperToolProcess::isServing());
     }
@@ -443,7 +416,7 @@ private slots:
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root),
                          QStringLiteral("nobody"));
         QCOMPARE(run.finish(), 1);
-        const QString log = readText(root.system(installerLog));
+        const QString log = root.readText(installerLog);
         QVERIFY2(log.contains(line), qPrintable(log));
         const qsizetype failed = log.indexOf(QLatin1String("Failed to install the Helper Tool. Error: "));
         QVERIFY(failed >= 0);
@@ -491,7 +464,7 @@ private slots:
         QVERIFY(letGo(root));
         QCOMPARE(run.finish(), 0);
         if (asUser)
-            QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("Could not delete the old progress message file")));
+            QVERIFY(root.readText(installerLog).contains(QLatin1String("Could not delete the old progress message file")));
     }
 
     // The package's own uninstall script leaves the root as it found it,
@@ -549,7 +522,7 @@ private slots:
         QCOMPARE(run.finish(), 1);
         QVERIFY(letGo(root));
         QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
-        QVERIFY(readText(root.system(installerLog)).contains(QLatin1String("No progress for 1 seconds")));
+        QVERIFY(root.readText(installerLog).contains(QLatin1String("No progress for 1 seconds")));
     }
 
     // Another user put a link where the shared working folder goes: nobody

@@ -55,6 +55,12 @@ QString TestRoot::writeFile(const QString &absolutePath, const QByteArray &conte
     return full;
 }
 
+QString TestRoot::readText(const QString &absolutePath) const
+{
+    QFile file(system(absolutePath));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 QString TestRoot::logDir() const
 {
     return system(QStringLiteral("/private/var/log/cups/tavorencups"));

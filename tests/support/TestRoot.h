@@ -23,6 +23,8 @@ public:
     QString makeDir(const QString &absolutePath) const;
     // Writes a file below the root (folders created) and returns its path.
     QString writeFile(const QString &absolutePath, const QByteArray &content) const;
+    // The text of a file below the root; empty when unreadable.
+    QString readText(const QString &absolutePath) const;
 
     // Well-known places.
     QString logDir() const;       // the client log folder

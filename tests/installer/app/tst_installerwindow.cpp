@@ -24,7 +24,6 @@
 #include <QTest>
 
 #include <memory>
-#include <plist/plist.h>
 #include <unistd.h>
 
 using namespace tavoren::installer;
@@ -32,31 +31,6 @@ using namespace tavoren::testsupport;
 
 namespace {
 const QString resources = QStringLiteral(TAVOREN_MEDIUM_DIR "/TavorenInstaller.app/Contents/Resources");
-
-QString readText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-int isPrivateInstall(const TestRoot &root)
-{
-    QFile file(root.system(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist")));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = file.readAll();
-    plist_t dict = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &dict);
-    int result = -1;
-    if (plist_t value = dict ? plist_dict_get_item(dict, "IsPrivateInstall") : nullptr) {
-        uint8_t flag = 0;
-        plist_get_bool_val(value, &flag);
-        result = flag ? 1 : 0;
-    }
-    if (dict)
-        plist_free(dict);
-    return result;
-}
 
 // One window on one medium below one root.
 struct Window
@@ -148,7 +122,7 @@ private slots:
         QCOMPARE(w.ui().installProgressIndicator->value(), 100);
         QVERIFY(w.ui().closeButton->isVisible() && w.ui().closeButton->isEnabled());
         QVERIFY(w.controller->isWindowCloseEnabled());
-        QCOMPARE(isPrivateInstall(w.root), 1);
+        QCOMPARE(InstallationMedium::isPrivateInstall(w.root), 1);
 
         // The log window, once the result is there.
         QTRY_VERIFY(w.ui().installerLog->isVisible() && w.ui().installerLog->isEnabled());
@@ -170,10 +144,9 @@ private slots:
         QCOMPARE(w.ui().logTextView->toPlainText(), w.controller->logFileData());
 
         // Saving writes what the window showed before filtering, whole.
-        const QString saved = w.root.system(QStringLiteral("/saved.log"));
-        KYViewController::setNextSaveFileName(saved);
+        KYViewController::setNextSaveFileName(w.root.system(QStringLiteral("/saved.log")));
         w.ui().saveButtonItem->trigger();
-        QCOMPARE(readText(saved), w.controller->logFileData());
+        QCOMPARE(w.root.readText(QStringLiteral("/saved.log")), w.controller->logFileData());
         QVERIFY(w.controller->lastSaveError().isEmpty());
         // A place it cannot be written is reported, not passed over.
         KYViewController::setNextSaveFileName(w.root.system(QStringLiteral("/no/such/folder/saved.log")));

@@ -1,5 +1,6 @@
 #include "InstallationMedium.h"
 
+#include "shared/PropertyList.h"
 #include "support/TestRoot.h"
 
 #include <QDeadlineTimer>
@@ -81,6 +82,16 @@ bool InstallationMedium::realPackageInstaller(const TestRoot &root)
     QDir().mkpath(QFileInfo(target).path());
     QFile::remove(target);
     return QFile::copy(QStringLiteral(TAVOREN_TOOLS_DIR "/installer"), target);
+}
+
+int InstallationMedium::isPrivateInstall(const TestRoot &root)
+{
+    QFile file(root.system(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist")));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const auto admin = shared::PropertyList::fromBytes(file.readAll());
+    const std::optional<bool> flag = admin ? admin->boolean(QStringLiteral("IsPrivateInstall")) : std::nullopt;
+    return flag ? int(*flag) : -1;
 }
 
 QProcessEnvironment InstallationMedium::environment(const TestRoot &root)

@@ -31,6 +31,8 @@ public:
     static bool realPackageInstaller(const TestRoot &root);
     // The environment of an installer run: the root and short waits.
     static QProcessEnvironment environment(const TestRoot &root);
+    // "IsPrivateInstall" of the admin file below the root: 1, 0, or -1 when unreadable.
+    static int isPrivateInstall(const TestRoot &root);
 
 private:
     QString m_root;
