@@ -19,17 +19,17 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWidgetAction>
+#include <utility>
 
 namespace tavoren::installer {
 
 namespace {
+// The save panel's next answer, set by tests.
 std::optional<QString> &nextSaveFileName()
 {
     static std::optional<QString> name;
     return name;
 }
-
-bool g_saveAnswered = false;
 
 const QLatin1String captureMissing("Error: Can not find Installation Log file at /var/tmp/kyr/kyr_install.log!");
 } // namespace
@@ -135,10 +135,9 @@ KYViewController::~KYViewController()
     m_installer.reset();
 }
 
-void KYViewController::setNextSaveFileName(std::optional<QString> name)
+void KYViewController::setNextSaveFileName(QString name)
 {
     nextSaveFileName() = std::move(name);
-    g_saveAnswered = true;
 }
 
 QWidget *KYViewController::logWindow() const
@@ -617,9 +616,8 @@ void KYViewController::filterLog(QLineEdit *searchField)
 void KYViewController::showLogFileSavePanel(QObject *)
 {
     QString name;
-    if (g_saveAnswered) {
-        name = nextSaveFileName().value_or(QString());
-        g_saveAnswered = false;
+    if (std::optional<QString> &answer = nextSaveFileName()) {
+        name = *std::exchange(answer, std::nullopt);
     } else {
         name = QFileDialog::getSaveFileName(m_ui->logWindow, m_ui->saveButtonItem->text(),
                                             QStringLiteral("CorvaneTavorenInstaller.log"));

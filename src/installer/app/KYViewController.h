@@ -49,7 +49,7 @@ public:
     Ui::KYViewController &ui() { return *m_ui; }
 
     // What the save panel would answer, for tests; empty: the user cancels.
-    static void setNextSaveFileName(std::optional<QString> name);
+    static void setNextSaveFileName(QString name);
     // The last failed save's message to the user, empty when none.
     QString lastSaveError() const { return m_lastSaveError; }
 
