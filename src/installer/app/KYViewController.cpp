@@ -19,18 +19,10 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWidgetAction>
-#include <utility>
 
 namespace tavoren::installer {
 
 namespace {
-// The save panel's next answer, set by tests.
-std::optional<QString> &nextSaveFileName()
-{
-    static std::optional<QString> name;
-    return name;
-}
-
 const QLatin1String captureMissing("Error: Can not find Installation Log file at /var/tmp/kyr/kyr_install.log!");
 } // namespace
 
@@ -38,6 +30,9 @@ KYViewController::KYViewController(KYInstaller::Environment environment, const Q
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::KYViewController>())
     , m_strings(resourceFolder)
+    , m_savePanel([](QWidget *over, const QString &title, const QString &suggestedName) {
+        return QFileDialog::getSaveFileName(over, title, suggestedName);
+    })
 {
     m_ui->setupUi(this);
     environment.localized = [this](const QString &key) { return localized(key); };
@@ -133,11 +128,6 @@ KYViewController::~KYViewController()
     // Its background threads end, and nothing they posted runs, before any
     // control goes.
     m_installer.reset();
-}
-
-void KYViewController::setNextSaveFileName(QString name)
-{
-    nextSaveFileName() = std::move(name);
 }
 
 QWidget *KYViewController::logWindow() const
@@ -615,13 +605,8 @@ void KYViewController::filterLog(QLineEdit *searchField)
 
 void KYViewController::showLogFileSavePanel(QObject *)
 {
-    QString name;
-    if (std::optional<QString> &answer = nextSaveFileName()) {
-        name = *std::exchange(answer, std::nullopt);
-    } else {
-        name = QFileDialog::getSaveFileName(m_ui->logWindow, m_ui->saveButtonItem->text(),
-                                            QStringLiteral("CorvaneTavorenInstaller.log"));
-    }
+    const QString name = m_savePanel(m_ui->logWindow, m_ui->saveButtonItem->text(),
+                                     QStringLiteral("CorvaneTavorenInstaller.log"));
     if (name.isEmpty())
         return;
     QSaveFile file(name);

@@ -48,8 +48,9 @@ public:
     InstallerStrings &strings() { return m_strings; }
     Ui::KYViewController &ui() { return *m_ui; }
 
-    // What the save panel would answer, for tests; empty: the user cancels.
-    static void setNextSaveFileName(QString name);
+    // The save panel: the chosen file name, empty when the user cancels.
+    using SavePanel = std::function<QString(QWidget *parent, const QString &title, const QString &suggestedName)>;
+    void setSavePanel(SavePanel panel) { m_savePanel = std::move(panel); }
     // The last failed save's message to the user, empty when none.
     QString lastSaveError() const { return m_lastSaveError; }
 
@@ -134,6 +135,7 @@ private:
     QString m_logFileData;
     QStringList m_allLinesOfLogFileData;
     QString m_lastSaveError;
+    SavePanel m_savePanel;
 
     // Declared last, so it goes first: its threads end before any control.
     std::unique_ptr<KYInstaller> m_installer;

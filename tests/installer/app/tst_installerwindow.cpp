@@ -144,12 +144,16 @@ private slots:
         QCOMPARE(w.ui().logTextView->toPlainText(), w.controller->logFileData());
 
         // Saving writes what the window showed before filtering, whole.
-        KYViewController::setNextSaveFileName(w.root.system(QStringLiteral("/saved.log")));
+        w.controller->setSavePanel([&w](QWidget *, const QString &, const QString &) {
+            return w.root.system(QStringLiteral("/saved.log"));
+        });
         w.ui().saveButtonItem->trigger();
         QCOMPARE(w.root.readText(QStringLiteral("/saved.log")), w.controller->logFileData());
         QVERIFY(w.controller->lastSaveError().isEmpty());
         // A place it cannot be written is reported, not passed over.
-        KYViewController::setNextSaveFileName(w.root.system(QStringLiteral("/no/such/folder/saved.log")));
+        w.controller->setSavePanel([&w](QWidget *, const QString &, const QString &) {
+            return w.root.system(QStringLiteral("/no/such/folder/saved.log"));
+        });
         w.ui().saveButtonItem->trigger();
         QVERIFY(!w.controller->lastSaveError().isEmpty());
         QVERIFY(w.controller->lastSaveError().contains(QLatin1String("/no/such/folder/saved.log")));
