@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
+#include <QStyle>
 
 namespace tavoren::installer {
 
@@ -44,15 +45,21 @@ void KYSourceView::mousePressEvent(QMouseEvent *event)
     startDrag(event->position().toPoint());
 }
 
-void KYSourceView::startDrag(const QPoint &hotSpot)
+QPoint KYSourceView::pictureOrigin() const
+{
+    return QStyle::alignedRect(layoutDirection(), alignment(), pixmap().size(), contentsRect()).topLeft();
+}
+
+void KYSourceView::startDrag(const QPoint &pressedAt)
 {
     auto *drag = new QDrag(this);
     auto *offered = new QMimeData;
     // Offered, but empty: the drop needs no data.
     offered->setData(QString::fromLatin1(kPrivateDragObject), QByteArray());
     drag->setMimeData(offered);
-    const QPixmap image = KYSharedImages::sourceIconImage().scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    drag->setPixmap(image);
+    // The picture under the pointer stays where it was taken hold of.
+    const QPoint hotSpot = pressedAt - pictureOrigin();
+    drag->setPixmap(pixmap());
     drag->setHotSpot(hotSpot);
     // Copy inside the application; nothing else accepts the private type.
     if (drag->exec(Qt::CopyAction) == Qt::IgnoreAction)
@@ -61,20 +68,24 @@ void KYSourceView::startDrag(const QPoint &hotSpot)
 
 void KYSourceView::slideBack(const QPoint &from)
 {
-    // A picture of the icon glides from where it was let go back onto it.
-    auto *ghost = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
-    ghost->setAttribute(Qt::WA_TranslucentBackground);
-    ghost->setAttribute(Qt::WA_DeleteOnClose);
+    // A picture of the icon glides from where it was let go back onto it,
+    // inside the window: a child blends with what is under it on any
+    // display, a window of its own only where a compositor runs.
+    QWidget *top = window();
+    auto *ghost = new QLabel(top);
+    ghost->setAttribute(Qt::WA_TransparentForMouseEvents);
     ghost->setPixmap(pixmap());
-    ghost->resize(size());
-    ghost->move(from);
+    ghost->resize(pixmap().size());
+    const QPoint start = top->mapFromGlobal(from);
+    ghost->move(start);
     ghost->show();
+    ghost->raise();
     auto *animation = new QPropertyAnimation(ghost, "pos", ghost);
     animation->setDuration(slideBackMilliseconds);
-    animation->setStartValue(from);
-    animation->setEndValue(mapToGlobal(QPoint(0, 0)));
+    animation->setStartValue(start);
+    animation->setEndValue(mapTo(top, pictureOrigin()));
     animation->setEasingCurve(QEasingCurve::OutCubic);
-    connect(animation, &QPropertyAnimation::finished, ghost, &QWidget::close);
+    connect(animation, &QPropertyAnimation::finished, ghost, &QObject::deleteLater);
     animation->start(QAbstractAnimation::DeleteWhenStopped);
     emit slidBack();
 }

@@ -35,7 +35,10 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
-    void startDrag(const QPoint &hotSpot);
+    // Where the picture sits in the view (it is centred).
+    QPoint pictureOrigin() const;
+    void startDrag(const QPoint &pressedAt);
+    // `from`: the dragged picture's top left corner on the screen.
     void slideBack(const QPoint &from);
 
     const InstallerState *m_state = nullptr;
