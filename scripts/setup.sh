@@ -10,6 +10,7 @@ packages=(
   libplist-dev libicu-dev libcpp-httplib-dev libssl-dev libarchive-dev zlib1g-dev
   openssl curl procps time xvfb xauth xdotool qt6-qpa-plugins
   fonts-dejavu-core
+  libcups2-dev libqpdf-dev cups-daemon cups-client cups-filters qpdf poppler-utils
 )
 
 missing=()

@@ -19,6 +19,15 @@ struct HandOff
     static constexpr const char *messageEndSeparator = "|| ||";
     // The agent reads at most this much of one message.
     static constexpr int messageBufferSize = 1024;
+    // After the message, the agent answers with one of these bytes once it
+    // has tried to start the client, then closes.
+    static constexpr char clientStarted = '1';
+    static constexpr char clientNotStarted = '0';
+
+    // The print queue the driver package makes, and the print scheduler's
+    // local socket (the system's default).
+    static constexpr const char *queueName = "Corvane_Tavoren";
+    static constexpr const char *schedulerSocket = "/run/cups/cups.sock";
 };
 
 } // namespace tavoren::shared
