@@ -21,7 +21,11 @@ inline constexpr int LISTEN_BACKLOG = 5;
 inline constexpr std::size_t MAXIMUM_READERS = 16;
 // Milliseconds a connection has to deliver its whole message (tests shorten it).
 inline constexpr const char *READ_TIMEOUT_VARIABLE = "TAVOREN_AGENT_READ_TIMEOUT_MS";
-inline constexpr long long MAXIMUM_READ_TIMEOUT_MS = 600000;
+// Milliseconds the agent waits for the print scheduler, to connect and for
+// each answer (tests shorten or lengthen it).
+inline constexpr const char *SCHEDULER_TIMEOUT_VARIABLE = "TAVOREN_AGENT_SCHEDULER_TIMEOUT_MS";
+// The longest either setting may be.
+inline constexpr long long MAXIMUM_TIMEOUT_MS = 600000;
 
 // A job folder this young may belong to a job whose record is not written
 // yet: the backend renames its file before it tells the agent.

@@ -1,9 +1,12 @@
 #include "agent/AppDelegate.h"
 
 #include "agent/AgentConstants.h"
+#include "agent/CupsPrintScheduler.h"
 #include "agent/HandOffServer.h"
+#include "agent/HeldJobReleaser.h"
 #include "agent/SocketFolder.h"
 #include "agent/SpoolCleaner.h"
+#include "shared/HandOff.h"
 #include "shared/LoginName.h"
 #include "shared/SocketAddress.h"
 #include "shared/SystemLog.h"
@@ -23,6 +26,21 @@ namespace {
 void log(std::string_view message)
 {
     shared::SystemLog::instance().write(message);
+}
+
+// A number of milliseconds from the environment, 1 to the maximum;
+// otherwise the default.
+std::chrono::milliseconds millisecondsSetting(const char *variable, std::chrono::milliseconds fallback)
+{
+    const char *value = std::getenv(variable);
+    if (!value || !*value)
+        return fallback;
+    char *end = nullptr;
+    errno = 0;
+    const long long milliseconds = std::strtoll(value, &end, 10);
+    if (errno != 0 || *end != '\0' || milliseconds < 1 || milliseconds > MAXIMUM_TIMEOUT_MS)
+        return fallback;
+    return std::chrono::milliseconds(milliseconds);
 }
 } // namespace
 
@@ -45,15 +63,17 @@ void AppDelegate::applicationDidFinishLaunching()
     m_serverThread = std::thread([this] { thread_UnixDomainSocketServer(); });
 }
 
-void AppDelegate::launchClient(const std::string &jobArgument)
+bool AppDelegate::launchClient(const std::string &jobArgument)
 {
     // Recorded before the client starts, so that no pass can come between a
     // running client and its record.
     internalQueue.async([this, jobArgument] { g_currentProcessedFolder = jobArgument; });
     int error = 0;
     // On the server thread: strerror is not thread-safe.
-    if (m_launcher.launch(jobArgument, &error) < 0)
-        log("Could not start the client \"" + m_launcher.executable() + "\": " + std::system_category().message(error));
+    if (m_launcher.launch(jobArgument, &error) >= 0)
+        return true;
+    log("Could not start the client \"" + m_launcher.executable() + "\": " + std::system_category().message(error));
+    return false;
 }
 
 void AppDelegate::removeAllFilesRecursivelyExcept()
@@ -122,21 +142,33 @@ void AppDelegate::endWithError(const char *what)
 
 std::chrono::milliseconds AppDelegate::readTimeoutSetting()
 {
-    const char *value = std::getenv(READ_TIMEOUT_VARIABLE);
-    if (!value || !*value)
-        return defaultReadTimeout;
-    char *end = nullptr;
-    errno = 0;
-    const long long milliseconds = std::strtoll(value, &end, 10);
-    if (errno != 0 || *end != '\0' || milliseconds < 1 || milliseconds > MAXIMUM_READ_TIMEOUT_MS)
-        return defaultReadTimeout;
-    return std::chrono::milliseconds(milliseconds);
+    return millisecondsSetting(READ_TIMEOUT_VARIABLE, defaultReadTimeout);
 }
 
-void AppDelegate::jobArrived(const std::string &jobArgument)
+std::chrono::milliseconds AppDelegate::schedulerTimeoutSetting()
+{
+    return millisecondsSetting(SCHEDULER_TIMEOUT_VARIABLE, defaultSchedulerTimeout);
+}
+
+bool AppDelegate::jobArrived(const std::string &jobArgument)
 {
     log("Launching KYR Tavoren App");
-    launchClient(jobArgument);
+    return launchClient(jobArgument);
+}
+
+void AppDelegate::releaseHeldJobs(const std::string &user)
+{
+    const std::chrono::milliseconds timeout = schedulerTimeoutSetting();
+    try {
+        // Detached and owning all it uses: serving never waits for the
+        // scheduler, and the agent ends without waiting for it either.
+        std::thread([user, timeout] {
+            CupsPrintScheduler scheduler(CupsPrintScheduler::agentServer(), timeout);
+            HeldJobReleaser(scheduler, shared::HandOff::queueName, user).run();
+        }).detach();
+    } catch (const std::system_error &error) {
+        log(std::string("Could not start releasing held print jobs: ") + error.what());
+    }
 }
 
 void AppDelegate::thread_UnixDomainSocketServer()
@@ -172,6 +204,8 @@ void AppDelegate::thread_UnixDomainSocketServer()
     // Job folders left while no agent ran (a client ended early, the
     // computer went down) go before the first job is taken.
     cleanBeforeFirstJob();
+    // Listening already: a released job finds the agent.
+    releaseHeldJobs(*user);
 
     HandOffServer::Settings settings;
     settings.readTimeout = readTimeoutSetting();

@@ -22,6 +22,10 @@ public:
     // The time limit in force: READ_TIMEOUT_VARIABLE when it holds a number
     // of milliseconds in range, otherwise the default.
     static std::chrono::milliseconds readTimeoutSetting();
+    // The longest wait for the print scheduler, to connect and for each
+    // answer: SCHEDULER_TIMEOUT_VARIABLE in range, otherwise the default.
+    static constexpr std::chrono::milliseconds defaultSchedulerTimeout{5000};
+    static std::chrono::milliseconds schedulerTimeoutSetting();
 
     AppDelegate();
     ~AppDelegate() override;
@@ -33,8 +37,8 @@ public:
     void applicationWillTerminate() {}
 
     // Starts a client for the job and posts the record update; never waits
-    // for the client.
-    void launchClient(const std::string &jobArgument);
+    // for the client. True when the client process was started.
+    bool launchClient(const std::string &jobArgument);
 
     // Posts one cleaning pass to internalQueue and returns at once.
     void removeAllFilesRecursivelyExcept();
@@ -45,6 +49,10 @@ public:
 
     // Collects clients that have ended.
     void reapClients();
+
+    // Asks the print scheduler, on a thread of its own, to release the
+    // user's jobs it holds because no agent took them; returns at once.
+    void releaseHeldJobs(const std::string &user);
 
     // Checks the socket root, makes the user's private socket folder and
     // socket, runs the first pass, then serves forever; ends the process with
@@ -60,7 +68,7 @@ private:
     // Logs "Ending connection", prints `what` as perror does (if given), exit 1.
     [[noreturn]] void endWithError(const char *what);
     // Logs "Launching KYR Tavoren App" and starts the client.
-    void jobArrived(const std::string &jobArgument) override;
+    bool jobArrived(const std::string &jobArgument) override;
     void cleanOnQueue();
     // On internalQueue: every folder but the kept ones and those of running clients.
     void runPass(std::set<std::string> keptNames);

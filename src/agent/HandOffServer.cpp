@@ -83,7 +83,11 @@ void HandOffServer::finish(const Connection &connection)
         log("Ending connection");
         return;
     }
-    m_receiver.jobArrived(shared::JobMessage::jobArgument(connection.bytes));
+    const bool started = m_receiver.jobArrived(shared::JobMessage::jobArgument(connection.bytes));
+    const char answer = started ? shared::HandOff::clientStarted : shared::HandOff::clientNotStarted;
+    // A peer that has gone or does not read costs nothing: no signal, no
+    // wait, and a failed write changes nothing.
+    [[maybe_unused]] const ssize_t sent = ::send(connection.socket.get(), &answer, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 bool HandOffServer::readFrom(Connection &connection)

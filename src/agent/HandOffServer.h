@@ -16,6 +16,9 @@ namespace tavoren::agent {
 // however many writes it came in. Connections are read side by side, each
 // within its own time limit, so a silent peer never holds up another; whole
 // messages are handed on one at a time, in the order they became whole.
+// After a whole message the peer gets one answer byte (HandOff::clientStarted
+// or clientNotStarted), unless it has gone or would make the server wait;
+// a connection without a message gets none.
 class HandOffServer
 {
 public:
@@ -23,8 +26,9 @@ public:
     {
     public:
         virtual ~Receiver() = default;
-        // Called on the serving thread with the message's job argument.
-        virtual void jobArrived(const std::string &jobArgument) = 0;
+        // Called on the serving thread with the message's job argument; true
+        // when the client was started.
+        virtual bool jobArrived(const std::string &jobArgument) = 0;
     };
 
     struct Settings

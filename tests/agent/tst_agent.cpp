@@ -2,6 +2,7 @@
 // socket, the messages it takes, the peers it serves, the clients it starts
 // and its cleaning passes; another local user tries what an attacker would.
 #include "agent/AgentConstants.h"
+#include "shared/HandOff.h"
 #include "shared/SystemPath.h"
 
 #include "support/AgentProcess.h"
@@ -102,7 +103,7 @@ private slots:
         QVERIFY(StandInClient::install(root));
         AgentProcess agent;
         QVERIFY(agent.start());
-        QVERIFY(AgentProcess::send(message));
+        QCOMPARE(AgentProcess::answerTo(message), QByteArray(1, tavoren::shared::HandOff::clientStarted));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
         QCOMPARE(StandInClient::records(root), QList<QByteArrayList>{QByteArrayList{argument}});
         QVERIFY(agent.waitForLine("log: Launching KYR Tavoren App"));
@@ -140,9 +141,10 @@ private slots:
             written = written && AgentProcess::writeAndWaitUntilRead(fd, piece);
         if (endWriting)
             ::shutdown(fd, SHUT_WR);
-        QTRY_VERIFY_WITH_TIMEOUT(AgentProcess::closedByPeer(fd), 20000);
+        const QByteArray answer = AgentProcess::readUntilClosed(fd);
         ::close(fd);
         QVERIFY(written);
+        QCOMPARE(answer, QByteArray(1, tavoren::shared::HandOff::clientStarted));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
         QCOMPARE(StandInClient::records(root), QList<QByteArrayList>{QByteArrayList{argument}});
         QVERIFY(agent.waitForLine("log: Launching KYR Tavoren App"));
@@ -156,7 +158,13 @@ private slots:
         QVERIFY(StandInClient::install(root));
         AgentProcess agent;
         QVERIFY(agent.start());
-        QVERIFY(AgentProcess::send({}));
+        // No message, no answer.
+        const int fd = AgentProcess::connectTo();
+        QVERIFY(fd >= 0);
+        ::shutdown(fd, SHUT_WR);
+        const QByteArray answer = AgentProcess::readUntilClosed(fd);
+        ::close(fd);
+        QCOMPARE(answer, QByteArray());
         QVERIFY(agent.waitForLine("log: Ending connection"));
         // The server goes on: the next job is launched, and only that one.
         QVERIFY(AgentProcess::send("A:: ::/spool/j/a.pdf"));
@@ -449,18 +457,74 @@ private slots:
         QVERIFY(agent.process().state() == QProcess::Running);
     }
 
+    // The sender learns that no client started; the next job still finds
+    // the server.
+    void unstartableClientDoesNotStopTheServer_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("missing") << false << QByteArray("No such file or directory");
+        QTest::newRow("not executable") << true << QByteArray("Permission denied");
+    }
+
     void unstartableClientDoesNotStopTheServer()
     {
+        QFETCH(bool, present);
+        QFETCH(QByteArray, reason);
         TestRoot root;
         QVERIFY(root.makeSocketRoot());
+        if (present)
+            root.writeFile(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH), "#!/bin/sh\n");
         AgentProcess agent;
         QVERIFY(agent.start());
-        QVERIFY(AgentProcess::send("A:: ::/spool/j/a.pdf"));
+        QCOMPARE(AgentProcess::answerTo("A:: ::/spool/j/a.pdf"), QByteArray(1, tavoren::shared::HandOff::clientNotStarted));
         const QByteArray client = QFile::encodeName(root.system(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH)));
-        QVERIFY(agent.waitForLine("log: Could not start the client \"" + client + "\": No such file or directory"));
+        QVERIFY(agent.waitForLine("log: Could not start the client \"" + client + "\": " + reason));
         QVERIFY(StandInClient::install(root));
-        QVERIFY(AgentProcess::send("B:: ::/spool/j/b.pdf"));
+        QCOMPARE(AgentProcess::answerTo("B:: ::/spool/j/b.pdf"), QByteArray(1, tavoren::shared::HandOff::clientStarted));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
+    }
+
+    // A sender that does not take the answer costs the agent nothing: the
+    // next job is handed on and answered.
+    void answerNotTaken_data()
+    {
+        QTest::addColumn<QString>("peer");
+        QTest::newRow("closes at once") << QStringLiteral("close");
+        QTest::newRow("has shut its reading") << QStringLiteral("shut");
+        QTest::newRow("never reads") << QStringLiteral("silent");
+    }
+
+    void answerNotTaken()
+    {
+        QFETCH(QString, peer);
+        TestRoot root;
+        QVERIFY(root.makeSocketRoot());
+        QVERIFY(StandInClient::install(root));
+        AgentProcess agent;
+        QVERIFY(agent.start());
+        const QByteArray first = QByteArray("A:: ::/spool/j/a.pdf", 20) + '\0';
+        int kept = -1;
+        if (peer == QStringLiteral("close")) {
+            QVERIFY(AgentProcess::send(first));
+        } else {
+            kept = AgentProcess::connectTo();
+            QVERIFY(kept >= 0);
+            // Writing to a peer that has shut its reading fails at once.
+            if (peer == QStringLiteral("shut"))
+                QVERIFY(::shutdown(kept, SHUT_RD) == 0);
+            QVERIFY(::send(kept, first.constData(), std::size_t(first.size()), MSG_NOSIGNAL) == first.size());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
+        QCOMPARE(AgentProcess::answerTo("B:: ::/spool/j/b.pdf"), QByteArray(1, tavoren::shared::HandOff::clientStarted));
+        QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 2, 20000);
+        QVERIFY(agent.process().state() == QProcess::Running);
+        if (kept >= 0) {
+            // The agent closed its end all the same; the answer waits unread.
+            const QByteArray answer = AgentProcess::readUntilClosed(kept);
+            ::close(kept);
+            QCOMPARE(answer, peer == QStringLiteral("silent") ? QByteArray(1, tavoren::shared::HandOff::clientStarted) : QByteArray());
+        }
     }
 
     // Peers that connect and stay silent, each holding its connection for a
@@ -504,9 +568,11 @@ private slots:
         const int fd = AgentProcess::connectTo();
         QVERIFY(fd >= 0);
         const bool written = sent.isEmpty() || AgentProcess::writeAndWaitUntilRead(fd, sent);
-        QTRY_VERIFY_WITH_TIMEOUT(AgentProcess::closedByPeer(fd), 20000);
+        // Closed without an answer: nothing was handed on.
+        const QByteArray answer = AgentProcess::readUntilClosed(fd);
         ::close(fd);
         QVERIFY(written);
+        QCOMPARE(answer, QByteArray());
         QVERIFY(agent.waitForLine("reading stream message: Resource temporarily unavailable"));
         QVERIFY(AgentProcess::send("A:: ::/spool/j/a.pdf"));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);

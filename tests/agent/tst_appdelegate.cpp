@@ -66,7 +66,7 @@ private slots:
         TestRoot root;
         QVERIFY(StandInClient::install(root));
         AppDelegate delegate;
-        delegate.launchClient(argument.toStdString());
+        QVERIFY(delegate.launchClient(argument.toStdString()));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
         QCOMPARE(StandInClient::records(root), QList<QByteArrayList>{QByteArrayList{argument}});
         QCOMPARE(QByteArray::fromStdString(delegate.currentProcessedFolder()), argument);
@@ -104,13 +104,13 @@ private slots:
         if (present)
             root.writeFile(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH), "#!/bin/sh\n");
         AppDelegate delegate;
-        delegate.launchClient("A.pdf:: ::/spool/job1/a.pdf");
+        QVERIFY(!delegate.launchClient("A.pdf:: ::/spool/job1/a.pdf"));
         QCOMPARE(log.count(QStringLiteral("Could not start the client \"") + client + QStringLiteral("\": ") + reason), 1);
         // The job stays the current one: its folder is not swept away.
         QCOMPARE(delegate.currentProcessedFolder(), std::string("A.pdf:: ::/spool/job1/a.pdf"));
 
         QVERIFY(StandInClient::install(root));
-        delegate.launchClient("B.pdf:: ::/spool/job2/b.pdf");
+        QVERIFY(delegate.launchClient("B.pdf:: ::/spool/job2/b.pdf"));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
     }
 

@@ -1,7 +1,9 @@
 // The agent's socket server in-process: the order in which whole messages
-// are handed on, and connections beyond the readers' number. What a message
-// is, time limits and peers are shown on the agent program (tst_agent).
+// are handed on, connections beyond the readers' number, and the answer
+// byte. What a message is, time limits and peers are shown on the agent
+// program (tst_agent).
 #include "agent/HandOffServer.h"
+#include "shared/HandOff.h"
 
 #include "support/AgentProcess.h"
 #include "support/TestRoot.h"
@@ -24,10 +26,15 @@ namespace {
 class Recorder final : public HandOffServer::Receiver
 {
 public:
-    void jobArrived(const std::string &jobArgument) override
+    explicit Recorder(bool started)
+        : m_started(started)
+    {
+    }
+    bool jobArrived(const std::string &jobArgument) override
     {
         std::lock_guard lock(m_mutex);
         m_arguments.append(QByteArray::fromStdString(jobArgument));
+        return m_started;
     }
     QByteArrayList arguments() const
     {
@@ -36,6 +43,7 @@ public:
     }
 
 private:
+    const bool m_started;
     mutable std::mutex m_mutex;
     QByteArrayList m_arguments;
 };
@@ -53,8 +61,9 @@ HandOffServer::Settings settings(std::chrono::milliseconds readTimeout)
 class RunningServer
 {
 public:
-    RunningServer(const TestRoot &root, HandOffServer::Settings serverSettings)
+    RunningServer(const TestRoot &root, HandOffServer::Settings serverSettings, bool clientsStart = true)
         : m_path(root.path() + QStringLiteral("/s"))
+        , m_recorder(clientsStart)
         , m_listener(listenOn(m_path))
         , m_server(m_listener, std::move(serverSettings), m_recorder)
         , m_thread([this] { m_server.run(); })
@@ -142,6 +151,43 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server.arguments(), QByteArrayList{"Second:: ::/s/b.pdf"}, 20000);
         QVERIFY(AgentProcess::writeAndWaitUntilRead(first, QByteArray(".pdf", 4) + '\0'));
         QTRY_COMPARE_WITH_TIMEOUT(server.arguments(), (QByteArrayList{"Second:: ::/s/b.pdf", "First:: ::/s/a.pdf"}), 20000);
+    }
+
+    // One byte after a whole message, after the client was tried; nothing
+    // for a connection that ends without one.
+    void answerByte_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<bool>("endWriting");
+        QTest::addColumn<bool>("clientStarts");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("handedOn");
+        const QByteArray job = QByteArray("A:: ::/s/a.pdf", 14) + '\0';
+        const QByteArray started(1, tavoren::shared::HandOff::clientStarted);
+        const QByteArray notStarted(1, tavoren::shared::HandOff::clientNotStarted);
+        QTest::newRow("client started") << job << false << true << started << 1;
+        QTest::newRow("client not started") << job << false << false << notStarted << 1;
+        QTest::newRow("whole at the peer's end of writing") << QByteArray("A:: ::/s/a.pdf") << true << true << started << 1;
+        QTest::newRow("no message") << QByteArray() << true << true << QByteArray() << 0;
+        QTest::newRow("unfinished at the time limit") << QByteArray("A:: ::/s/a") << false << true << QByteArray() << 0;
+    }
+
+    void answerByte()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(bool, endWriting);
+        QFETCH(bool, clientStarts);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, handedOn);
+        TestRoot root;
+        RunningServer server(root, settings(std::chrono::milliseconds(300)), clientStarts);
+        const int fd = server.connect();
+        QVERIFY(fd >= 0);
+        QVERIFY(sent.isEmpty() || ::send(fd, sent.constData(), std::size_t(sent.size()), MSG_NOSIGNAL) == sent.size());
+        if (endWriting)
+            ::shutdown(fd, SHUT_WR);
+        QCOMPARE(AgentProcess::readUntilClosed(fd), answer);
+        QCOMPARE(server.arguments().size(), handedOn);
     }
 };
 

@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <cups/cups.h>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -197,6 +199,24 @@ int PrivateCupsd::runCommand(const QString &program, const QStringList &argument
         return -1;
     }
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+int PrivateCupsd::jobState(const QString &queue, int id) const
+{
+    http_t *http = httpConnect2(QFile::encodeName(m_socket).constData(), 0, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER, 1,
+                                10000, nullptr);
+    if (!http)
+        return 0;
+    cups_job_t *jobs = nullptr;
+    const int count = cupsGetJobs2(http, &jobs, queue.toUtf8().constData(), 0, CUPS_WHICHJOBS_ALL);
+    int state = 0;
+    for (int i = 0; i < count; ++i) {
+        if (jobs[i].id == id)
+            state = jobs[i].state;
+    }
+    cupsFreeJobs(count, jobs);
+    httpClose(http);
+    return state;
 }
 
 } // namespace tavoren::testsupport

@@ -40,6 +40,9 @@ public:
     // -1 when it did not end in time.
     int runCommand(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
                    const QString &user = QString()) const;
+    // A job's state as this scheduler tells it (ipp_jstate_t), 0 when the
+    // queue has no such job or the scheduler does not answer.
+    int jobState(const QString &queue, int id) const;
 
 private:
     bool layOut(QString *reason);

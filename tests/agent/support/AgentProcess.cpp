@@ -13,6 +13,7 @@
 #include <cstring>
 #include <linux/sockios.h>
 #include <poll.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -63,6 +64,24 @@ bool AgentProcess::start()
     return false;
 }
 
+bool AgentProcess::startAs(const QString &user)
+{
+    const passwd *entry = ::getpwnam(QFile::encodeName(user).constData());
+    if (!entry)
+        return false;
+    const uid_t uid = entry->pw_uid;
+    const gid_t gid = entry->pw_gid;
+    m_process.setChildProcessModifier([uid, gid] {
+        // None of root's groups come along.
+        if (::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(99);
+    });
+    startOnly();
+    const QString socket = socketPath(user);
+    const bool ended = QTest::qWaitFor([&] { return QFileInfo::exists(socket) || m_process.state() == QProcess::NotRunning; }, 20000);
+    return ended && m_process.state() == QProcess::Running && QFileInfo::exists(socket);
+}
+
 QByteArray AgentProcess::standardError()
 {
     m_error += m_process.readAllStandardError();
@@ -98,9 +117,9 @@ QString AgentProcess::socketFolder(const QString &user)
     return QString::fromStdString(shared::SystemPath::resolve(agent::SOCKET_FULL_PATH)) + QLatin1Char('/') + user;
 }
 
-QString AgentProcess::socketPath()
+QString AgentProcess::socketPath(const QString &user)
 {
-    return socketFolder(userName()) + QLatin1Char('/') + QString::fromUtf8(agent::SOCKET_FILE);
+    return socketFolder(user) + QLatin1Char('/') + QString::fromUtf8(agent::SOCKET_FILE);
 }
 
 int AgentProcess::connectTo(const QString &socket)
@@ -157,6 +176,39 @@ bool AgentProcess::closedByPeer(int fd)
     char byte = 0;
     const ssize_t count = ::recv(fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
     return count == 0 || (count < 0 && errno == ECONNRESET);
+}
+
+QByteArray AgentProcess::readUntilClosed(int fd)
+{
+    QByteArray bytes;
+    const QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        pollfd wait{fd, POLLIN, 0};
+        if (::poll(&wait, 1, 10) < 0 && errno != EINTR)
+            break;
+        if (wait.revents == 0)
+            continue;
+        char buffer[256];
+        const ssize_t count = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (count > 0)
+            bytes.append(buffer, count);
+        else if (count == 0 || (errno != EAGAIN && errno != EINTR))
+            break; // ECONNRESET: closed with bytes of ours unread
+    }
+    return bytes;
+}
+
+QByteArray AgentProcess::answerTo(const QByteArray &message, const QString &socket)
+{
+    const int fd = connectTo(socket);
+    if (fd < 0)
+        return QByteArrayLiteral("(no connection)");
+    ::send(fd, message.constData(), std::size_t(message.size()), MSG_NOSIGNAL);
+    // As the backend does: the end of writing ends a message without a NUL.
+    ::shutdown(fd, SHUT_WR);
+    const QByteArray answer = readUntilClosed(fd);
+    ::close(fd);
+    return answer;
 }
 
 int AgentProcess::children() const

@@ -21,6 +21,9 @@ public:
     bool start();
     // Starts without waiting for the socket (for set-ups that fail).
     void startOnly();
+    // Starts the agent as another user (in a root without that user's
+    // socket yet) and waits until its socket is there.
+    bool startAs(const QString &user);
     qint64 pid() const { return m_process.processId(); }
 
     // Everything the agent wrote to standard error so far.
@@ -30,8 +33,9 @@ public:
     bool waitForLine(const QByteArray &line, int times = 1);
     int countLines(const QByteArray &line);
 
-    // The user's socket below the root in force.
-    static QString socketPath();
+    // The user's socket below the root in force (by default the user of
+    // the test).
+    static QString socketPath(const QString &user = userName());
     static QString socketFolder(const QString &user);
     static QString userName();
     // Whether the user's socket path below the root in force fits an address.
@@ -47,6 +51,12 @@ public:
     static bool writeAndWaitUntilRead(int fd, const QByteArray &bytes);
     // Whether the other end has closed the connection, without waiting.
     static bool closedByPeer(int fd);
+    // Everything the other end wrote until it closed the connection (a
+    // generous while at most).
+    static QByteArray readUntilClosed(int fd);
+    // One connection: connect as send() does, write the message, end writing, and
+    // return the agent's answer; "(no connection)" when none was made.
+    static QByteArray answerTo(const QByteArray &message, const QString &socket = socketPath());
 
     // Processes whose parent is the agent, ended ones not yet collected
     // included.

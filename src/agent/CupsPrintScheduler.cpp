@@ -1,0 +1,160 @@
+#include "agent/CupsPrintScheduler.h"
+
+#include "shared/HandOff.h"
+#include "shared/SystemPath.h"
+
+#include <cups/cups.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace tavoren::agent {
+
+namespace {
+// Requests never carry the job list past this many jobs.
+constexpr int maximumJobs = 1000;
+
+// Answering 0 ends the wait: a silent scheduler is given up on.
+int giveUp(http_t *, void *)
+{
+    return 0;
+}
+
+// Nobody is there to type a password: asking would only wait.
+const char *noPassword(const char *, http_t *, const char *, const char *, void *)
+{
+    return nullptr;
+}
+
+// Whether the last request failed, and why.
+std::optional<std::string> lastFailure()
+{
+    if (cupsLastError() <= IPP_STATUS_OK_CONFLICTING)
+        return std::nullopt;
+    const char *text = cupsLastErrorString();
+    return std::string(text && *text ? text : ippErrorString(cupsLastError()));
+}
+} // namespace
+
+std::string CupsPrintScheduler::agentServer()
+{
+    if (!shared::SystemPath::root().empty())
+        return shared::SystemPath::resolve(shared::HandOff::schedulerSocket);
+    const char *server = cupsServer();
+    return server ? server : shared::HandOff::schedulerSocket;
+}
+
+CupsPrintScheduler::CupsPrintScheduler(std::string server, std::chrono::milliseconds timeout)
+    : m_server(std::move(server))
+    , m_timeout(timeout)
+{
+    cupsSetPasswordCB2(noPassword, nullptr);
+}
+
+CupsPrintScheduler::~CupsPrintScheduler()
+{
+    if (m_http)
+        httpClose(m_http);
+}
+
+std::string CupsPrintScheduler::description() const
+{
+    return "the print scheduler at " + m_server;
+}
+
+std::string CupsPrintScheduler::printerUri(const std::string &queue)
+{
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s", queue.c_str());
+    return uri;
+}
+
+std::optional<std::string> CupsPrintScheduler::connect()
+{
+    if (m_http)
+        return std::nullopt;
+    const bool local = !m_server.empty() && m_server.front() == '/';
+    const http_encryption_t encryption = local ? HTTP_ENCRYPTION_NEVER : cupsEncryption();
+    errno = 0;
+    m_http = httpConnect2(m_server.c_str(), ippPort(), nullptr, AF_UNSPEC, encryption, 1, int(m_timeout.count()), nullptr);
+    if (!m_http) {
+        const int error = errno;
+        if (error != 0)
+            return std::system_category().message(error);
+        const char *text = cupsLastErrorString();
+        return std::string(text && *text ? text : "no connection");
+    }
+    httpSetTimeout(m_http, double(m_timeout.count()) / 1000.0, giveUp, nullptr);
+    return std::nullopt;
+}
+
+PrintScheduler::Listing CupsPrintScheduler::unfinishedJobs(const std::string &queue, const std::string &user)
+{
+    Listing listing;
+    if (auto failure = connect()) {
+        listing.failure = std::move(failure);
+        return listing;
+    }
+    ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
+    ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 1);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "limit", maximumJobs);
+    static const char *const attributes[] = {"job-id", "job-state", "job-state-reasons"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, attributes);
+    ipp_t *response = cupsDoRequest(m_http, request, "/");
+    listing.failure = lastFailure();
+    if (!listing.failure && !response)
+        listing.failure = "no answer";
+    if (listing.failure) {
+        ippDelete(response);
+        return listing;
+    }
+
+    // Jobs follow one another as groups of job attributes.
+    Job job;
+    bool inJob = false;
+    const auto endJob = [&] {
+        if (inJob && job.id > 0 && listing.jobs.size() < std::size_t(maximumJobs))
+            listing.jobs.push_back(std::move(job));
+        job = Job{};
+        inJob = false;
+    };
+    for (ipp_attribute_t *attribute = ippFirstAttribute(response); attribute; attribute = ippNextAttribute(response)) {
+        const char *name = ippGetName(attribute);
+        if (!name || ippGetGroupTag(attribute) != IPP_TAG_JOB) {
+            endJob();
+            continue;
+        }
+        inJob = true;
+        const std::string_view key = name;
+        if (key == "job-id" && ippGetValueTag(attribute) == IPP_TAG_INTEGER) {
+            job.id = ippGetInteger(attribute, 0);
+        } else if (key == "job-state" && ippGetValueTag(attribute) == IPP_TAG_ENUM) {
+            job.state = ippEnumString("job-state", ippGetInteger(attribute, 0));
+        } else if (key == "job-state-reasons") {
+            for (int i = 0; i < ippGetCount(attribute); ++i) {
+                if (const char *reason = ippGetString(attribute, i, nullptr))
+                    job.reasons.emplace_back(reason);
+            }
+        }
+    }
+    endJob();
+    ippDelete(response);
+    return listing;
+}
+
+std::optional<std::string> CupsPrintScheduler::release(const std::string &queue, const std::string &user, int jobId)
+{
+    if (auto failure = connect())
+        return failure;
+    ipp_t *request = ippNewRequest(IPP_OP_RELEASE_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
+    ippDelete(cupsDoRequest(m_http, request, "/jobs/"));
+    return lastFailure();
+}
+
+} // namespace tavoren::agent
