@@ -1,5 +1,6 @@
 #pragma once
 
+#include "printer-backend/Cancellation.h"
 #include "printer-backend/UserAccount.h"
 
 #include <chrono>
@@ -8,14 +9,23 @@
 namespace tavoren::printerbackend {
 
 // Sends one job message to the hand-off agent of a user: connect to the
-// user's socket, one write, then wait (bounded) for the agent to close.
+// user's socket, one write, the end of writing, then wait (bounded) for the
+// agent's answer byte.
 class AgentNotifier
 {
 public:
+    enum class Answer {
+        Started,             // the agent started the client
+        ClosedWithoutAnswer, // an agent from before the answer byte: taken as started
+        NotStarted,          // the client could not start, or an answer not understood
+        NoAnswer,            // nothing within the time limit
+        Unreachable,         // no agent of the user's took the message
+        Cancelled,
+    };
     struct Outcome
     {
-        bool delivered = false;
-        std::string reason; // why not
+        Answer answer = Answer::Unreachable;
+        std::string reason; // for the log: may name the user and paths
     };
 
     explicit AgentNotifier(std::chrono::milliseconds timeout);
@@ -23,9 +33,12 @@ public:
     // The socket of a user below the socket root in force.
     static std::string socketPath(const std::string &userName);
 
-    Outcome send(const UserAccount &user, const std::string &message) const;
+    // The time limit counts once for sending and again for the answer.
+    Outcome send(const UserAccount &user, const std::string &message, const Cancellation &cancel = {}) const;
 
 private:
+    Outcome awaitAnswer(int socket, const std::string &path, const Cancellation &cancel) const;
+
     std::chrono::milliseconds m_timeout;
 };
 

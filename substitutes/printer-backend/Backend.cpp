@@ -1,12 +1,15 @@
 #include "printer-backend/Backend.h"
 
-#include "shared/HandOff.h"
 #include "printer-backend/AgentNotifier.h"
+#include "printer-backend/DocumentMerger.h"
 #include "printer-backend/JobRequest.h"
 #include "printer-backend/JobSpooler.h"
+#include "shared/Descriptor.h"
+#include "shared/HandOff.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
@@ -14,28 +17,100 @@
 
 namespace tavoren::printerbackend {
 
-Backend::Limits Backend::defaultLimits()
+namespace {
+constexpr long long maximumAgentTimeoutMs = 600000;
+
+// Milliseconds from the environment, 1 to the maximum; otherwise 30 s.
+std::chrono::milliseconds agentTimeout()
 {
-    return {JobSpooler::defaultMaximumBytes, std::chrono::seconds(30)};
+    const std::chrono::milliseconds fallback = std::chrono::seconds(30);
+    const char *value = std::getenv(Backend::agentTimeoutVariable);
+    if (!value || !*value)
+        return fallback;
+    char *end = nullptr;
+    errno = 0;
+    const long long milliseconds = std::strtoll(value, &end, 10);
+    if (errno != 0 || *end != '\0' || milliseconds < 1 || milliseconds > maximumAgentTimeoutMs)
+        return fallback;
+    return std::chrono::milliseconds(milliseconds);
 }
 
-Backend::Backend(Limits limits, std::FILE *output, std::FILE *messages)
+std::optional<JobSpooler::Failure> refusalOf(const DocumentMerger::Result &prepared)
+{
+    using Kind = JobSpooler::Failure::Kind;
+    switch (prepared.outcome) {
+    case DocumentMerger::Outcome::NotPdf:
+        return JobSpooler::Failure{"The job does not begin as a PDF document", Kind::Refused};
+    case DocumentMerger::Outcome::Cancelled:
+        return JobSpooler::Failure{"Cancelled while merging the documents", Kind::Cancelled};
+    case DocumentMerger::Outcome::Failed:
+        return JobSpooler::Failure{prepared.detail, Kind::Failed};
+    case DocumentMerger::Outcome::Single:
+    case DocumentMerger::Outcome::Merged:
+    case DocumentMerger::Outcome::KeptWhole:
+        break;
+    }
+    return std::nullopt;
+}
+
+// What every user may read about a hand-off that did not happen.
+const char *handOffFailure(AgentNotifier::Answer answer)
+{
+    switch (answer) {
+    case AgentNotifier::Answer::NotStarted:
+        return "The hand-off agent could not start the print release client; the job will be retried";
+    case AgentNotifier::Answer::NoAnswer:
+        return "The hand-off agent did not answer in time; the job will be retried";
+    default:
+        return "The hand-off agent cannot be reached; the job will be retried";
+    }
+}
+} // namespace
+
+Backend::Limits Backend::defaultLimits()
+{
+    return {JobSpooler::defaultMaximumBytes, agentTimeout()};
+}
+
+Backend::Backend(Limits limits, std::FILE *output, std::FILE *messages, Cancellation cancel)
     : m_limits(limits)
     , m_output(output)
     , m_messages(messages)
+    , m_cancel(cancel)
 {
+}
+
+void Backend::line(const char *prefix, const std::string &text) const
+{
+    // One line each: a line end in a path or a reason must not start a
+    // line of another kind.
+    std::string clean = prefix;
+    clean.append(": ");
+    for (const char c : text)
+        clean.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c);
+    clean.push_back('\n');
+    std::fwrite(clean.data(), 1, clean.size(), m_messages);
+    std::fflush(m_messages);
 }
 
 void Backend::info(const std::string &text) const
 {
-    std::fprintf(m_messages, "INFO: %s\n", text.c_str());
-    std::fflush(m_messages);
+    line("INFO", text);
+}
+
+void Backend::warning(const std::string &text) const
+{
+    line("WARNING", text);
 }
 
 void Backend::error(const std::string &text) const
 {
-    std::fprintf(m_messages, "ERROR: %s\n", text.c_str());
-    std::fflush(m_messages);
+    line("ERROR", text);
+}
+
+void Backend::debug(const std::string &text) const
+{
+    line("DEBUG", text);
 }
 
 std::string Backend::message(const std::string &documentName, const std::string &spooledFile)
@@ -69,50 +144,103 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         error(refusal.reason);
         return refusal.code;
     }
+    const std::string &jobId = request->jobId;
+    const std::string &userName = request->user.name;
     // Only root can hand the job's files to the user; as anyone else they
     // would be private to the backend, and the user's client could not read them.
     if (::geteuid() != 0 && ::geteuid() != request->user.uid) {
-        error("Cannot spool for " + request->user.name + ": the backend runs neither as root nor as that user");
+        error("Cannot spool the job: the backend runs neither as root nor as the job's user");
+        debug("Job " + jobId + " is " + userName + "'s; the backend runs as user id " + std::to_string(::geteuid()));
         return ExitCode::Failed;
     }
 
+    shared::Descriptor opened;
     int source = input;
     if (request->file) {
-        source = ::open(request->file->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-        if (source < 0) {
-            error("Cannot open the print file: " + std::string(std::strerror(errno)));
+        opened.reset(::open(request->file->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        if (!opened) {
+            const int reason = errno;
+            error("Cannot open the print file");
+            debug("Cannot open " + *request->file + ": " + std::strerror(reason));
             return ExitCode::Failed;
         }
+        source = opened.get();
     }
-    info("Spooling job " + request->jobId + " for " + request->user.name);
-    const JobSpooler spooler(shared::SystemPath::resolve(shared::HandOff::spoolRoot), m_limits.maximumBytes);
+    const std::string spoolRoot = shared::SystemPath::resolve(shared::HandOff::spoolRoot);
+    info("Spooling job " + jobId);
+    debug("Spooling job " + jobId + " of " + userName + " below " + spoolRoot);
+
+    // Several documents become one before the file gets its final name, so
+    // the client only ever sees the finished document.
+    const DocumentMerger merger(m_cancel);
+    DocumentMerger::Result prepared;
+    const JobSpooler::Finisher finish = [&](int folderFd, const std::string &temporaryName) {
+        prepared = merger.prepare(folderFd, temporaryName);
+        return refusalOf(prepared);
+    };
+    const JobSpooler spooler(spoolRoot, m_limits.maximumBytes);
     JobSpooler::Failure failure;
-    const auto job = spooler.spool(source, request->jobId, request->user, &failure);
-    if (request->file)
-        ::close(source);
+    const auto job = spooler.spool(source, jobId, request->user, &failure, m_cancel, finish);
+    opened.reset();
     if (!job) {
-        error(failure.reason);
-        return failure.tooLarge ? ExitCode::Cancel : ExitCode::Failed;
+        debug("Job " + jobId + " not spooled: " + failure.reason);
+        switch (failure.kind) {
+        case JobSpooler::Failure::Kind::Cancelled:
+            return ExitCode::Retry;
+        case JobSpooler::Failure::Kind::TooLarge:
+            error("The job is larger than the backend takes (" + std::to_string(m_limits.maximumBytes) + " bytes)");
+            return ExitCode::Cancel;
+        case JobSpooler::Failure::Kind::Refused:
+            error("The job is not a PDF document; this printer takes PDF only");
+            return ExitCode::Cancel;
+        case JobSpooler::Failure::Kind::Failed:
+            break;
+        }
+        error("Cannot spool the job");
+        return ExitCode::Failed;
+    }
+    debug("Job " + jobId + " spooled as " + job->file);
+    if (prepared.outcome == DocumentMerger::Outcome::Merged) {
+        info("Merged " + std::to_string(prepared.documents) + " documents into one of " + std::to_string(prepared.pages)
+             + " pages");
+    } else if (prepared.outcome == DocumentMerger::Outcome::KeptWhole) {
+        warning("The job's " + std::to_string(prepared.documents)
+                + " documents could not be merged into one; the job is handed on as it came");
+        debug("Not merged: " + prepared.detail);
     }
 
     const std::string text = message(request->documentName, job->file);
     if (text.empty()) {
         spooler.discard(*job);
-        error("The spool path is too long for the agent's message");
+        error("Cannot hand the job on: the spool path is too long for the agent's message");
         return ExitCode::Failed;
     }
     const AgentNotifier notifier(m_limits.agentTimeout);
-    const AgentNotifier::Outcome outcome = notifier.send(request->user, text);
-    if (!outcome.delivered) {
-        // Nobody would take the folder: leave nothing behind, and let the
-        // scheduler keep the job until the user's agent runs again.
+    const AgentNotifier::Outcome outcome = notifier.send(request->user, text, m_cancel);
+    switch (outcome.answer) {
+    case AgentNotifier::Answer::Started:
+    case AgentNotifier::Answer::ClosedWithoutAnswer:
+        info("Job " + jobId + " handed to the hand-off agent");
+        debug("Job " + jobId + " handed to the hand-off agent of " + userName
+              + (outcome.answer == AgentNotifier::Answer::Started ? "" : ", which closed without an answer"));
+        return ExitCode::Ok;
+    case AgentNotifier::Answer::Cancelled:
+        // Whatever the agent got, the folder goes: a cancelled job is
+        // nobody's to release.
         spooler.discard(*job);
-        error("The hand-off agent of " + request->user.name + " cannot be reached (" + outcome.reason
-              + "); the job will be retried");
+        debug("Job " + jobId + " cancelled while handing it to the agent of " + userName);
         return ExitCode::Retry;
+    case AgentNotifier::Answer::NotStarted:
+    case AgentNotifier::Answer::NoAnswer:
+    case AgentNotifier::Answer::Unreachable:
+        break;
     }
-    info("Job " + request->jobId + " handed to the hand-off agent of " + request->user.name);
-    return ExitCode::Ok;
+    // Nobody would take the folder: leave nothing behind, and let the
+    // scheduler keep the job until the user's agent can take it.
+    spooler.discard(*job);
+    error(handOffFailure(outcome.answer));
+    debug("Job " + jobId + " not handed to the agent of " + userName + ": " + outcome.reason);
+    return ExitCode::Retry;
 }
 
 } // namespace tavoren::printerbackend

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "printer-backend/Cancellation.h"
 #include "printer-backend/ExitCode.h"
 
 #include <chrono>
@@ -11,8 +12,11 @@
 namespace tavoren::printerbackend {
 
 // The backend program: spools the job for the user's agent and tells the
-// agent. Progress and failures go to `messages` as "INFO: " and "ERROR: "
-// lines, the device line to `output`.
+// agent. The device line goes to `output`; progress and failures go to
+// `messages` as "INFO: ", "WARNING: " and "ERROR: " lines, which the
+// scheduler shows every user as the printer's state, so they name no user
+// and no path. The details go on "DEBUG: " lines, which the scheduler keeps
+// in its log.
 class Backend
 {
 public:
@@ -21,11 +25,16 @@ public:
         std::uint64_t maximumBytes;
         std::chrono::milliseconds agentTimeout;
     };
+    // Milliseconds to wait for the agent (1 to 600000) instead of 30 s.
+    static constexpr const char *agentTimeoutVariable = "TAVOREN_BACKEND_AGENT_TIMEOUT_MS";
     static Limits defaultLimits();
 
     static constexpr const char *deviceLine = "direct corvanetavoren:/ \"Unknown\" \"Corvane Tavoren print release\"";
 
-    Backend(Limits limits, std::FILE *output, std::FILE *messages);
+    // Once `cancel` is requested the job's folder goes and `run` returns
+    // Retry: the scheduler that cancelled no longer cares, and a job ended
+    // by anyone else is kept.
+    Backend(Limits limits, std::FILE *output, std::FILE *messages, Cancellation cancel = {});
 
     // `arguments` without the program name; `input` is read when the
     // arguments name no file.
@@ -38,11 +47,15 @@ public:
 
 private:
     void info(const std::string &text) const;
+    void warning(const std::string &text) const;
     void error(const std::string &text) const;
+    void debug(const std::string &text) const;
+    void line(const char *prefix, const std::string &text) const;
 
     Limits m_limits;
     std::FILE *m_output;
     std::FILE *m_messages;
+    Cancellation m_cancel;
 };
 
 } // namespace tavoren::printerbackend

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,8 +94,10 @@ void JobSpooler::discard(const SpooledJob &job) const
 }
 
 std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::string &jobId, const UserAccount &user,
-                                                         Failure *failure) const
+                                                         Failure *failure, const Cancellation &cancel,
+                                                         const Finisher &finish) const
 {
+    using Kind = Failure::Kind;
     shared::Descriptor root;
     if (auto refusal = openRoot(root)) {
         *failure = {*refusal};
@@ -112,23 +115,34 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
         return std::nullopt;
     };
 
-    const int folderFd = ::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folderFd < 0)
+    const shared::Descriptor folderFd(::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folderFd)
         return giveUp({failed("Could not open " + folder, errno)});
     const std::string temporary = temporaryName(jobId);
-    const int out = ::openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (out < 0) {
-        const int error = errno;
-        ::close(folderFd);
-        return giveUp({failed("Could not create the job file", error)});
-    }
+    shared::Descriptor out(::openat(folderFd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out)
+        return giveUp({failed("Could not create the job file", errno)});
 
     std::vector<char> buffer(64 * 1024);
     std::uint64_t total = 0;
     std::optional<Failure> problem;
+    const Failure cancelled{"Cancelled while spooling", Kind::Cancelled};
     for (;;) {
+        // Waits on the cancellation too: a blocked read would not see it.
+        pollfd waits[2] = {{input, POLLIN, 0}, {cancel.fd(), POLLIN, 0}};
+        const int ready = ::poll(waits, cancel.fd() >= 0 ? 2 : 1, -1);
+        if (ready > 0 && waits[1].revents != 0) {
+            problem = cancelled;
+            break;
+        }
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            problem = Failure{failed("Could not wait for the job", errno)};
+            break;
+        }
         const ssize_t count = ::read(input, buffer.data(), buffer.size());
-        if (count < 0 && errno == EINTR)
+        if (count < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (count < 0) {
             problem = Failure{failed("Could not read the job", errno)};
@@ -138,28 +152,44 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
             break;
         total += std::uint64_t(count);
         if (total > m_maximumBytes) {
-            problem = Failure{"The job is larger than " + std::to_string(m_maximumBytes) + " bytes", true};
+            problem = Failure{"The job is larger than " + std::to_string(m_maximumBytes) + " bytes", Kind::TooLarge};
             break;
         }
-        if (!shared::Descriptor::writeAll(out, std::string_view(buffer.data(), std::size_t(count)))) {
+        if (!out.writeAll(std::string_view(buffer.data(), std::size_t(count)))) {
             problem = Failure{failed("Could not write the job file", errno)};
             break;
         }
     }
-    if (!problem && ::fsync(out) != 0)
+    if (!problem && ::fsync(out.get()) != 0)
         problem = Failure{failed("Could not write the job file", errno)};
-    if (!problem && ::geteuid() == 0 && ::fchown(out, user.uid, user.gid) != 0)
-        problem = Failure{failed("Could not hand the job file to its user", errno)};
-    if (::close(out) != 0 && !problem)
+    if (!problem && ::close(out.release()) != 0)
         problem = Failure{failed("Could not write the job file", errno)};
-    if (!problem && ::renameat(folderFd, temporary.c_str(), folderFd, fileName(jobId).c_str()) != 0)
+    if (problem)
+        return giveUp(*problem);
+
+    if (finish) {
+        if (auto refusal = finish(folderFd.get(), temporary))
+            return giveUp(*refusal);
+        if (cancel.requested())
+            return giveUp(cancelled);
+    }
+    // The finishing step may have put a new file in its place: the one
+    // there now goes to the user, its mode checked.
+    const shared::Descriptor file(::openat(folderFd.get(), temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status{};
+    if (!file || ::fstat(file.get(), &status) != 0)
         problem = Failure{failed("Could not complete the job file", errno)};
-    if (!problem && ::geteuid() == 0 && ::fchown(folderFd, user.uid, user.gid) != 0)
+    else if (!S_ISREG(status.st_mode) || (status.st_mode & 0077) != 0)
+        problem = Failure{"The job file is not a private regular file"};
+    if (!problem && ::geteuid() == 0 && ::fchown(file.get(), user.uid, user.gid) != 0)
+        problem = Failure{failed("Could not hand the job file to its user", errno)};
+    if (!problem && ::renameat(folderFd.get(), temporary.c_str(), folderFd.get(), fileName(jobId).c_str()) != 0)
+        problem = Failure{failed("Could not complete the job file", errno)};
+    if (!problem && ::geteuid() == 0 && ::fchown(folderFd.get(), user.uid, user.gid) != 0)
         problem = Failure{failed("Could not hand the job folder to its user", errno)};
     // The rename itself reaches the disk with the folder.
-    if (!problem && ::fsync(folderFd) != 0)
+    if (!problem && ::fsync(folderFd.get()) != 0)
         problem = Failure{failed("Could not complete the job file", errno)};
-    ::close(folderFd);
     if (problem)
         return giveUp(*problem);
     return SpooledJob{folder, folder + "/" + fileName(jobId), name};

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "printer-backend/Cancellation.h"
 #include "printer-backend/UserAccount.h"
 #include "shared/Descriptor.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,17 +29,29 @@ public:
     };
     struct Failure
     {
-        std::string reason;
-        bool tooLarge = false;
+        enum class Kind {
+            Failed,
+            TooLarge,
+            Refused, // by the finishing step
+            Cancelled,
+        };
+        std::string reason; // for the log: may name paths
+        Kind kind = Kind::Failed;
     };
+    // Runs on the complete file under its temporary name while the job
+    // folder is still the backend's alone: may replace the file inside the
+    // folder, or refuse the job.
+    using Finisher = std::function<std::optional<Failure>(int folderFd, const std::string &temporaryName)>;
 
     JobSpooler(std::string spoolRoot, std::uint64_t maximumBytes);
 
     // Copies everything readable from `input` up to the limit. A missing
     // spool root is made (0755 above it, 1777 itself); a root that is a link,
     // is writable by others without the sticky bit, or belongs to neither
-    // root nor the backend's user is refused.
-    std::optional<SpooledJob> spool(int input, const std::string &jobId, const UserAccount &user, Failure *failure) const;
+    // root nor the backend's user is refused. Once `cancel` is requested
+    // the reading stops and the folder goes.
+    std::optional<SpooledJob> spool(int input, const std::string &jobId, const UserAccount &user, Failure *failure,
+                                    const Cancellation &cancel = {}, const Finisher &finish = {}) const;
 
     // Removes a spooled job's folder, relative to the spool root opened
     // without following links.

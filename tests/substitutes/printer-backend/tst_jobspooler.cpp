@@ -117,7 +117,7 @@ private slots:
         ::close(fd);
         QCOMPARE(job.has_value(), accepted);
         if (!accepted) {
-            QVERIFY(failure.tooLarge);
+            QCOMPARE(failure.kind, JobSpooler::Failure::Kind::TooLarge);
             QCOMPARE(QString::fromStdString(failure.reason), QStringLiteral("The job is larger than 100000 bytes"));
             QCOMPARE(jobFolders(root), QStringList());
             return;
@@ -251,7 +251,7 @@ private slots:
         JobSpooler::Failure failure;
         const auto job = JobSpooler(QString(blocker + QStringLiteral("/spool")).toStdString(), 1000).spool(0, "3", currentUser(), &failure);
         QVERIFY(!job);
-        QVERIFY(!failure.tooLarge);
+        QCOMPARE(failure.kind, JobSpooler::Failure::Kind::Failed);
         QCOMPARE(QString::fromStdString(failure.reason),
                  QStringLiteral("Could not create \"") + blocker + QStringLiteral("\": Not a directory"));
     }

@@ -1,0 +1,109 @@
+// The documents of a job of several files, as the print scheduler's filters
+// put them one after another, become one document with every page in order.
+#include "printer-backend/DocumentMerger.h"
+
+#include "PdfSamples.h"
+#include "support/TestRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using tavoren::printerbackend::Cancellation;
+using tavoren::printerbackend::DocumentMerger;
+using tavoren::testsupport::PdfSamples;
+using tavoren::testsupport::TestRoot;
+
+Q_DECLARE_METATYPE(DocumentMerger::Outcome)
+
+class TestDocumentMerger : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Wherever the chunks of the scan end, the file takes the merged
+    // document's place under its own name and nothing else stays in the
+    // folder; a file that cannot be merged stays as it came.
+    void prepare_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("chunkSize");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<DocumentMerger::Outcome>("outcome");
+        QTest::addColumn<int>("documents");
+        QTest::addColumn<QList<int>>("widths"); // of the merged pages
+        using O = DocumentMerger::Outcome;
+        const QByteArray a = PdfSamples::document({101, 102, 103});
+        const QByteArray b = PdfSamples::document({201});
+        // Comments in a page's content: headers that are no boundary.
+        const QByteArray c = PdfSamples::document({301, 302}, "q\n%PDF-1.7 alone\n% x%%EOF\n%PDF-1.5 after its end\nQ\n");
+        for (const int chunk : {int(DocumentMerger::defaultChunkSize), 1, 7, 13}) {
+            QTest::addRow("single, chunk %d", chunk) << a << chunk << false << O::Single << 1 << QList<int>();
+            QTest::addRow("two, chunk %d", chunk) << a + b << chunk << false << O::Merged << 2 << QList<int>{101, 102, 103, 201};
+            QTest::addRow("three, CRLF, headers inside a stream, chunk %d", chunk)
+                << PdfSamples::withFinalLineEnd(b, "\r\n") + PdfSamples::withFinalLineEnd(c, "\r\n") + a << chunk << false
+                << O::Merged << 3 << QList<int>{201, 301, 302, 101, 102, 103};
+            QTest::addRow("two, CR, chunk %d", chunk) << PdfSamples::withFinalLineEnd(c, "\r") + b << chunk << false << O::Merged << 2
+                                                      << QList<int>{301, 302, 201};
+        }
+        const int chunk = int(DocumentMerger::defaultChunkSize);
+        const QByteArray damaged = "%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n";
+        QTest::newRow("damaged second") << a + damaged << chunk << false << O::KeptWhole << 2 << QList<int>();
+        QTest::newRow("a boundary inside a stream") << PdfSamples::document({401}, "q\n% x\n%%EOF\n%PDF-1.4\nQ\n") << chunk << false
+                                                    << O::KeptWhole << 2 << QList<int>();
+        // More than may be open at once: handed on as they came.
+        QByteArray many;
+        for (std::size_t i = 0; i <= DocumentMerger::maximumDocuments; ++i)
+            many += b;
+        QTest::newRow("too many") << many << chunk << false << O::KeptWhole << int(DocumentMerger::maximumDocuments + 1) << QList<int>();
+        QTest::newRow("plain text") << QByteArray("Dear all,\n%%EOF\n%PDF-1.4\n") << 7 << false << O::NotPdf << 0 << QList<int>();
+        QTest::newRow("header not at the start") << " " + a + b << chunk << false << O::NotPdf << 0 << QList<int>();
+        QTest::newRow("empty") << QByteArray() << chunk << false << O::NotPdf << 0 << QList<int>();
+        QTest::newRow("cancelled") << a + b << chunk << true << O::Cancelled << 2 << QList<int>();
+    }
+
+    void prepare()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(int, chunkSize);
+        QFETCH(bool, cancelled);
+        QFETCH(DocumentMerger::Outcome, outcome);
+        QFETCH(int, documents);
+        QFETCH(QList<int>, widths);
+        TestRoot root;
+        const QString folder = root.makeDir(QStringLiteral("/job"));
+        root.writeFile(QStringLiteral("/job/.job1.pdf.part"), input);
+        int cancel[2];
+        QVERIFY(::pipe2(cancel, O_CLOEXEC) == 0);
+        if (cancelled)
+            QCOMPARE(::write(cancel[1], "x", 1), ssize_t(1));
+        const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(folderFd >= 0);
+        const DocumentMerger merger{Cancellation(cancel[0]), std::size_t(chunkSize)};
+        const DocumentMerger::Result result = merger.prepare(folderFd, ".job1.pdf.part");
+        for (const int fd : {folderFd, cancel[0], cancel[1]})
+            ::close(fd);
+
+        QCOMPARE(result.outcome, outcome);
+        QCOMPARE(result.documents, std::size_t(documents));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral(".job1.pdf.part")});
+        QFile file(folder + QStringLiteral("/.job1.pdf.part"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        if (outcome != DocumentMerger::Outcome::Merged) {
+            QCOMPARE(after, input);
+            return;
+        }
+        QCOMPARE(result.pages, std::size_t(widths.size()));
+        QCOMPARE(PdfSamples::pageWidths(after), std::optional<QList<int>>(widths));
+        QCOMPARE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                 QFile::Permissions());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDocumentMerger)
+#include "tst_documentmerger.moc"
