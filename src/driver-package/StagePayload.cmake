@@ -44,6 +44,9 @@ file(COPY "${SOURCE_DIR}/CorvaneTavorenAdmin.plist" DESTINATION "${payload}/Libr
 # Root-only, so the print scheduler runs the backend as root.
 file(MAKE_DIRECTORY "${payload}/usr/lib/cups/backend")
 file(COPY "${BACKEND}" DESTINATION "${payload}/usr/lib/cups/backend" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+file(MAKE_DIRECTORY "${payload}/usr/share/ppd/corvanetavoren")
+file(COPY "${SOURCE_DIR}/CorvaneTavoren.ppd" DESTINATION "${payload}/usr/share/ppd/corvanetavoren"
+     FILE_PERMISSIONS ${data_mode})
 file(MAKE_DIRECTORY "${payload}/etc/xdg/autostart")
 file(COPY "${SOURCE_DIR}/CorvaneTavorenAgent.desktop" DESTINATION "${payload}/etc/xdg/autostart"
      FILE_PERMISSIONS ${data_mode})

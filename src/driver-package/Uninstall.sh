@@ -1,8 +1,8 @@
 #!/bin/sh
 # Removes the Corvane Tavoren driver: stops the hand-off agents running from
-# it, removes every file and folder its package installed (as listed beside
-# the package's receipt) and the folders it shares between users when they
-# are empty, then the receipt. Run as root. Honours TAVOREN_ROOT; a second
+# it, deletes its print queue, removes every file and folder its package
+# installed (as listed beside the package's receipt) and the folders it
+# shares between users when they are empty, then the receipt. Run as root. Honours TAVOREN_ROOT; a second
 # run finds nothing left and ends successfully.
 set -u
 root=${TAVOREN_ROOT:-}
@@ -20,6 +20,16 @@ for process in /proc/[0-9]*; do
       kill -TERM "${process#/proc/}" 2>/dev/null && echo "Stopped the agent ${process#/proc/}" ;;
   esac
 done
+
+# The print queue, while its backend is still there. Below a root only that
+# root's scheduler counts, never the machine's own.
+if [ -n "$root" ]; then
+  CUPS_SERVER=$root/run/cups/cups.sock
+  export CUPS_SERVER
+fi
+if command -v lpadmin >/dev/null 2>&1 && lpstat -p Corvane_Tavoren >/dev/null 2>&1; then
+  lpadmin -x Corvane_Tavoren && echo "Removed the print queue Corvane_Tavoren"
+fi
 
 # Only absolute paths without ".." count; anything else in the list is
 # no path of ours.
