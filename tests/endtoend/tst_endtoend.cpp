@@ -3,10 +3,10 @@
 // client uploads to the substitute service and reaches the release code.
 // Once with the built programs, once with the programs the silent installer
 // installed from the driver package.
+#include "InstalledDriver.h"
 #include "support/AgentProcess.h"
 #include "support/HelperToolProcess.h"
 #include "support/InstallationMedium.h"
-#include "shared/PropertyList.h"
 #include "client/support/ClientLogReader.h"
 #include "client/support/ClientSetup.h"
 #include "release-service/ReleaseService.h"
@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
-#include <csignal>
 #include <memory>
 #include <unistd.h>
 
@@ -29,6 +28,7 @@ using clienttest::ClientSetup;
 using testsupport::AgentProcess;
 using testsupport::HelperToolProcess;
 using testsupport::InstallationMedium;
+using testsupport::InstalledDriver;
 using testsupport::InstallerRun;
 using testsupport::PlistWriter;
 using testsupport::TestRoot;
@@ -52,46 +52,9 @@ bool installClient(const TestRoot &root, const QString &ownerEmail)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(PlistWriter::xml(client)) > 0;
 }
 
-// Ends the clients the agent started from this root's bundle.
-void endClients(const TestRoot &root)
-{
-    const QString executable =
-        QFileInfo(root.system(installedBundle) + QStringLiteral("/Contents/MacOS/Corvane Tavoren for Mac")).canonicalFilePath();
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pid : pids) {
-        bool number = false;
-        const int id = pid.toInt(&number);
-        if (number && QFileInfo(QStringLiteral("/proc/") + pid + QStringLiteral("/exe")).symLinkTarget() == executable)
-            ::kill(id, SIGTERM);
-    }
-}
-
 QStringList jobFolders(const TestRoot &root)
 {
     return QDir(root.spoolRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-// What an administrator does after installing: the installed admin file
-// names the service (here on loopback, without TLS); the rest stays.
-bool pointAdminFileAt(const TestRoot &root, const QString &host)
-{
-    const QString path = root.system(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    auto admin = shared::PropertyList::fromBytes(file.readAll());
-    if (!admin || admin->boolean(QStringLiteral("IsPrivateInstall")) != true)
-        return false;
-    admin->setString(QStringLiteral("host"), host);
-    admin->setInteger(QStringLiteral("secure_connect"), 0);
-    admin->setInteger(QStringLiteral("drnpollingtimeinsecond"), 0);
-    return writeFile(path, admin->toXml());
 }
 
 QByteArray samplePdf()
@@ -121,7 +84,7 @@ void printToTheReleaseCode(const TestRoot &root, releaseservice::ReleaseService 
     const bool converted = QTest::qWaitFor(
         [] { return ClientLogReader::contains(QStringLiteral("Status"), QStringLiteral("file converted"), QString()); },
         60000);
-    endClients(root);
+    InstalledDriver::endProcesses(InstalledDriver::client(root));
     QVERIFY2(converted, qPrintable(ClientLogReader::dump() + QString::fromLocal8Bit(agent.standardError())));
 
     const auto jobs = service.jobs();
@@ -188,16 +151,13 @@ private slots:
         options.statusSequence = {1, 4};
         releaseservice::ReleaseService service(options);
         QVERIFY(service.start());
-        QVERIFY(pointAdminFileAt(root, QStringLiteral("127.0.0.1:%1").arg(service.port())));
-        QVariantMap client = PlistWriter::clientDefaults();
-        client.insert(QStringLiteral("owneremail"), QStringLiteral("frank@example.com"));
-        QVERIFY(writeFile(root.system(installedBundle + QStringLiteral("/Contents/Resources/TavorenClient.plist")),
-                          PlistWriter::xml(client)));
+        QVERIFY(InstalledDriver::pointAdminFileAt(root, QStringLiteral("127.0.0.1:%1").arg(service.port())));
+        QVERIFY(InstalledDriver::rememberOwner(root, QStringLiteral("frank@example.com")));
 
         AgentProcess agent;
-        agent.process().setProgram(root.system(QStringLiteral("/Library/Printers/CorvaneTavoren/CorvaneTavorenAgent")));
+        agent.process().setProgram(InstalledDriver::agent(root));
         QVERIFY2(agent.start(), agent.standardError().constData());
-        printToTheReleaseCode(root, service, root.system(QStringLiteral("/usr/lib/cups/backend/corvanetavoren")), agent,
+        printToTheReleaseCode(root, service, InstalledDriver::backend(root), agent,
                               QStringLiteral("frank@example.com"), samplePdf());
     }
 };

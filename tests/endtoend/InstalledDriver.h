@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace tavoren::testsupport {
+
+class TestRoot;
+
+// The driver package as installed below a test root, and what an
+// administrator and a user set up around it.
+class InstalledDriver
+{
+public:
+    static QString bundle(const TestRoot &root);
+    static QString client(const TestRoot &root);
+    static QString agent(const TestRoot &root);
+    static QString backend(const TestRoot &root);
+
+    // The installed admin file names the service (on loopback, without TLS,
+    // polling without pause); the rest stays. False unless the installation
+    // recorded a private computer.
+    static bool pointAdminFileAt(const TestRoot &root, const QString &host);
+    // The client's remembered owner address.
+    static bool rememberOwner(const TestRoot &root, const QString &address);
+    // Sends SIGTERM to every process running `executable`; how many.
+    static int endProcesses(const QString &executable);
+};
+
+} // namespace tavoren::testsupport
