@@ -247,6 +247,8 @@ private slots:
         QVERIFY(log.contains(isPrivate ? QLatin1String("Recorded a private installation")
                                        : QLatin1String("Recorded a public installation")));
         QVERIFY(!log.contains(QLatin1String("Preparing for Uninstallation!!!")));
+        // No print scheduler runs for this root: installed all the same, and said.
+        QVERIFY(root.readText(QStringLiteral("/var/log/install.log")).contains(QLatin1String("no print queue was made")));
 
         // The installed agent runs from the installed files.
         QProcess agent;
