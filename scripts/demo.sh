@@ -3,9 +3,10 @@
 # driver package into a demo root with the installer window (through the
 # helper tool and the package installer), starts the substitute release
 # service with HTTPS on loopback, points the installed admin file at it,
-# starts the user's installed agent and prints a sample PDF through the
-# installed printer backend; the agent opens the installed client's window on
-# the job. Without a display everything runs on a virtual one: the installer
+# starts the user's installed agent and prints a sample PDF with lp to the
+# queue the installation made on a print scheduler of the demo root's own
+# (straight through the installed printer backend when there is no
+# scheduler); the agent opens the installed client's window on the job. Without a display everything runs on a virtual one: the installer
 # window is clicked through on its own, and its result screen and the release
 # code screen are saved as screenshots.
 set -euo pipefail
@@ -22,6 +23,7 @@ SUDO=""
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  if [ -n "${TAVOREN_SCHEDULER_PID:-}" ]; then $SUDO kill "$TAVOREN_SCHEDULER_PID" 2>/dev/null || true; fi
   if [ -s "$root/var/run/com.kyr.InstallerHelperTool.pid" ]; then
     $SUDO kill "$(cat "$root/var/run/com.kyr.InstallerHelperTool.pid")" 2>/dev/null || true
   fi
@@ -40,6 +42,12 @@ if [ $headless = 1 ]; then
 fi
 
 $SUDO install -D -m 0755 "$build/bin/installer" "$root/usr/sbin/installer"
+# The installation makes its print queue on the root's own scheduler.
+scheduler=0
+if tavoren_start_scheduler "$root"; then
+  scheduler=1
+  echo "Print scheduler of the demo root on $root/run/cups/cups.sock"
+fi
 installer=$build/medium/TavorenInstaller.app/Contents/MacOS/TavorenInstaller
 installer_log=$root/var/tmp/kyr/CorvaneTavoren.log
 installed() { grep -qs "Installation successful" "$installer_log"; }
@@ -111,12 +119,18 @@ pids+=($!)
 socket=$root/private/tmp/Corvane_Tavoren_Socket/$user/com.corvane.TavorenAgentApp.socket
 for _ in $(seq 100); do [ -S "$socket" ] && break; sleep 0.05; done
 
-# The installed printer backend prints the sample document for this user,
-# as root, as the print scheduler runs it.
 bash "$here/scripts/make-sample-pdf.sh" "$root/sample.pdf" "Corvane Tavoren sample document"
-echo "Printing $root/sample.pdf through the installed printer backend"
-$SUDO env TAVOREN_ROOT="$root" "$root/usr/lib/cups/backend/corvanetavoren" 1 "$user" "Sample document.pdf" 1 "" \
-  < "$root/sample.pdf"
+if [ $scheduler = 1 ] && CUPS_SERVER=$root/run/cups/cups.sock lpstat -p Corvane_Tavoren >/dev/null 2>&1; then
+  # As any application prints: the scheduler runs the installed backend as root.
+  echo "Printing $root/sample.pdf with lp to the queue Corvane_Tavoren"
+  CUPS_SERVER=$root/run/cups/cups.sock lp -d Corvane_Tavoren -t "Sample document.pdf" "$root/sample.pdf"
+else
+  # No scheduler: the installed backend prints the sample document for this
+  # user, as root, as the scheduler would run it.
+  echo "Printing $root/sample.pdf through the installed printer backend (no print scheduler)"
+  $SUDO env TAVOREN_ROOT="$root" "$root/usr/lib/cups/backend/corvanetavoren" 1 "$user" "Sample document.pdf" 1 "" \
+    < "$root/sample.pdf"
+fi
 
 if [ $headless = 0 ]; then
   echo "The client window is open; close it to end the demo."
@@ -138,6 +152,9 @@ fi
 code=$(sed -n 's#^GET /api/v2/drns/\([^ ]*\) -> 200.*#\1#p' "$root/service.log" | tail -1)
 echo
 echo "Release code: ${code:-none}"
+if [ $scheduler = 1 ]; then
+  echo "Print jobs completed:"; CUPS_SERVER=$root/run/cups/cups.sock lpstat -W completed -o Corvane_Tavoren | sed 's/^/  /'
+fi
 echo "Service log:"; sed 's/^/  /' "$root/service.log"
 echo "Agent log:"; sed 's/^/  /' "$root/agent.log"
 echo "Client log: $log"

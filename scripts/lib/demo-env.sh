@@ -91,3 +91,50 @@ tavoren_start_virtual_display() {
   export DISPLAY=$display QT_QPA_PLATFORM=xcb
   for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 }
+
+# Starts a print scheduler of the root's own, as root: its configuration,
+# state, spool and logs below the root, listening only on the root's socket
+# (/run/cups/cups.sock below it), programs run with TAVOREN_ROOT. Sets
+# TAVOREN_SCHEDULER_PID; fails when the scheduler is not installed or its
+# filters (run as "lp") could not reach into the root.
+tavoren_start_scheduler() {
+  local root=$1 sudo=${SUDO:-}
+  [ -x /usr/sbin/cupsd ] && [ -r /usr/share/cups/cupsd.conf.default ] || return 1
+  $sudo mkdir -p "$root/etc/cups" "$root/run/cups" "$root/var/cache/cups" "$root/var/spool/cups/tmp" \
+    "$root/var/log/cupsd" "$root/usr/lib/cups/backend"
+  $sudo chmod 0755 "$root"
+  $sudo runuser -u lp -- test -x "$root/var/spool/cups" 2>/dev/null || return 1
+  local part
+  for part in filter daemon notifier driver monitor cgi-bin; do
+    [ -e "/usr/lib/cups/$part" ] && $sudo ln -sfn "/usr/lib/cups/$part" "$root/usr/lib/cups/$part"
+  done
+  { printf 'Listen %s\nLogLevel debug\nBrowsing No\nWebInterface No\n' "$root/run/cups/cups.sock"
+    grep -Ev '^[[:space:]]*(Listen|Port|LogLevel|Browsing|BrowseLocalProtocols|WebInterface|IdleExitTimeout)([[:space:]]|$)' \
+      /usr/share/cups/cupsd.conf.default
+  } | $sudo tee "$root/etc/cups/cupsd.conf" >/dev/null
+  $sudo tee "$root/etc/cups/cups-files.conf" >/dev/null <<CONF
+SystemGroup root
+User lp
+Group lp
+ServerRoot $root/etc/cups
+StateDir $root/run/cups
+CacheDir $root/var/cache/cups
+RequestRoot $root/var/spool/cups
+TempDir $root/var/spool/cups/tmp
+ServerBin $root/usr/lib/cups
+DataDir /usr/share/cups
+AccessLog $root/var/log/cupsd/access_log
+ErrorLog $root/var/log/cupsd/error_log
+PageLog $root/var/log/cupsd/page_log
+SetEnv TAVOREN_ROOT $root
+CONF
+  $sudo /usr/sbin/cupsd -f -c "$root/etc/cups/cupsd.conf" -s "$root/etc/cups/cups-files.conf" \
+    > "$root/var/log/cupsd/cupsd.out" 2>&1 &
+  TAVOREN_SCHEDULER_PID=$!
+  for _ in $(seq 200); do
+    CUPS_SERVER=$root/run/cups/cups.sock lpstat -r 2>/dev/null | grep -q "is running" && return 0
+    kill -0 "$TAVOREN_SCHEDULER_PID" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  return 1
+}
