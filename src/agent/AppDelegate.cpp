@@ -6,6 +6,7 @@
 #include "agent/HeldJobReleaser.h"
 #include "agent/SocketFolder.h"
 #include "agent/SpoolCleaner.h"
+#include "shared/EnvironmentSetting.h"
 #include "shared/HandOff.h"
 #include "shared/LoginName.h"
 #include "shared/SocketAddress.h"
@@ -23,24 +24,11 @@
 namespace tavoren::agent {
 
 namespace {
+constexpr std::chrono::milliseconds maximumTimeout{MAXIMUM_TIMEOUT_MS};
+
 void log(std::string_view message)
 {
     shared::SystemLog::instance().write(message);
-}
-
-// A number of milliseconds from the environment, 1 to the maximum;
-// otherwise the default.
-std::chrono::milliseconds millisecondsSetting(const char *variable, std::chrono::milliseconds fallback)
-{
-    const char *value = std::getenv(variable);
-    if (!value || !*value)
-        return fallback;
-    char *end = nullptr;
-    errno = 0;
-    const long long milliseconds = std::strtoll(value, &end, 10);
-    if (errno != 0 || *end != '\0' || milliseconds < 1 || milliseconds > MAXIMUM_TIMEOUT_MS)
-        return fallback;
-    return std::chrono::milliseconds(milliseconds);
 }
 } // namespace
 
@@ -142,12 +130,12 @@ void AppDelegate::endWithError(const char *what)
 
 std::chrono::milliseconds AppDelegate::readTimeoutSetting()
 {
-    return millisecondsSetting(READ_TIMEOUT_VARIABLE, defaultReadTimeout);
+    return shared::EnvironmentSetting::milliseconds(READ_TIMEOUT_VARIABLE, defaultReadTimeout, maximumTimeout);
 }
 
 std::chrono::milliseconds AppDelegate::schedulerTimeoutSetting()
 {
-    return millisecondsSetting(SCHEDULER_TIMEOUT_VARIABLE, defaultSchedulerTimeout);
+    return shared::EnvironmentSetting::milliseconds(SCHEDULER_TIMEOUT_VARIABLE, defaultSchedulerTimeout, maximumTimeout);
 }
 
 bool AppDelegate::jobArrived(const std::string &jobArgument)

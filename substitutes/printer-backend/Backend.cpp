@@ -5,11 +5,11 @@
 #include "printer-backend/JobRequest.h"
 #include "printer-backend/JobSpooler.h"
 #include "shared/Descriptor.h"
+#include "shared/EnvironmentSetting.h"
 #include "shared/HandOff.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
@@ -18,21 +18,11 @@
 namespace tavoren::printerbackend {
 
 namespace {
-constexpr long long maximumAgentTimeoutMs = 600000;
-
-// Milliseconds from the environment, 1 to the maximum; otherwise 30 s.
+// Milliseconds from the environment, 1 to 10 minutes; otherwise 30 s.
 std::chrono::milliseconds agentTimeout()
 {
-    const std::chrono::milliseconds fallback = std::chrono::seconds(30);
-    const char *value = std::getenv(Backend::agentTimeoutVariable);
-    if (!value || !*value)
-        return fallback;
-    char *end = nullptr;
-    errno = 0;
-    const long long milliseconds = std::strtoll(value, &end, 10);
-    if (errno != 0 || *end != '\0' || milliseconds < 1 || milliseconds > maximumAgentTimeoutMs)
-        return fallback;
-    return std::chrono::milliseconds(milliseconds);
+    return shared::EnvironmentSetting::milliseconds(Backend::agentTimeoutVariable, std::chrono::seconds(30),
+                                                    std::chrono::minutes(10));
 }
 
 std::optional<JobSpooler::Failure> refusalOf(const DocumentMerger::Result &prepared)
