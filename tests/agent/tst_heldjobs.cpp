@@ -14,7 +14,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTest>
 #include <cups/ipp.h>
 #include <sys/socket.h>
@@ -199,11 +198,7 @@ private slots:
                  0);
 
         const auto print = [&](const QString &asUser, const QStringList &options) {
-            QByteArray output;
-            cupsd.runCommand(QStringLiteral("lp"), QStringList{QStringLiteral("-d"), queue} + options + QStringList{document},
-                             &output, asUser);
-            const auto match = QRegularExpression(QStringLiteral("request id is %1-(\\d+)").arg(queue)).match(QString::fromUtf8(output));
-            return match.hasMatch() ? match.captured(1).toInt() : 0;
+            return cupsd.print(queue, options + QStringList{document}, asUser);
         };
         const int waiting = print(user, {});
         const int heldByUser = print(user, {QStringLiteral("-H"), QStringLiteral("hold")});

@@ -89,18 +89,7 @@ private:
     }
 
     // lp as the user; the job's number, 0 when it was refused.
-    int print(const QStringList &options, const QString &asUser = user)
-    {
-        QByteArray output;
-        const int status = m_cupsd->runCommand(QStringLiteral("lp"), QStringList{QStringLiteral("-d"), queue} + options,
-                                               &output, asUser);
-        const auto match = QRegularExpression(QStringLiteral("request id is %1-(\\d+)").arg(queue)).match(QString::fromUtf8(output));
-        if (status != 0 || !match.hasMatch()) {
-            qWarning("lp: %s", output.constData());
-            return 0;
-        }
-        return match.captured(1).toInt();
-    }
+    int print(const QStringList &options, const QString &asUser = user) { return m_cupsd->print(queue, options, asUser); }
 
     int jobState(int id) const { return m_cupsd->jobState(queue, id); }
 

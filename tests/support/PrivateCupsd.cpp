@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -199,6 +200,19 @@ int PrivateCupsd::runCommand(const QString &program, const QStringList &argument
         return -1;
     }
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+int PrivateCupsd::print(const QString &queue, const QStringList &arguments, const QString &user) const
+{
+    QByteArray output;
+    const int status = runCommand(QStringLiteral("lp"), QStringList{QStringLiteral("-d"), queue} + arguments, &output, user);
+    const auto match = QRegularExpression(QStringLiteral("request id is %1-(\\d+)").arg(QRegularExpression::escape(queue)))
+                           .match(QString::fromUtf8(output));
+    if (status != 0 || !match.hasMatch()) {
+        qWarning("lp: %s", output.constData());
+        return 0;
+    }
+    return match.captured(1).toInt();
 }
 
 int PrivateCupsd::jobState(const QString &queue, int id) const

@@ -40,6 +40,9 @@ public:
     // -1 when it did not end in time.
     int runCommand(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
                    const QString &user = QString()) const;
+    // Prints with lp to `queue` (as `user` when given): the job's number,
+    // 0 when lp refused.
+    int print(const QString &queue, const QStringList &arguments, const QString &user = QString()) const;
     // A job's state as this scheduler tells it (ipp_jstate_t), 0 when the
     // queue has no such job or the scheduler does not answer.
     int jobState(const QString &queue, int id) const;
