@@ -311,6 +311,23 @@ private slots:
         InstalledDriver::endProcesses(hung);
         listener.waitForFinished(10000);
     }
+
+    // Removing the driver deletes its queue with it; the scheduler goes on.
+    void uninstallDeletesTheQueue()
+    {
+        stopAgent();
+        QProcess uninstall;
+        uninstall.setProcessEnvironment(m_cupsd->clientEnvironment());
+        uninstall.setProcessChannelMode(QProcess::MergedChannels);
+        uninstall.start(QStringLiteral("/bin/sh"), {m_root->system(QStringLiteral("/Library/Printers/CorvaneTavoren/Uninstall.sh"))});
+        QVERIFY(uninstall.waitForFinished(60000));
+        const QByteArray output = uninstall.readAll();
+        QVERIFY2(uninstall.exitCode() == 0, output.constData());
+        QVERIFY2(output.contains("Removed the print queue Corvane_Tavoren"), output.constData());
+        QVERIFY(m_cupsd->runCommand(QStringLiteral("lpstat"), {QStringLiteral("-p"), queue}) != 0);
+        QVERIFY(!QFileInfo::exists(InstalledDriver::backend(*m_root)));
+        QCOMPARE(m_cupsd->runCommand(QStringLiteral("lpstat"), {QStringLiteral("-r")}), 0);
+    }
 };
 
 QTEST_MAIN(TestCupsPrinting)
