@@ -132,7 +132,7 @@ CONF
     > "$root/var/log/cupsd/cupsd.out" 2>&1 &
   TAVOREN_SCHEDULER_PID=$!
   for _ in $(seq 200); do
-    CUPS_SERVER=$root/run/cups/cups.sock lpstat -r 2>/dev/null | grep -q "is running" && return 0
+    CUPS_SERVER=$root/run/cups/cups.sock LC_ALL=C lpstat -r 2>/dev/null | grep -q "is running" && return 0
     kill -0 "$TAVOREN_SCHEDULER_PID" 2>/dev/null || return 1
     sleep 0.05
   done
