@@ -107,8 +107,8 @@ AgentNotifier::Outcome AgentNotifier::awaitAnswer(int socket, const std::string 
         // A broken connection confirms nothing.
         if (count < 0)
             return {Answer::NoAnswer, path + ": " + std::strerror(errno)};
-        // An agent that knows no answer closes once it has started the
-        // client, as it always did.
+        // The agent went (ended, killed) between the message and its
+        // answer: nothing says a client runs.
         if (count == 0)
             return {Answer::ClosedWithoutAnswer, path + ": closed without an answer"};
         if (answer == shared::HandOff::clientStarted)

@@ -16,7 +16,7 @@ class AgentNotifier
 public:
     enum class Answer {
         Started,             // the agent started the client
-        ClosedWithoutAnswer, // an agent from before the answer byte: taken as started
+        ClosedWithoutAnswer, // the agent went before it answered
         NotStarted,          // the client could not start, or an answer not understood
         NoAnswer,            // nothing within the time limit
         Unreachable,         // no agent of the user's took the message

@@ -35,6 +35,8 @@ std::optional<JobSpooler::Failure> refusalOf(const DocumentMerger::Result &prepa
         return JobSpooler::Failure{"Cancelled while merging the documents", Kind::Cancelled};
     case DocumentMerger::Outcome::Failed:
         return JobSpooler::Failure{prepared.detail, Kind::Failed};
+    case DocumentMerger::Outcome::TooMany:
+        return JobSpooler::Failure{prepared.detail, Kind::Refused};
     case DocumentMerger::Outcome::Single:
     case DocumentMerger::Outcome::Merged:
     case DocumentMerger::Outcome::KeptWhole:
@@ -51,6 +53,8 @@ const char *handOffFailure(AgentNotifier::Answer answer)
         return "The hand-off agent could not start the print release client; the job will be retried";
     case AgentNotifier::Answer::NoAnswer:
         return "The hand-off agent did not answer in time; the job will be retried";
+    case AgentNotifier::Answer::ClosedWithoutAnswer:
+        return "The hand-off agent ended before it answered; the job will be retried";
     default:
         return "The hand-off agent cannot be reached; the job will be retried";
     }
@@ -181,7 +185,11 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
             error("The job is larger than the backend takes (" + std::to_string(m_limits.maximumBytes) + " bytes)");
             return ExitCode::Cancel;
         case JobSpooler::Failure::Kind::Refused:
-            error("The job is not a PDF document; this printer takes PDF only");
+            if (prepared.outcome == DocumentMerger::Outcome::TooMany)
+                error("The job has more than " + std::to_string(DocumentMerger::maximumDocuments)
+                      + " documents; print them in smaller jobs");
+            else
+                error("The job is not a PDF document; this printer takes PDF only");
             return ExitCode::Cancel;
         case JobSpooler::Failure::Kind::Failed:
             break;
@@ -209,10 +217,8 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
     const AgentNotifier::Outcome outcome = notifier.send(request->user, text, m_cancel);
     switch (outcome.answer) {
     case AgentNotifier::Answer::Started:
-    case AgentNotifier::Answer::ClosedWithoutAnswer:
         info("Job " + jobId + " handed to the hand-off agent");
-        debug("Job " + jobId + " handed to the hand-off agent of " + userName
-              + (outcome.answer == AgentNotifier::Answer::Started ? "" : ", which closed without an answer"));
+        debug("Job " + jobId + " handed to the hand-off agent of " + userName);
         return ExitCode::Ok;
     case AgentNotifier::Answer::Cancelled:
         // Whatever the agent got, the folder goes: a cancelled job is
@@ -221,6 +227,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         debug("Job " + jobId + " cancelled while handing it to the agent of " + userName);
         return ExitCode::Retry;
     case AgentNotifier::Answer::NotStarted:
+    case AgentNotifier::Answer::ClosedWithoutAnswer:
     case AgentNotifier::Answer::NoAnswer:
     case AgentNotifier::Answer::Unreachable:
         break;

@@ -161,7 +161,7 @@ DocumentMerger::Result DocumentMerger::prepare(int folderFd, const std::string &
         return result;
     }
     if (starts->size() > maximumDocuments) {
-        result.outcome = Outcome::KeptWhole;
+        result.outcome = Outcome::TooMany;
         result.detail = "more than " + std::to_string(maximumDocuments) + " documents";
         return result;
     }

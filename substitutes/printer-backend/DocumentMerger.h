@@ -27,6 +27,7 @@ public:
         Single,    // one document: left as it is
         Merged,    // several, now one
         KeptWhole, // several, yet one would not load or the merge failed: left as it is
+        TooMany,   // more than maximumDocuments: handed on, a reader would see the last one only
         Cancelled,
         Failed,    // the file could not be read
     };

@@ -3,6 +3,7 @@
 #include "agent/AgentConstants.h"
 #include "printer-backend/AgentNotifier.h"
 #include "printer-backend/Backend.h"
+#include "printer-backend/DocumentMerger.h"
 #include "shared/Descriptor.h"
 #include "shared/SocketAddress.h"
 
@@ -33,6 +34,7 @@
 using tavoren::printerbackend::AgentNotifier;
 using tavoren::printerbackend::Backend;
 using tavoren::printerbackend::Cancellation;
+using tavoren::printerbackend::DocumentMerger;
 using tavoren::printerbackend::ExitCode;
 using tavoren::testsupport::AgentProcess;
 using tavoren::testsupport::PdfSamples;
@@ -55,28 +57,15 @@ QStringList jobArguments(const QString &title, const QString &file = QString())
     return arguments;
 }
 
-// A socket of the user's own, in place of the agent, that keeps the bytes.
+// A socket in the place of a user's agent that takes no message.
 class Listener
 {
 public:
-    bool listen(const QString &user = AgentProcess::userName())
+    bool listen(const QString &user)
     {
         QDir().mkpath(AgentProcess::socketFolder(user));
         m_server.setSocketOptions(QLocalServer::UserAccessOption);
         return m_server.listen(AgentProcess::socketFolder(user) + QLatin1Char('/') + QString::fromUtf8(tavoren::agent::SOCKET_FILE));
-    }
-    QByteArray receive()
-    {
-        if (!m_server.waitForNewConnection(20000))
-            return {};
-        QLocalSocket *socket = m_server.nextPendingConnection();
-        QByteArray bytes;
-        // The backend closes its sending side after the message.
-        while (socket->state() == QLocalSocket::ConnectedState && socket->waitForReadyRead(20000))
-            bytes += socket->readAll();
-        bytes += socket->readAll();
-        socket->disconnectFromServer();
-        return bytes;
     }
 
 private:
@@ -213,6 +202,9 @@ private slots:
         // Nothing on standard input is no PDF either.
         QTest::newRow("not a PDF") << QStringList{QStringLiteral("42"), user, t, one, none} << 5
                                    << QByteArray("INFO: Spooling job 42\nERROR: The job is not a PDF document; this printer takes PDF only\n");
+        // A reader of documents one after another sees the last one only.
+        QTest::newRow("too many documents") << QStringList{QStringLiteral("42"), user, t, one, none} << 5
+            << QByteArray("INFO: Spooling job 42\nERROR: The job has more than 256 documents; print them in smaller jobs\n");
         // Run by root, the backend runs as nobody for this row.
         QTest::newRow("backend neither root nor the user") << QStringList{QStringLiteral("42"), QStringLiteral("root"), t, one, none} << 1
             << QByteArray("ERROR: Cannot spool the job: the backend runs neither as root nor as the job's user\n");
@@ -236,6 +228,11 @@ private slots:
             });
         }
         backend.start(backendPath, arguments);
+        if (QByteArray(QTest::currentDataTag()) == "too many documents") {
+            const QByteArray document = PdfSamples::document({101});
+            for (std::size_t i = 0; i <= DocumentMerger::maximumDocuments; ++i)
+                backend.write(document);
+        }
         backend.closeWriteChannel();
         QVERIFY(backend.waitForFinished(20000));
         QCOMPARE(backend.exitCode(), exitCode);
@@ -322,15 +319,15 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QByteArray, name);
         TestRoot root;
-        Listener listener;
-        QVERIFY(listener.listen());
+        FakeAgent agent{FakeAgent::Reply::Started};
+        QVERIFY(agent.listen());
         const QByteArray document = "%PDF-1.4\n" + QByteArray(300000, 'z') + "%%EOF\n";
         const QString input = root.writeFile(QStringLiteral("/cups/d00042-001"), document);
         QProcess backend;
         if (!fromFile)
             backend.setStandardInputFile(input);
         backend.start(backendPath, jobArguments(title, fromFile ? input : QString()));
-        const QByteArray message = listener.receive();
+        const QByteArray message = agent.finish();
         QVERIFY(backend.waitForFinished(20000));
         const QByteArray messages = backend.readAllStandardError();
         QCOMPARE(backend.exitCode(), 0);
@@ -362,7 +359,8 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("error"); // empty: handed on
         QTest::newRow("client started") << int(FakeAgent::Reply::Started) << 20000 << 0 << QByteArray();
-        QTest::newRow("agent from before the answer") << int(FakeAgent::Reply::Close) << 20000 << 0 << QByteArray();
+        QTest::newRow("agent gone before its answer") << int(FakeAgent::Reply::Close) << 20000 << 6
+            << QByteArray("ERROR: The hand-off agent ended before it answered; the job will be retried\n");
         QTest::newRow("client not started") << int(FakeAgent::Reply::NotStarted) << 20000 << 6
             << QByteArray("ERROR: The hand-off agent could not start the print release client; the job will be retried\n");
         QTest::newRow("no answer in time") << int(FakeAgent::Reply::Silent) << 200 << 6

@@ -54,11 +54,11 @@ private slots:
         QTest::newRow("damaged second") << a + damaged << chunk << false << O::KeptWhole << 2 << QList<int>();
         QTest::newRow("a boundary inside a stream") << PdfSamples::document({401}, "q\n% x\n%%EOF\n%PDF-1.4\nQ\n") << chunk << false
                                                     << O::KeptWhole << 2 << QList<int>();
-        // More than may be open at once: handed on as they came.
+        // More than may be open at once.
         QByteArray many;
         for (std::size_t i = 0; i <= DocumentMerger::maximumDocuments; ++i)
             many += b;
-        QTest::newRow("too many") << many << chunk << false << O::KeptWhole << int(DocumentMerger::maximumDocuments + 1) << QList<int>();
+        QTest::newRow("too many") << many << chunk << false << O::TooMany << int(DocumentMerger::maximumDocuments + 1) << QList<int>();
         QTest::newRow("plain text") << QByteArray("Dear all,\n%%EOF\n%PDF-1.4\n") << 7 << false << O::NotPdf << 0 << QList<int>();
         QTest::newRow("header not at the start") << " " + a + b << chunk << false << O::NotPdf << 0 << QList<int>();
         QTest::newRow("empty") << QByteArray() << chunk << false << O::NotPdf << 0 << QList<int>();
