@@ -34,6 +34,14 @@ std::optional<std::string> lastFailure()
     const char *text = cupsLastErrorString();
     return std::string(text && *text ? text : ippErrorString(cupsLastError()));
 }
+// Why a request got no response: the connection's error, if it had one.
+std::string noAnswer(http_t *http)
+{
+    const int error = httpError(http);
+    if (error != 0)
+        return std::system_category().message(error);
+    return "the scheduler ended the connection without an answer";
+}
 } // namespace
 
 std::string CupsPrintScheduler::agentServer()
@@ -104,9 +112,7 @@ PrintScheduler::Listing CupsPrintScheduler::unfinishedJobs(const std::string &qu
     static const char *const attributes[] = {"job-id", "job-state", "job-state-reasons"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, attributes);
     ipp_t *response = cupsDoRequest(m_http, request, "/");
-    listing.failure = lastFailure();
-    if (!listing.failure && !response)
-        listing.failure = "no answer";
+    listing.failure = response ? lastFailure() : noAnswer(m_http);
     if (listing.failure) {
         ippDelete(response);
         return listing;
@@ -153,7 +159,10 @@ std::optional<std::string> CupsPrintScheduler::release(const std::string &queue,
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
-    ippDelete(cupsDoRequest(m_http, request, "/jobs/"));
+    ipp_t *response = cupsDoRequest(m_http, request, "/jobs/");
+    if (!response)
+        return noAnswer(m_http);
+    ippDelete(response);
     return lastFailure();
 }
 

@@ -7,6 +7,7 @@
 #include "agent/RunLoop.h"
 #include "shared/SyslogSystemLog.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -28,6 +29,10 @@ int main(int argc, char *argv[])
     if (echo)
         shared::SystemLog::setInstance(std::make_shared<agent::EchoingSystemLog>(std::make_shared<shared::SyslogSystemLog>()));
 
+    // The print scheduler's library writes without MSG_NOSIGNAL: a scheduler
+    // that goes away mid-request must not end the agent. Clients start with
+    // the default again.
+    std::signal(SIGPIPE, SIG_IGN);
     agent::RunLoop::blockSignals();
     static agent::AppDelegate delegate;
     delegate.applicationDidFinishLaunching();

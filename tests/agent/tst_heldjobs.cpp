@@ -10,13 +10,18 @@
 #include "support/PrivateCupsd.h"
 #include "support/RecordingSystemLog.h"
 #include "support/SecondUser.h"
+#include "support/StandInClient.h"
 #include "support/TestRoot.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
 #include <cups/ipp.h>
+#include <atomic>
+#include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -26,6 +31,7 @@ using tavoren::testsupport::AgentProcess;
 using tavoren::testsupport::PrivateCupsd;
 using tavoren::testsupport::RecordingSystemLog;
 using tavoren::testsupport::SecondUser;
+using tavoren::testsupport::StandInClient;
 using tavoren::testsupport::TestRoot;
 
 Q_DECLARE_METATYPE(std::vector<PrintScheduler::Job>)
@@ -166,6 +172,42 @@ private slots:
         QVERIFY(listing.jobs.empty());
         // Generous against a slow machine, far below a hang.
         QVERIFY2(elapsed < 20000, qPrintable(QString::number(elapsed)));
+    }
+
+    // A scheduler that hangs up on the agent's request costs a log line, not
+    // the agent.
+    void schedulerHangingUpLeavesTheAgentRunning()
+    {
+        TestRoot root;
+        QVERIFY(root.makeSocketRoot());
+        if (!AgentProcess::socketPathFits())
+            QSKIP("the test root's path is too long for a socket address");
+        root.makeDir(QStringLiteral("/run/cups"));
+        int listener = -1;
+        if (!listenWithoutAnswering(root.system(QString::fromLatin1(tavoren::shared::HandOff::schedulerSocket)), &listener))
+            QSKIP("the test root's path is too long for a socket address");
+        std::atomic<bool> done{false};
+        std::thread hangingUp([&] {
+            while (!done) {
+                pollfd wait{listener, POLLIN, 0};
+                if (::poll(&wait, 1, 20) > 0) {
+                    const int connection = ::accept(listener, nullptr, nullptr);
+                    if (connection >= 0)
+                        ::close(connection);
+                }
+            }
+        });
+        const auto stop = qScopeGuard([&] {
+            done = true;
+            hangingUp.join();
+            ::close(listener);
+        });
+        AgentProcess agent;
+        QVERIFY(agent.start());
+        QVERIFY(QTest::qWaitFor([&] { return agent.standardError().contains("log: Could not ask the print scheduler at"); }, 20000));
+        QVERIFY(StandInClient::install(root));
+        QCOMPARE(AgentProcess::answerTo("A:: ::/spool/j/a.pdf"), QByteArray(1, tavoren::shared::HandOff::clientStarted));
+        QCOMPARE(agent.process().state(), QProcess::Running);
     }
 
     // The real scheduler: a job printed while the user had no agent is held;
