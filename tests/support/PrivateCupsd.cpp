@@ -99,11 +99,15 @@ bool PrivateCupsd::layOut(QString *reason)
         return false;
     }
     // The system's access rules and policies, with only our socket to listen on.
-    QByteArray conf = "Listen " + QFile::encodeName(m_socket) + "\nLogLevel debug\nBrowsing No\nWebInterface No\n";
+    // A job held for a retry stays held for the test's whole run unless
+    // someone releases it: what releases it is under test.
+    QByteArray conf = "Listen " + QFile::encodeName(m_socket)
+                      + "\nLogLevel debug\nBrowsing No\nWebInterface No\nJobRetryInterval 3600\n";
     for (const QByteArray &line : defaults.readAll().split('\n')) {
         const QByteArray word = line.trimmed().split(' ').value(0);
         if (word != "Listen" && word != "Port" && word != "LogLevel" && word != "Browsing"
-            && word != "BrowseLocalProtocols" && word != "WebInterface" && word != "IdleExitTimeout")
+            && word != "BrowseLocalProtocols" && word != "WebInterface" && word != "IdleExitTimeout"
+            && word != "JobRetryInterval")
             conf += line + '\n';
     }
     const QByteArray r = QFile::encodeName(m_root);
