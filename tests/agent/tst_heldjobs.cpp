@@ -4,6 +4,7 @@
 #include "agent/CupsPrintScheduler.h"
 #include "agent/HeldJobReleaser.h"
 #include "shared/HandOff.h"
+#include "shared/SocketAddress.h"
 #include "shared/SystemPath.h"
 
 #include "support/AgentProcess.h"
@@ -23,7 +24,6 @@
 #include <sys/socket.h>
 #include <thread>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace tavoren::agent;
@@ -69,15 +69,11 @@ const QByteArray retryingBackend = "#!/bin/sh\n"
 
 bool listenWithoutAnswering(const QString &path, int *fd)
 {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray bytes = QFile::encodeName(path);
-    if (std::size_t(bytes.size()) >= sizeof address.sun_path)
+    const auto address = tavoren::shared::SocketAddress::forPath(QFile::encodeName(path).toStdString());
+    if (!address)
         return false;
-    std::copy(bytes.begin(), bytes.end(), address.sun_path);
     *fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    return *fd >= 0 && ::bind(*fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0
-           && ::listen(*fd, 4) == 0;
+    return *fd >= 0 && ::bind(*fd, address->address(), address->length()) == 0 && ::listen(*fd, 4) == 0;
 }
 } // namespace
 
@@ -224,7 +220,7 @@ private slots:
         const QString user = QString::fromLatin1(SecondUser::name);
         TestRoot root;
         QVERIFY(root.makeSocketRoot());
-        if (QFile::encodeName(AgentProcess::socketPath(user)).size() >= int(sizeof(sockaddr_un::sun_path)))
+        if (!tavoren::shared::SocketAddress::forPath(QFile::encodeName(AgentProcess::socketPath(user)).toStdString()))
             QSKIP("the test root's path is too long for the user's socket address");
         const QString backend = root.writeFile(QStringLiteral("/usr/lib/cups/backend/corvanetavoren"), retryingBackend);
         QVERIFY(::chmod(QFile::encodeName(backend).constData(), 0700) == 0);
