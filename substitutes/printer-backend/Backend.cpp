@@ -36,6 +36,7 @@ std::optional<JobSpooler::Failure> refusalOf(const DocumentMerger::Result &prepa
     case DocumentMerger::Outcome::Failed:
         return JobSpooler::Failure{prepared.detail, Kind::Failed};
     case DocumentMerger::Outcome::TooMany:
+    case DocumentMerger::Outcome::TooLarge:
         return JobSpooler::Failure{prepared.detail, Kind::Refused};
     case DocumentMerger::Outcome::Single:
     case DocumentMerger::Outcome::Merged:
@@ -63,7 +64,7 @@ const char *handOffFailure(AgentNotifier::Answer answer)
 
 Backend::Limits Backend::defaultLimits()
 {
-    return {JobSpooler::defaultMaximumBytes, agentTimeout()};
+    return {JobSpooler::defaultMaximumBytes, agentTimeout(), DocumentMerger::defaultLimits};
 }
 
 Backend::Backend(Limits limits, std::FILE *output, std::FILE *messages, Cancellation cancel)
@@ -166,7 +167,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
 
     // Several documents become one before the file gets its final name, so
     // the client only ever sees the finished document.
-    const DocumentMerger merger(m_cancel);
+    const DocumentMerger merger(m_cancel, m_limits.merge);
     DocumentMerger::Result prepared;
     const JobSpooler::Finisher finish = [&](int folderFd, const std::string &temporaryName) {
         prepared = merger.prepare(folderFd, temporaryName);
@@ -176,6 +177,8 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
     JobSpooler::Failure failure;
     const auto job = spooler.spool(source, jobId, request->user, &failure, m_cancel, finish);
     opened.reset();
+    if (prepared.peakKiB > 0)
+        debug("Merging job " + jobId + " took at most " + std::to_string(prepared.peakKiB) + " KiB of memory");
     if (!job) {
         debug("Job " + jobId + " not spooled: " + failure.reason);
         switch (failure.kind) {
@@ -188,6 +191,8 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
             if (prepared.outcome == DocumentMerger::Outcome::TooMany)
                 error("The job has more than " + std::to_string(DocumentMerger::maximumDocuments)
                       + " documents; print them in smaller jobs");
+            else if (prepared.outcome == DocumentMerger::Outcome::TooLarge)
+                error("The job's documents are too large to merge into one; print them in smaller jobs");
             else
                 error("The job is not a PDF document; this printer takes PDF only");
             return ExitCode::Cancel;

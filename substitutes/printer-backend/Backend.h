@@ -1,6 +1,7 @@
 #pragma once
 
 #include "printer-backend/Cancellation.h"
+#include "printer-backend/DocumentMerger.h"
 #include "printer-backend/ExitCode.h"
 
 #include <chrono>
@@ -24,6 +25,7 @@ public:
     {
         std::uint64_t maximumBytes;
         std::chrono::milliseconds agentTimeout;
+        DocumentMerger::Limits merge = DocumentMerger::defaultLimits;
     };
     // Milliseconds to wait for the agent (1 to 600000) instead of 30 s.
     static constexpr const char *agentTimeoutVariable = "TAVOREN_BACKEND_AGENT_TIMEOUT_MS";

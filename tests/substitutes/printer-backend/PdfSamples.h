@@ -14,8 +14,13 @@ class PdfSamples
 {
 public:
     // A document whose pages have the given widths; `content` is every
-    // page's content stream, stored as it is.
-    static QByteArray document(const QList<int> &pageWidths, const QByteArray &content = "q Q\n");
+    // page's content stream, stored as it is: one stream each, or one that
+    // every page shares.
+    static QByteArray document(const QList<int> &pageWidths, const QByteArray &content = "q Q\n", bool shared = false);
+    // A few kilobytes whose cross-reference stream unpacks to `objects`
+    // entries, about 80 bytes each in the library's table: it builds that
+    // table before any count of the document can be read.
+    static QByteArray crossReferenceBomb(int objects);
     // The document with the line end after its final "%%EOF" replaced.
     static QByteArray withFinalLineEnd(QByteArray pdf, const QByteArray &lineEnd);
     // The widths of the pages of a PDF, in order; nullopt when the

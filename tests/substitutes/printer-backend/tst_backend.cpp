@@ -3,6 +3,7 @@
 #include "agent/AgentConstants.h"
 #include "printer-backend/AgentNotifier.h"
 #include "printer-backend/Backend.h"
+#include "printer-backend/BoundedProcess.h"
 #include "printer-backend/DocumentMerger.h"
 #include "shared/Descriptor.h"
 #include "shared/SocketAddress.h"
@@ -399,6 +400,71 @@ private slots:
             QCOMPARE(shownLines(messages), "INFO: Spooling job 42\nINFO: Merged 2 documents into one of 3 pages\n" + error);
             QCOMPARE(jobFolders(root), QStringList());
         }
+    }
+
+    // A job whose documents would take more than the merge may is refused
+    // like other input the backend does not take: the scheduler cancels it,
+    // nothing stays behind, and only the debug lines say why.
+    void mergeLimits_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("objects");
+        QTest::addColumn<int>("memoryMiB");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::addColumn<QByteArray>("why"); // on the debug line
+        // Four pages and their contents: eight objects.
+        const QByteArray job = PdfSamples::document({101, 102, 103}) + PdfSamples::document({201});
+        const int memory = int(DocumentMerger::defaultLimits.memoryBytes >> 20);
+        const QByteArray refused = "INFO: Spooling job 42\n"
+                                   "ERROR: The job's documents are too large to merge into one; print them in smaller jobs\n";
+        QTest::newRow("just under both limits") << job << 4 << 8 << memory << 6
+            << QByteArray("INFO: Spooling job 42\nINFO: Merged 2 documents into one of 4 pages\n"
+                          "ERROR: The hand-off agent cannot be reached; the job will be retried\n")
+            << QByteArray();
+        QTest::newRow("over the page limit") << job << 3 << 100 << memory << 5 << refused
+                                             << QByteArray("document 2 of 2 brings the pages the page trees claim to 4; the limit is 3");
+        QTest::newRow("over the object limit") << job << 100 << 7 << memory << 5 << refused
+                                               << QByteArray("document 2 of 2 has more than 1 objects, after 6; the limit is 7");
+        QTest::newRow("beyond the memory bound") << PdfSamples::crossReferenceBomb(2000000) + job << 100 << 100 << 32 << 5 << refused
+                                                 << QByteArray("the merge ended early: the child reached its bound of 32 MiB");
+    }
+
+    void mergeLimits()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(int, pages);
+        QFETCH(int, objects);
+        QFETCH(int, memoryMiB);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, shown);
+        QFETCH(QByteArray, why);
+        if (!tavoren::printerbackend::BoundedProcess::boundsMemory && memoryMiB == 32)
+            QSKIP("no address-space bound in a sanitizer build");
+        TestRoot root;
+        const tavoren::shared::Descriptor file(
+            ::open(QFile::encodeName(root.writeFile(QStringLiteral("/cups/d00042-001"), input)).constData(), O_RDONLY | O_CLOEXEC));
+        QVERIFY(file);
+        char *text = nullptr;
+        std::size_t size = 0;
+        std::FILE *messages = ::open_memstream(&text, &size);
+        QVERIFY(messages);
+        const Backend::Limits limits{std::uint64_t(input.size()), std::chrono::seconds(20),
+                                     {std::size_t(pages), std::size_t(objects), std::uint64_t(memoryMiB) << 20}};
+        const std::vector<std::string> arguments{"42", AgentProcess::userName().toStdString(), "Doc", "1", ""};
+        const ExitCode code = Backend(limits, messages, messages).run(arguments, file.get());
+        std::fclose(messages);
+        const QByteArray written(text, qsizetype(size));
+        std::free(text);
+
+        QCOMPARE(int(code), exitCode);
+        QCOMPARE(shownLines(written), shown);
+        QVERIFY2(detailsOnlyOnDebugLines(written, root), written.constData());
+        if (!why.isEmpty())
+            QVERIFY2(written.contains(QByteArray("\nDEBUG: Job 42 not spooled: " + why)), written.constData());
+        QVERIFY2(written.contains("DEBUG: Merging job 42 took at most "), written.constData());
+        QCOMPARE(jobFolders(root), QStringList());
     }
 
     // Cancelled before the agent has the job, the backend ends at once and
