@@ -3,6 +3,7 @@
 #include "package-installer/PayloadEntry.h"
 #include "package-installer/PayloadLimits.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -13,11 +14,14 @@ struct archive;
 namespace tavoren::packageinstaller {
 
 // Reads a cpio archive (gzip-compressed or not) from an open file, from its
-// start, one entry after the other. The descriptor stays the caller's.
+// start, one entry after the other. The archive is inflated here rather
+// than by libarchive, so that the limits on unpacked size and expansion
+// hold at every byte, inside a long name or a skipped file as well. The
+// descriptor stays the caller's.
 class CpioReader
 {
 public:
-    explicit CpioReader(int fd);
+    CpioReader(int fd, const PayloadLimits &limits);
     ~CpioReader();
     CpioReader(const CpioReader &) = delete;
     CpioReader &operator=(const CpioReader &) = delete;
@@ -33,10 +37,14 @@ public:
     std::string error() const;
 
     // Every entry's header, content skipped, but no more than one beyond the
-    // limit; none with `error` set when the archive cannot be read.
+    // limit; none with `error` set when the archive cannot be read or
+    // unpacks beyond the limits.
     static std::optional<std::vector<PayloadEntry>> list(int fd, const PayloadLimits &limits, std::string &error);
 
 private:
+    struct Source; // the file and its inflation, fed to libarchive
+
+    std::unique_ptr<Source> m_source;
     archive *m_archive = nullptr;
     std::string m_error;
 };

@@ -1,8 +1,11 @@
 #include "package-installer/FlatPackage.h"
 
+#include "package-installer/XarTableCheck.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -33,8 +36,11 @@ std::string archiveError(archive *a)
 }
 
 // Copies the current member into a new file of the work folder, at most
-// `limit` bytes.
-bool copyMember(archive *a, int folderFd, const char *name, std::uint64_t limit, shared::Descriptor &copy, std::string &error)
+// `limit` bytes. A member the outer archive stores compressed must not
+// expand beyond the limits either, measured against the package bytes read
+// meanwhile.
+bool copyMember(archive *a, int folderFd, const char *name, std::uint64_t limit, const PayloadLimits &limits,
+                shared::Descriptor &copy, std::string &error)
 {
     copy.reset(::openat(folderFd, name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!copy) {
@@ -42,6 +48,7 @@ bool copyMember(archive *a, int folderFd, const char *name, std::uint64_t limit,
         return false;
     }
     std::uint64_t total = 0;
+    const la_int64_t start = archive_filter_bytes(a, -1);
     char buffer[65536];
     for (;;) {
         const la_ssize_t got = archive_read_data(a, buffer, sizeof buffer);
@@ -54,6 +61,11 @@ bool copyMember(archive *a, int folderFd, const char *name, std::uint64_t limit,
         total += std::uint64_t(got);
         if (total > limit) {
             error = std::string("its ") + name + " is larger than " + std::to_string(limit) + " bytes";
+            return false;
+        }
+        const la_int64_t packed = archive_filter_bytes(a, -1) - start;
+        if (auto why = limits.expansionRefusal(std::uint64_t(std::max<la_int64_t>(packed, 0)), total, limit)) {
+            error = std::string("its ") + name + " cannot be read (" + *why + ")";
             return false;
         }
         for (la_ssize_t done = 0; done < got;) {
@@ -82,6 +94,10 @@ FlatPackage FlatPackage::open(const std::string &path, int workFolderFd, const P
     char magic[4] = {};
     if (::pread(fd.get(), magic, sizeof magic, 0) != ssize_t(sizeof magic) || std::memcmp(magic, "xar!", 4) != 0)
         return notAPackage;
+
+    // The table of contents first, which libarchive would read whole.
+    if (auto problem = XarTableCheck::check(fd.get(), limits))
+        return damaged(*problem);
 
     std::unique_ptr<archive, ArchiveFree> a(archive_read_new());
     if (!a)
@@ -120,12 +136,12 @@ FlatPackage FlatPackage::open(const std::string &path, int workFolderFd, const P
         } else if (member == "Payload") {
             if (package.payload)
                 return damaged("it has two Payload members");
-            if (!copyMember(a.get(), workFolderFd, "Payload", limits.maximumPayloadBytes, package.payload, error))
+            if (!copyMember(a.get(), workFolderFd, "Payload", limits.maximumPayloadBytes, limits, package.payload, error))
                 return damaged(error);
         } else if (member == "Scripts") {
             if (package.scripts)
                 return damaged("it has two Scripts members");
-            if (!copyMember(a.get(), workFolderFd, "Scripts", limits.maximumScriptsBytes, package.scripts, error))
+            if (!copyMember(a.get(), workFolderFd, "Scripts", limits.maximumScriptsBytes, limits, package.scripts, error))
                 return damaged(error);
         }
         // Other members (a bill of materials, say) are not needed here.

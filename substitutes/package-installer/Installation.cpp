@@ -97,7 +97,7 @@ std::optional<std::string> unpackScripts(const FlatPackage &package, const Packa
     const shared::Descriptor folder(::openat(work.fd(), "scripts", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder)
         return "Could not unpack the scripts: " + std::string(std::strerror(errno));
-    PayloadExtractor unpacker(folder.get(), "/");
+    PayloadExtractor unpacker(folder.get(), "/", limits);
     if (auto problem = unpacker.write(package.scripts.get(), scripts.entries, [](std::uint64_t) {}))
         return "Could not unpack the scripts: " + *problem;
     if (auto problem = unpacker.moveIntoPlace())
@@ -308,7 +308,7 @@ int Installation::install(InstallerOutput &output, InstallLog &log)
     output.percent(10);
 
     // Writing takes the progress from 10 to 90.
-    PayloadExtractor extractor(targetFd.get(), "/");
+    PayloadExtractor extractor(targetFd.get(), "/", m_limits);
     const double total = double(std::max<std::uint64_t>(PayloadExtractor::total(entries), 1));
     double shown = 10;
     const auto progress = [&](std::uint64_t done) {
@@ -328,6 +328,9 @@ int Installation::install(InstallerOutput &output, InstallLog &log)
     output.status("Moving items into place" + ellipsis);
     if (auto problem = extractor.moveIntoPlace())
         return fail(*problem);
+    // The package is in place all the same; what could not go is on record.
+    for (const std::string &kept : extractor.leftoversKept())
+        log.write(oneLine(kept));
 
     output.phase("Running package scripts" + ellipsis);
     if (auto problem = runScript(postinstall, "postinstall"))

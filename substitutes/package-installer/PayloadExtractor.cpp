@@ -2,11 +2,13 @@
 
 #include "package-installer/CpioReader.h"
 #include "package-installer/PayloadPath.h"
+#include "shared/FileTree.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -68,9 +70,10 @@ private:
 };
 } // namespace
 
-PayloadExtractor::PayloadExtractor(int baseFd, std::string prefix)
+PayloadExtractor::PayloadExtractor(int baseFd, std::string prefix, const PayloadLimits &limits)
     : m_baseFd(baseFd)
     , m_prefix(std::move(prefix))
+    , m_limits(limits)
 {
 }
 
@@ -94,6 +97,13 @@ std::optional<shared::Descriptor> PayloadExtractor::openFolder(const std::vector
     for (std::size_t depth = 0; folder && depth < count; ++depth) {
         const char *name = names[depth].c_str();
         int next = ::openat(folder.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        // A file or a link where the payload lists a folder goes aside.
+        if (next < 0 && (errno == ENOTDIR || errno == ELOOP) && create
+            && m_listedFolders.count(PayloadPath::join(names, depth + 1))) {
+            if (!putAside(folder.get(), names, depth + 1, error))
+                return std::nullopt;
+            errno = ENOENT;
+        }
         if (next < 0 && errno == ENOENT && create) {
             if (::mkdirat(folder.get(), name, 0755) != 0 && errno != EEXIST) {
                 const std::vector<std::string> here(names.begin(), names.begin() + std::ptrdiff_t(depth) + 1);
@@ -121,10 +131,10 @@ std::optional<shared::Descriptor> PayloadExtractor::openFolder(const std::vector
     return folder;
 }
 
-std::string PayloadExtractor::temporaryName(int folderFd)
+std::string PayloadExtractor::temporaryName(int folderFd, const char *prefix)
 {
     for (;;) {
-        std::string name = ".tavoren-installing." + std::to_string(::getpid()) + "." + std::to_string(++m_counter);
+        std::string name = prefix + std::to_string(::getpid()) + "." + std::to_string(++m_counter);
         struct stat status{};
         if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
             return name;
@@ -142,7 +152,12 @@ std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vec
     if (!disk || !item || archive_write_disk_set_options(disk.get(), diskFlags) != ARCHIVE_OK)
         return std::string("Could not start writing the payload.");
 
-    CpioReader reader(payloadFd);
+    m_listedFolders.clear();
+    for (const CheckedEntry &checked : entries) {
+        if (checked.entry.kind == Kind::Folder && !checked.names.empty())
+            m_listedFolders.insert(PayloadPath::join(checked.names));
+    }
+    CpioReader reader(payloadFd, m_limits);
     // A hard link joins the file's temporary name, as the file has no other yet.
     std::map<std::string, std::string> stagedAs;
     std::uint64_t done = 0;
@@ -172,12 +187,15 @@ std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vec
         archive_entry_set_mtime(item.get(), checked.entry.modified, 0);
         if (checked.entry.kind == Kind::Folder) {
             struct stat status{};
-            if (::fstatat(parent->get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode)) {
+            const bool there = ::fstatat(parent->get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+            if (there && S_ISDIR(status.st_mode)) {
                 // A folder made above an earlier entry takes its own mode now.
                 if (m_createdSet.count(joined) && ::fchmodat(parent->get(), name.c_str(), mode, 0) != 0)
                     return "Could not write " + shown + ": " + std::strerror(errno) + ".";
                 continue;
             }
+            if (there && !putAside(parent->get(), checked.names, checked.names.size(), error))
+                return error;
             archive_entry_set_pathname(item.get(), below(parentPath, name).c_str());
             archive_entry_set_filetype(item.get(), AE_IFDIR);
             if (archive_write_header(disk.get(), item.get()) != ARCHIVE_OK
@@ -188,7 +206,7 @@ std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vec
             continue;
         }
 
-        const std::string temporary = temporaryName(parent->get());
+        const std::string temporary = temporaryName(parent->get(), ".tavoren-installing.");
         const std::string temporaryPath = below(parentPath, temporary);
         archive_entry_set_pathname(item.get(), temporaryPath.c_str());
         archive_entry_set_filetype(item.get(), checked.entry.kind == Kind::SymbolicLink ? AE_IFLNK : AE_IFREG);
@@ -236,7 +254,8 @@ std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vec
 
 std::optional<std::string> PayloadExtractor::moveIntoPlace()
 {
-    // Nothing is renamed unless everything can be.
+    // Nothing is renamed unless everything can be: a folder where a file
+    // or a link goes, which a rename cannot replace, goes aside first.
     for (const Staged &staged : m_staged) {
         std::string error;
         auto folder = openFolder(staged.folder, staged.folder.size(), false, error);
@@ -246,7 +265,8 @@ std::optional<std::string> PayloadExtractor::moveIntoPlace()
         if (::fstatat(folder->get(), staged.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode)) {
             std::vector<std::string> names = staged.folder;
             names.push_back(staged.name);
-            return "Could not move " + PayloadPath::shown(PayloadPath::absolute(m_prefix, names)) + " into place: a folder is there.";
+            if (!putAside(folder->get(), names, names.size(), error))
+                return error;
         }
     }
     std::set<std::vector<std::string>> touched;
@@ -271,7 +291,42 @@ std::optional<std::string> PayloadExtractor::moveIntoPlace()
     }
     // What is in place stays, with the folders that hold it.
     m_created.clear();
+    removeLeftovers();
     return std::nullopt;
+}
+
+bool PayloadExtractor::putAside(int folderFd, const std::vector<std::string> &names, std::size_t count, std::string &error)
+{
+    const std::vector<std::string> here(names.begin(), names.begin() + std::ptrdiff_t(count));
+    const std::string temporary = temporaryName(folderFd, ".tavoren-leftover.");
+    if (::renameat2(folderFd, here.back().c_str(), folderFd, temporary.c_str(), RENAME_NOREPLACE) != 0) {
+        error = "Could not move " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + " out of the way: "
+              + std::strerror(errno) + ".";
+        return false;
+    }
+    m_aside.push_back({{here.begin(), here.end() - 1}, temporary, here.back()});
+    return true;
+}
+
+void PayloadExtractor::removeLeftovers()
+{
+    for (const Staged &aside : m_aside) {
+        std::vector<std::string> names = aside.folder;
+        names.push_back(aside.name);
+        const std::string shown = PayloadPath::absolute(m_prefix, names);
+        std::string error;
+        auto folder = openFolder(aside.folder, aside.folder.size(), false, error);
+        const std::string what = "What stood at " + PayloadPath::shown(shown) + " could not be removed: ";
+        if (!folder) {
+            m_leftoversKept.push_back(what + error);
+            continue;
+        }
+        std::vector<std::string> kept = aside.folder;
+        kept.push_back(aside.temporary);
+        if (auto failure = shared::FileTree::removeAt(folder->get(), aside.temporary, PayloadPath::absolute(m_prefix, kept)))
+            m_leftoversKept.push_back(what + failure->description() + ".");
+    }
+    m_aside.clear();
 }
 
 void PayloadExtractor::undo()
@@ -289,6 +344,17 @@ void PayloadExtractor::undo()
             ::unlinkat(folder->get(), made->back().c_str(), AT_REMOVEDIR);
     }
     m_created.clear();
+    // What stood in the way goes back where its place is free again; where
+    // an item of the payload took it, it goes as it would have.
+    for (auto aside = m_aside.rbegin(); aside != m_aside.rend(); ++aside) {
+        std::string error;
+        auto folder = openFolder(aside->folder, aside->folder.size(), false, error);
+        if (!folder)
+            continue;
+        if (::renameat2(folder->get(), aside->temporary.c_str(), folder->get(), aside->name.c_str(), RENAME_NOREPLACE) != 0)
+            shared::FileTree::removeAt(folder->get(), aside->temporary, aside->temporary);
+    }
+    m_aside.clear();
 }
 
 } // namespace tavoren::packageinstaller

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "package-installer/CheckedEntry.h"
+#include "package-installer/PayloadLimits.h"
 #include "shared/Descriptor.h"
 
 #include <cstdint>
@@ -19,6 +20,11 @@ namespace tavoren::packageinstaller {
 // installation leaves each installed file whole. Folders are made in place.
 // Whatever is not moved into place is removed when the object goes, with
 // the folders it made.
+//
+// What stands where the payload has something else (a file or a link where
+// it lists a folder, a folder where it has a file or a link) is renamed
+// aside in its folder, never followed: removed, link-safe, once everything
+// is in place, and put back when the installation fails.
 class PayloadExtractor
 {
 public:
@@ -26,7 +32,7 @@ public:
     using Progress = std::function<void(std::uint64_t done)>;
 
     // `baseFd` stays the caller's; `prefix` is how it is shown ("/").
-    PayloadExtractor(int baseFd, std::string prefix);
+    PayloadExtractor(int baseFd, std::string prefix, const PayloadLimits &limits);
     ~PayloadExtractor();
     PayloadExtractor(const PayloadExtractor &) = delete;
     PayloadExtractor &operator=(const PayloadExtractor &) = delete;
@@ -43,6 +49,9 @@ public:
     // The folders this object made, payload folders and folders above
     // them, as joined names.
     const std::set<std::string> &createdFolders() const { return m_createdSet; }
+    // Why things that stood in the way could not be removed once the
+    // payload was in place (they stay under their temporary names).
+    const std::vector<std::string> &leftoversKept() const { return m_leftoversKept; }
 
 private:
     struct Staged
@@ -54,12 +63,19 @@ private:
 
     std::optional<shared::Descriptor> openFolder(const std::vector<std::string> &names, std::size_t count, bool create,
                                                  std::string &error);
-    std::string temporaryName(int folderFd);
+    std::string temporaryName(int folderFd, const char *prefix);
+    // Renames `names`' last name, in its open folder `folderFd`, aside.
+    bool putAside(int folderFd, const std::vector<std::string> &names, std::size_t count, std::string &error);
+    void removeLeftovers();
     void undo();
 
     int m_baseFd;
     std::string m_prefix;
+    PayloadLimits m_limits;
+    std::set<std::string> m_listedFolders; // the payload's folders, joined
     std::vector<Staged> m_staged;
+    std::vector<Staged> m_aside; // what stood in the way: temporary is its name now
+    std::vector<std::string> m_leftoversKept;
     std::size_t m_moved = 0; // staged items already in place
     std::vector<std::vector<std::string>> m_created;
     std::set<std::string> m_createdSet;

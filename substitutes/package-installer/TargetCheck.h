@@ -10,8 +10,9 @@ namespace tavoren::packageinstaller {
 
 // The second half of the checks, against the target as it is, before
 // anything is written: no entry may lie behind a link or below a file of
-// the target, and no entry may have to replace a folder with something else
-// or something else with a folder.
+// the target, unless the payload lists a folder at that place. Whatever
+// stands where the payload lists something of another kind is no obstacle:
+// the extractor moves it out of the way without following it.
 class TargetCheck
 {
 public:

@@ -6,6 +6,7 @@
 #include "package-installer/XarWriter.h"
 #include "shared/Descriptor.h"
 
+#include "HostilePackage.h"
 #include "support/TestRoot.h"
 
 #include <QCryptographicHash>
@@ -33,8 +34,10 @@
 
 using namespace tavoren::packageinstaller;
 using tavoren::shared::Descriptor;
+using tavoren::testsupport::HostilePackage;
 using tavoren::testsupport::TestRoot;
 using Entries = std::vector<PayloadEntry>;
+using Member = HostilePackage::Member;
 
 namespace {
 const QString installerPath = QStringLiteral(TAVOREN_TOOLS_DIR "/installer");
@@ -188,6 +191,12 @@ QString writeMembers(const QString &folder, const std::vector<XarWriter::Member>
     return writeFile(path, QByteArray::fromStdString(bytes), 0644) ? path : QString();
 }
 
+QString writeBytes(const QString &folder, const std::string &bytes)
+{
+    const QString path = folder + QLatin1Char('/') + packageFile;
+    return !bytes.empty() && writeFile(path, QByteArray::fromStdString(bytes), 0644) ? path : QString();
+}
+
 std::string payloadOf(const Entries &entries)
 {
     std::string bytes;
@@ -228,6 +237,28 @@ bool waitsForLock(qint64 pid)
             return true;
     }
     return false;
+}
+
+// The package of the leftover tests: a folder tree with a file, a link and
+// a hard link, as a second version.
+Entries appTree(const std::string &version)
+{
+    return {PayloadEntry::folder("./opt"), PayloadEntry::folder("./opt/app"), PayloadEntry::file("./opt/app/bin", "binary " + version, 0755),
+            PayloadEntry::symbolicLink("./opt/app/current", "bin"), PayloadEntry::folder("./opt/app/lib"),
+            PayloadEntry::file("./opt/app/lib/data", "data " + version), PayloadEntry::hardLink("./opt/app/lib/same", "./opt/app/lib/data")};
+}
+
+// The entries below a folder whose names the installer uses for a while.
+QStringList temporaryNames(const QString &folder)
+{
+    QStringList found;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (it.fileName().startsWith(QStringLiteral(".tavoren-")))
+            found << path;
+    }
+    return found;
 }
 } // namespace
 
@@ -530,6 +561,15 @@ private slots:
         QTest::newRow("path through a link of the target")
             << QStringLiteral("target link")
             << failed + QStringLiteral("The payload item \"./opt/ok\" lies behind the link \"/opt\" of the target.)") << true;
+        // Refused before libarchive reads the table, or the bomb, whole.
+        const QString bomb = QStringLiteral("cannot be read (it unpacks to more than 32 times its packed size).)");
+        const QString damaged = failed + QStringLiteral("The package is damaged: ");
+        QTest::newRow("a million members") << QStringLiteral("members")
+                                           << damaged + QStringLiteral("its table of contents is larger than 1048576 bytes.)") << true;
+        QTest::newRow("payload of 20 GiB of zeros") << QStringLiteral("payload bomb") << damaged + QStringLiteral("its payload ") + bomb << true;
+        QTest::newRow("scripts of 4 GiB of zeros") << QStringLiteral("scripts bomb") << damaged + QStringLiteral("its scripts ") + bomb << true;
+        QTest::newRow("member deflated to 4 GiB of zeros") << QStringLiteral("member bomb") << damaged + QStringLiteral("its Payload ") + bomb
+                                                           << true;
     }
 
     void failures()
@@ -573,6 +613,19 @@ private slots:
                                                 PayloadEntry::hardLink("./opt/hosts", "../../etc/hosts")});
         else if (kind == QStringLiteral("fifo"))
             package = writePackage(dir.path(), {library, ok, PayloadEntry::special("./opt/pipe", PayloadEntry::Kind::Fifo)});
+        else if (kind == QStringLiteral("members"))
+            package = writeBytes(dir.path(), HostilePackage::xar({}, 1000000));
+        else if (kind == QStringLiteral("payload bomb"))
+            package = writeBytes(dir.path(), HostilePackage::xar({Member::stored("PackageInfo", info),
+                                                                  Member::stored("Payload", HostilePackage::zeroPayload(std::uint64_t(20) << 30))}));
+        else if (kind == QStringLiteral("scripts bomb"))
+            package = writeBytes(dir.path(), HostilePackage::xar({Member::stored("PackageInfo", info),
+                                                                  Member::stored("Payload", payloadOf({library, ok})),
+                                                                  Member::stored("Scripts", HostilePackage::zeroPayload(std::uint64_t(4) << 30))}));
+        else if (kind == QStringLiteral("member bomb"))
+            package = writeBytes(dir.path(), HostilePackage::xar({Member::stored("PackageInfo", info),
+                                                                  {"Payload", HostilePackage::zlibZeros(std::uint64_t(4) << 30),
+                                                                   std::uint64_t(4) << 30, "application/x-gzip"}}));
         else if (kind == QStringLiteral("target link")) {
             QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("elsewhere"))));
             QVERIFY(QFile::link(dir.filePath(QStringLiteral("elsewhere")), root.system(QStringLiteral("/opt"))));
@@ -687,6 +740,151 @@ private slots:
         QCOMPARE(install(v2).exitCode, 0);
         QCOMPARE(readFile(installed), QByteArray(6000, 'n'));
         QCOMPARE(reader.readAll(), old);
+    }
+
+    // What stands where the package has something of another kind is moved
+    // out of the way and removed, never followed: the installation
+    // succeeds, and nothing outside the target changes.
+    void installsOverLeftovers_data()
+    {
+        QTest::addColumn<QString>("leftover");
+        QTest::newRow("foreign items beside the package's") << QStringLiteral("beside");
+        QTest::newRow("folder full of files where a file goes") << QStringLiteral("folder for file");
+        QTest::newRow("file where a folder goes") << QStringLiteral("file for folder");
+        // Links to folders not made by root; root's own are the system's (below).
+        QTest::newRow("link to a folder outside where a folder goes") << QStringLiteral("link for folder");
+        QTest::newRow("link to a folder outside where the top folder goes") << QStringLiteral("link for top folder");
+        QTest::newRow("dangling link where a folder goes") << QStringLiteral("dangling link for folder");
+        QTest::newRow("link to a file outside where a file goes") << QStringLiteral("link for file");
+        QTest::newRow("folder full of files where a link goes") << QStringLiteral("folder for link");
+        QTest::newRow("upgrade from a version with other kinds") << QStringLiteral("upgrade");
+    }
+
+    void installsOverLeftovers()
+    {
+        REQUIRE_ROOT();
+        QFETCH(QString, leftover);
+        TestRoot root;
+        QTemporaryDir outside;
+        QTemporaryDir packages;
+        QVERIFY(outside.isValid() && packages.isValid());
+        const QString marker = outside.filePath(QStringLiteral("marker"));
+        const QString outsideFolder = outside.filePath(QStringLiteral("folder"));
+        QVERIFY(writeFile(marker, "marker", 0644) && writeFile(outsideFolder + QStringLiteral("/inner"), "inner", 0644));
+        const QStringList outsideBefore = snapshot(outside.path());
+        const QString app = root.system(QStringLiteral("/opt/app"));
+        const auto link = [](const QString &target, const QString &at) { return QDir().mkpath(QFileInfo(at).path()) && QFile::link(target, at); };
+        const auto notRoots = [](const QString &at) { return ::lchown(QFile::encodeName(at).constData(), 65534, 65534) == 0; };
+        // A folder with files, a folder and links that lead outside.
+        const auto fullFolder = [&](const QString &at) {
+            return writeFile(at + QStringLiteral("/a"), "a", 0644) && writeFile(at + QStringLiteral("/deep/b"), "b", 0600)
+                && QFile::link(marker, at + QStringLiteral("/deep/to-marker")) && QFile::link(outsideFolder, at + QStringLiteral("/to-folder"));
+        };
+
+        bool upgrade = false;
+        if (leftover == QStringLiteral("beside")) {
+            QVERIFY(writeFile(app + QStringLiteral("/extra.txt"), "extra", 0644));
+            QVERIFY(writeFile(app + QStringLiteral("/lib/extra/x"), "x", 0644));
+            QVERIFY(writeFile(root.system(QStringLiteral("/opt/other/y")), "y", 0644));
+        } else if (leftover == QStringLiteral("folder for file")) {
+            QVERIFY(fullFolder(app + QStringLiteral("/bin")));
+        } else if (leftover == QStringLiteral("file for folder")) {
+            QVERIFY(writeFile(app + QStringLiteral("/lib"), "old lib", 0644));
+        } else if (leftover == QStringLiteral("link for folder")) {
+            QVERIFY(link(outsideFolder, app + QStringLiteral("/lib")) && notRoots(app + QStringLiteral("/lib")));
+        } else if (leftover == QStringLiteral("link for top folder")) {
+            QVERIFY(link(outsideFolder, root.system(QStringLiteral("/opt"))) && notRoots(root.system(QStringLiteral("/opt"))));
+        } else if (leftover == QStringLiteral("dangling link for folder")) {
+            QVERIFY(link(outside.filePath(QStringLiteral("missing")), app + QStringLiteral("/lib")));
+        } else if (leftover == QStringLiteral("link for file")) {
+            QVERIFY(link(marker, app + QStringLiteral("/bin")));
+        } else if (leftover == QStringLiteral("folder for link")) {
+            QVERIFY(fullFolder(app + QStringLiteral("/current")));
+        } else if (leftover == QStringLiteral("upgrade")) {
+            // Version 1 had a folder, a file and a file where version 2 has
+            // a file, a folder and a link.
+            const QString v1 = writePackage(packages.path(), {PayloadEntry::folder("./opt"), PayloadEntry::folder("./opt/app"),
+                                                              PayloadEntry::folder("./opt/app/bin"), PayloadEntry::file("./opt/app/bin/tool", "tool"),
+                                                              PayloadEntry::file("./opt/app/lib", "lib 1"), PayloadEntry::file("./opt/app/current", "1")});
+            QVERIFY(!v1.isEmpty());
+            QCOMPARE(install(v1).exitCode, 0);
+            QVERIFY(QFile::rename(v1, v1 + QStringLiteral(".1")));
+            upgrade = true;
+        }
+
+        const QString package = writePackage(packages.path(), appTree("2"), QStringLiteral("2"));
+        QVERIFY(!package.isEmpty());
+        const Run run = install(package);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.lines.constLast(), upgrade ? QStringLiteral("installer: The upgrade was successful.")
+                                                : QStringLiteral("installer: The install was successful."));
+
+        QVERIFY(S_ISDIR(modeOf(root.system(QStringLiteral("/opt")))));
+        QCOMPARE(modeOf(app + QStringLiteral("/bin")), mode_t(S_IFREG | 0755));
+        QCOMPARE(readFile(app + QStringLiteral("/bin")), QByteArray("binary 2"));
+        QVERIFY(S_ISLNK(modeOf(app + QStringLiteral("/current"))));
+        QCOMPARE(QFile::symLinkTarget(app + QStringLiteral("/current")), app + QStringLiteral("/bin"));
+        QVERIFY(S_ISDIR(modeOf(app + QStringLiteral("/lib"))));
+        QCOMPARE(readFile(app + QStringLiteral("/lib/data")), QByteArray("data 2"));
+        QCOMPARE(readFile(app + QStringLiteral("/lib/same")), QByteArray("data 2"));
+        QCOMPARE(snapshot(outside.path()), outsideBefore);
+        QCOMPARE(temporaryNames(root.path()), QStringList());
+        if (leftover == QStringLiteral("beside")) {
+            QCOMPARE(readFile(app + QStringLiteral("/extra.txt")), QByteArray("extra"));
+            QCOMPARE(readFile(app + QStringLiteral("/lib/extra/x")), QByteArray("x"));
+            QCOMPARE(readFile(root.system(QStringLiteral("/opt/other/y"))), QByteArray("y"));
+        } else {
+            // Nothing but the package's items stays where they go.
+            QCOMPARE(QDir(app).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+                     (QStringList{QStringLiteral("bin"), QStringLiteral("current"), QStringLiteral("lib")}));
+            QCOMPARE(QDir(app + QStringLiteral("/lib")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+                     (QStringList{QStringLiteral("data"), QStringLiteral("same")}));
+        }
+    }
+
+    // Root's link to a folder where the package has a folder is how a system
+    // lays itself out (a merged /usr): never replaced, and nothing is
+    // installed behind it either.
+    void systemLinkWhereAFolderGoes()
+    {
+        REQUIRE_ROOT();
+        TestRoot root;
+        QTemporaryDir outside;
+        QTemporaryDir packages;
+        QVERIFY(outside.isValid() && packages.isValid());
+        const QString app = root.system(QStringLiteral("/opt/app"));
+        QVERIFY(QDir().mkpath(app) && QFile::link(outside.path(), app + QStringLiteral("/lib")));
+        const QString package = writePackage(packages.path(), appTree("2"), QStringLiteral("2"));
+        QVERIFY(!package.isEmpty());
+        const Run run = install(package);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(QFileInfo(app + QStringLiteral("/lib")).isSymLink());
+        QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // A leftover moved out of the way goes back when the installation fails.
+    void failedInstallationPutsLeftoversBack()
+    {
+        REQUIRE_ROOT();
+        TestRoot root;
+        QTemporaryDir packages;
+        QVERIFY(writeFile(root.system(QStringLiteral("/opt/app/lib")), "old lib", 0640));
+        QVERIFY(writeFile(root.system(QStringLiteral("/opt/app/bin/kept")), "kept", 0644));
+        const QStringList before = snapshot(root.system(QStringLiteral("/opt")));
+        Entries entries = appTree("2");
+        // Files larger than 64 KiB cannot be written: z.bin fails after lib went aside.
+        entries.push_back(PayloadEntry::file("./opt/app/z.bin", std::string(256 * 1024, '\0')));
+        const QString package = writePackage(packages.path(), entries);
+        QVERIFY(!package.isEmpty());
+        const Run failed = install(package, QStringLiteral("-verboseR"), [] {
+            const rlimit limit{64 * 1024, 64 * 1024};
+            ::signal(SIGXFSZ, SIG_IGN);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(99);
+        });
+        QCOMPARE(failed.exitCode, 1);
+        QCOMPARE(failed.lines.constLast(), QStringLiteral("installer: The install failed. (Could not write \"/opt/app/z.bin\": File too large.)"));
+        QCOMPARE(snapshot(root.system(QStringLiteral("/opt"))), before);
     }
 
     void secondInstallerWaitsForTheLock()

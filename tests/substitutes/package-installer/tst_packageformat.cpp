@@ -7,10 +7,12 @@
 #include "package-installer/PackageWriter.h"
 #include "shared/Descriptor.h"
 
+#include "HostilePackage.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,11 +24,13 @@
 
 using namespace tavoren::packageinstaller;
 using tavoren::shared::Descriptor;
+using tavoren::testsupport::HostilePackage;
 using tavoren::testsupport::TestRoot;
 using Entries = std::vector<PayloadEntry>;
 using Kind = PayloadEntry::Kind;
 
 Q_DECLARE_METATYPE(Entries)
+Q_DECLARE_METATYPE(PayloadLimits)
 
 namespace {
 const QString pkgbuild = QStringLiteral(TAVOREN_TOOLS_DIR "/tavoren-pkgbuild");
@@ -55,6 +59,15 @@ QByteArray tableOfContents(const std::string &archive)
     qToBigEndian<quint32>(quint32(qFromBigEndian<quint64>(data + 16)), withSize.data());
     withSize.append(archive.data() + 28, qsizetype(packed));
     return qUncompress(withSize);
+}
+
+// A package with `bytes` changed at `offset` (the header's fields are
+// big-endian).
+QByteArray patched(std::string package, std::size_t offset, std::uint64_t value, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i, value >>= 8)
+        package[offset + std::size_t(i)] = char(value & 0xff);
+    return QByteArray::fromStdString(package);
 }
 
 bool makeFile(const QString &path, const QByteArray &content, mode_t mode)
@@ -219,6 +232,116 @@ private slots:
         QVERIFY(fileWith(damagedPath, damaged));
         const FlatPackage broken = FlatPackage::open(QFile::encodeName(damagedPath).toStdString(), work.get(), PayloadLimits());
         QCOMPARE(int(broken.problem), int(FlatPackage::Problem::Damaged));
+    }
+
+    // The outer archive is bounded before libarchive reads its table of
+    // contents, whatever the header says, and so are members it deflates.
+    void outerArchiveLimits_data()
+    {
+        QTest::addColumn<QByteArray>("package");
+        // Empty when the package opens; else the beginning of the reason.
+        QTest::addColumn<QString>("reason");
+        const auto info = HostilePackage::Member::stored("PackageInfo", HostilePackage::packageInfo());
+        const std::string payload = HostilePackage::smallPayload();
+        const std::vector<HostilePackage::Member> members = {info, HostilePackage::Member::stored("Payload", payload)};
+        const std::string good = HostilePackage::xar(members);
+        const std::uint64_t tableSize = qFromBigEndian<quint64>(reinterpret_cast<const uchar *>(good.data()) + 16);
+        const QString tooLarge = QStringLiteral("its table of contents is larger than 1048576 bytes");
+
+        QTest::newRow("within the limits") << QByteArray::fromStdString(good) << QString();
+        QTest::newRow("200000 members") << QByteArray::fromStdString(HostilePackage::xar(members, 200000)) << tooLarge;
+        QTest::newRow("many members, declared small")
+            << QByteArray::fromStdString(HostilePackage::xar(members, 200000, {}, tableSize)) << tooLarge;
+        QTest::newRow("few members, declared large") << QByteArray::fromStdString(HostilePackage::xar(members, 0, {}, 2 << 20))
+                                                      << tooLarge;
+        QTest::newRow("declared one byte more") << QByteArray::fromStdString(HostilePackage::xar(members, 0, {}, tableSize + 1))
+                                                 << QStringLiteral("its table of contents has %1 bytes, not the %2 its header declares")
+                                                        .arg(tableSize).arg(tableSize + 1);
+        QTest::newRow("header cut short") << QByteArray::fromStdString(good.substr(0, 20)) << QStringLiteral("its archive header is cut short");
+        QTest::newRow("table cut short") << QByteArray::fromStdString(good.substr(0, 40)) << QStringLiteral("its table of contents is cut short");
+        QTest::newRow("other header size") << patched(good, 4, 32, 2) << QStringLiteral("its archive header has 32 bytes, not 28");
+        QTest::newRow("other version") << patched(good, 6, 2, 2) << QStringLiteral("its archive has version 2, not 1");
+        QTest::newRow("unknown checksum") << patched(good, 24, 3, 4)
+                                          << QStringLiteral("its table of contents has an unknown checksum algorithm (3)");
+        QTest::newRow("table not deflated") << patched(good, 28, 0xffffffffffffffffu, 8)
+                                            << QStringLiteral("its table of contents cannot be unpacked (");
+        QTest::newRow("entities") << QByteArray::fromStdString(HostilePackage::xar(members, 0, "<!DOCTYPE xar [<!ENTITY a \"aaaa\">]>\n"))
+                                  << QStringLiteral("its table of contents declares a document type");
+        QTest::newRow("member deflated by the archive, 4 GiB of zeros")
+            << QByteArray::fromStdString(HostilePackage::xar({info, {"Payload", HostilePackage::zlibZeros(std::uint64_t(4) << 30),
+                                                                     std::uint64_t(4) << 30, "application/x-gzip"}}))
+            << QStringLiteral("its Payload cannot be read (it unpacks to more than 32 times its packed size)");
+    }
+
+    void outerArchiveLimits()
+    {
+        QFETCH(QByteArray, package);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("a.pkg"));
+        QVERIFY(fileWith(path, package.toStdString()));
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("work"))));
+        const Descriptor work = openFolder(dir.filePath(QStringLiteral("work")));
+        const FlatPackage opened = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
+        if (reason.isEmpty()) {
+            QVERIFY2(opened.problem == FlatPackage::Problem::None, opened.reason.c_str());
+            QCOMPARE(opened.packageInfo, HostilePackage::packageInfo());
+            return;
+        }
+        QCOMPARE(int(opened.problem), int(FlatPackage::Problem::Damaged));
+        QVERIFY2(QString::fromStdString(opened.reason).startsWith(reason), opened.reason.c_str());
+        // Refused early: little of a member was copied.
+        const QStringList left = QDir(dir.filePath(QStringLiteral("work"))).entryList(QDir::Files);
+        for (const QString &name : left)
+            QVERIFY2(QFileInfo(dir.filePath(QStringLiteral("work/") + name)).size() <= (32 << 20), qPrintable(name));
+    }
+
+    // Archives are inflated within the limits at every byte: a bomb is
+    // refused once it shows, however its headers lie.
+    void unpackingLimits_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<PayloadLimits>("limits");
+        // Empty when the archive is read whole; else the error.
+        QTest::addColumn<QString>("error");
+        const PayloadLimits limits;
+        PayloadLimits lowCeiling;
+        lowCeiling.maximumUnpackedBytes = 4 << 20;
+        const QString bomb = QStringLiteral("it unpacks to more than 32 times its packed size");
+        const std::string eightMebibytes = HostilePackage::zeroPayload(8 << 20);
+
+        QTest::newRow("zeros within the allowance") << QByteArray::fromStdString(eightMebibytes) << limits << QString();
+        QTest::newRow("not compressed") << QByteArray::fromStdString(HostilePackage::zeroPayload(8 << 20, false)) << limits << QString();
+        QTest::newRow("20 GiB of zeros") << QByteArray::fromStdString(HostilePackage::zeroPayload(std::uint64_t(20) << 30)) << limits << bomb;
+        QTest::newRow("a name of 4 GiB") << QByteArray::fromStdString(HostilePackage::longNamePayload(std::uint64_t(1) << 30)) << limits
+                                         << bomb;
+        QTest::newRow("compressed, over the ceiling") << QByteArray::fromStdString(eightMebibytes) << lowCeiling
+                                                      << QStringLiteral("it unpacks to more than 4194304 bytes");
+        QTest::newRow("not compressed, over the ceiling") << QByteArray::fromStdString(HostilePackage::zeroPayload(8 << 20, false))
+                                                          << lowCeiling << QStringLiteral("it unpacks to more than 4194304 bytes");
+        QTest::newRow("compressed stream cut short") << QByteArray::fromStdString(eightMebibytes.substr(0, eightMebibytes.size() / 2))
+                                                     << limits << QStringLiteral("its compressed stream is cut short");
+    }
+
+    void unpackingLimits()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(PayloadLimits, limits);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const Descriptor fd = fileWith(dir.filePath(QStringLiteral("Payload")), archive.toStdString());
+        QVERIFY(fd);
+        std::string why;
+        const auto entries = CpioReader::list(fd.get(), limits, why);
+        if (error.isEmpty()) {
+            QVERIFY2(entries, why.c_str());
+            QCOMPARE(entries->size(), std::size_t(2));
+            QCOMPARE(entries->back().size, std::uint64_t(8 << 20));
+            return;
+        }
+        QVERIFY(!entries);
+        QCOMPARE(QString::fromStdString(why), error);
     }
 
     void builderProgram()
