@@ -114,7 +114,8 @@ log=$root/private/var/log/cups/tavorencups/tavorendriver.log
 echo "Service on https://127.0.0.1:$TAVOREN_SERVICE_PORT"
 
 # The user's installed agent, which starts a client for every job it is told of.
-TAVOREN_ROOT=$root "$root/Library/Printers/CorvaneTavoren/CorvaneTavorenAgent" --echo-log 2> "$root/agent.log" &
+TAVOREN_ROOT=$root XDG_CONFIG_HOME=$(tavoren_config_home "$root") \
+  "$root/Library/Printers/CorvaneTavoren/CorvaneTavorenAgent" --echo-log 2> "$root/agent.log" &
 pids+=($!)
 socket=$root/private/tmp/Corvane_Tavoren_Socket/$user/com.corvane.TavorenAgentApp.socket
 for _ in $(seq 100); do [ -S "$socket" ] && break; sleep 0.05; done

@@ -45,7 +45,8 @@ shoot() {
   if [ "$job" = job ]; then
     args=("Quarterly report for the board meeting.pdf:: ::$(tavoren_spool_job "$root" "$here" "Quarterly report")")
   fi
-  LANG=$lang LC_ALL=$lang TAVOREN_ROOT=$root "$client" "${args[@]}" >/dev/null 2>&1 &
+  LANG=$lang LC_ALL=$lang TAVOREN_ROOT=$root XDG_CONFIG_HOME=$(tavoren_config_home "$root") \
+    "$client" "${args[@]}" >/dev/null 2>&1 &
   local app=$!
   local window
   window=$(find_window '^Corvane Tavoren$')

@@ -6,6 +6,7 @@
 tavoren_make_root() {
   local root=$1 build=$2
   rm -rf "$root"
+  mkdir -p "$(tavoren_config_home "$root")"
   mkdir -p "$root/Library/Preferences" "$root/private/var/log/cups/tavorencups" "$root/etc/ssl/certs" \
            "$root/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver" "$root/service"
   cp "$build/test-data/certs/ca.pem" "$root/etc/ssl/certs/demo-ca.pem"
@@ -66,11 +67,28 @@ tavoren_install_client() {
   echo "$target/Corvane Tavoren for Mac.app/Contents/MacOS/Corvane Tavoren for Mac"
 }
 
-# Sets the remembered owner address of an installed client.
+# The configuration home of the demo's user, inside the root, so that the
+# user's own ~/.config is neither read nor written.
+tavoren_config_home() {
+  echo "$1/home/config"
+}
+
+# Remembers the owner address as the client does for its user.
 tavoren_remember_owner() {
   local root=$1 address=$2
-  local file="$root/Library/Printers/CorvaneTavoren/Corvane Tavoren for Mac.app/Contents/Resources/TavorenClient.plist"
-  sed -i "/<key>owneremail<\/key>/{n;s#<string>.*</string>#<string>$address</string>#}" "$file"
+  local folder
+  folder=$(tavoren_config_home "$root")/CorvaneTavoren
+  mkdir -p -m 0700 "$folder"
+  cat > "$folder/TavorenClient.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>owneremail</key><string>$address</string>
+</dict>
+</plist>
+PLIST
+  chmod 0600 "$folder/TavorenClient.plist"
 }
 
 # Spools the sample PDF into a new job folder; prints the spooled file's path.

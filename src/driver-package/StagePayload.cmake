@@ -20,9 +20,9 @@ set(dir_mode OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD
 set(exe_mode ${dir_mode})
 set(data_mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
-# The client bundle. Its resource folder is written by the users for the
-# remembered address, so it and the client file are open to them; the
-# client file is the template, never the build tree's remembered one.
+# The client bundle, root's and writable by root alone: the client file
+# holds the administrator's defaults, and each user's own values live in
+# that user's home. The client file is the template, never the build tree's.
 set(printers "${payload}/Library/Printers/CorvaneTavoren")
 set(bundle "${printers}/Corvane Tavoren for Mac.app")
 file(MAKE_DIRECTORY "${bundle}/Contents/MacOS" "${bundle}/Contents/Resources")
@@ -31,8 +31,7 @@ file(COPY ${executables} DESTINATION "${bundle}/Contents/MacOS" FILE_PERMISSIONS
 file(GLOB translations "${CLIENT_BUNDLE}/Contents/Resources/*.qm")
 file(COPY ${translations} DESTINATION "${bundle}/Contents/Resources" FILE_PERMISSIONS ${data_mode})
 file(COPY "${CLIENT_SOURCE_RESOURCES}/TavorenClient.plist" DESTINATION "${bundle}/Contents/Resources"
-     FILE_PERMISSIONS ${data_mode} GROUP_WRITE WORLD_WRITE)
-file(CHMOD "${bundle}/Contents/Resources" PERMISSIONS ${dir_mode} GROUP_WRITE WORLD_WRITE)
+     FILE_PERMISSIONS ${data_mode})
 # The agent starts the client through ".../contents/MacOS/...".
 file(CREATE_LINK Contents "${bundle}/contents" SYMBOLIC)
 
@@ -53,10 +52,10 @@ file(COPY "${SOURCE_DIR}/CorvaneTavorenAgent.desktop" DESTINATION "${payload}/et
 
 file(COPY "${SOURCE_DIR}/scripts/postinstall" DESTINATION "${scripts}" FILE_PERMISSIONS ${exe_mode})
 
-# Every folder 0755 but the resource folder, whatever the umask made them.
+# Every folder 0755, whatever the umask made them.
 file(GLOB_RECURSE folders LIST_DIRECTORIES true "${payload}/*")
 foreach(entry IN LISTS folders)
-  if(IS_DIRECTORY "${entry}" AND NOT IS_SYMLINK "${entry}" AND NOT entry STREQUAL "${bundle}/Contents/Resources")
+  if(IS_DIRECTORY "${entry}" AND NOT IS_SYMLINK "${entry}")
     file(CHMOD "${entry}" PERMISSIONS ${dir_mode})
   endif()
 endforeach()

@@ -20,7 +20,8 @@ public:
     // polling without pause); the rest stays. False unless the installation
     // recorded a private computer.
     static bool pointAdminFileAt(const TestRoot &root, const QString &host);
-    // The client's remembered owner address.
+    // An owner address as the administrator's default in the installed
+    // bundle, which every user's client has until the user types another.
     static bool rememberOwner(const TestRoot &root, const QString &address);
     // Sends SIGTERM to every process running `executable`; how many.
     static int endProcesses(const QString &executable);

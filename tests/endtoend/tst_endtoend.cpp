@@ -2,7 +2,8 @@
 // the user's agent, the real agent starts the real client (offscreen), the
 // client uploads to the substitute service and reaches the release code.
 // Once with the built programs, once with the programs the silent installer
-// installed from the driver package.
+// installed from the driver package, and with two users of one private
+// installation who each upload under their own address.
 #include "InstalledDriver.h"
 #include "support/AgentProcess.h"
 #include "support/HelperToolProcess.h"
@@ -11,6 +12,7 @@
 #include "client/support/ClientSetup.h"
 #include "release-service/ReleaseService.h"
 #include "support/PlistWriter.h"
+#include "support/SecondUser.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
@@ -20,6 +22,8 @@
 #include <QProcess>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace tavoren;
@@ -31,6 +35,7 @@ using testsupport::InstallationMedium;
 using testsupport::InstalledDriver;
 using testsupport::InstallerRun;
 using testsupport::PlistWriter;
+using testsupport::SecondUser;
 using testsupport::TestRoot;
 
 namespace {
@@ -63,6 +68,47 @@ QByteArray samplePdf()
     pdf.append(QByteArray(64 * 1024, 'p'));
     pdf.append("\n%%EOF\n");
     return pdf;
+}
+
+int convertedJobs()
+{
+    int count = 0;
+    for (const auto &entry : ClientLogReader::entries())
+        count += entry.level == QLatin1String("Status") && entry.message == QLatin1String("file converted");
+    return count;
+}
+
+// The user's own client file with the address, as the user's client leaves
+// it: folders 0700 and the file 0600, all the user's.
+bool rememberOwnerFor(const QString &configHome, uid_t uid, gid_t gid, const QString &address)
+{
+    const QString folder = configHome + QStringLiteral("/CorvaneTavoren");
+    const QString path = folder + QStringLiteral("/TavorenClient.plist");
+    if (!QDir().mkpath(folder))
+        return false;
+    const QByteArray xml = PlistWriter::xml({{QStringLiteral("owneremail"), address}});
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(xml) != xml.size())
+        return false;
+    file.close();
+    for (const auto &[entry, mode] : {std::pair{configHome, 0700}, std::pair{folder, 0700}, std::pair{path, 0600}}) {
+        const QByteArray name = QFile::encodeName(entry);
+        if (::chown(name.constData(), uid, gid) != 0 || ::chmod(name.constData(), mode_t(mode)) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The backend, as the print scheduler runs it, hands `title` to the user's agent.
+bool printFor(const QString &backendProgram, const QString &user, const QString &title, const QByteArray &pdf)
+{
+    QProcess backend;
+    backend.start(backendProgram, {QStringLiteral("42"), user, title, QStringLiteral("1"), QString()});
+    if (!backend.waitForStarted())
+        return false;
+    backend.write(pdf);
+    backend.closeWriteChannel();
+    return backend.waitForFinished(30000) && backend.exitStatus() == QProcess::NormalExit && backend.exitCode() == 0;
 }
 
 // Prints `pdf` through `backend` for the test's user, whose agent runs, and
@@ -159,6 +205,87 @@ private slots:
         QVERIFY2(agent.start(), agent.standardError().constData());
         printToTheReleaseCode(root, service, InstalledDriver::backend(root), agent,
                               QStringLiteral("frank@example.com"), samplePdf());
+    }
+
+    // One private installation, two users: each one's remembered address is
+    // that user's own and reaches the service with that user's job; the
+    // bundle, root's, is left as installed.
+    void twoUsersUploadUnderTheirOwnAddresses()
+    {
+        if (::geteuid() != 0)
+            QSKIP("the silent installation and a second user need root");
+        QString reason;
+        if (!SecondUser::ensure(&reason))
+            QSKIP(qPrintable(reason));
+        // A short root, so that the second user's socket address fits below it.
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("tee"));
+        TestRoot root;
+        QCoreApplication::setApplicationName(name);
+        QVERIFY(root.openToOthers());
+        const QString other = QString::fromLatin1(SecondUser::name);
+        if (!AgentProcess::socketPathFits()
+            || std::size_t(QFile::encodeName(AgentProcess::socketPath(other)).size()) >= sizeof(sockaddr_un::sun_path))
+            QSKIP("the temporary folder's path is too long for a socket address");
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
+        QVERIFY(InstallationMedium::realPackageInstaller(root));
+        InstallerRun installation(medium, {QStringLiteral("-s"), other}, InstallationMedium::environment(root));
+        QCOMPARE(installation.finish(), 0);
+
+        releaseservice::ReleaseService::Options options;
+        options.storageDir = root.makeDir(QStringLiteral("/service")).toStdString();
+        options.statusSequence = {1, 4};
+        releaseservice::ReleaseService service(options);
+        QVERIFY(service.start());
+        QVERIFY(InstalledDriver::pointAdminFileAt(root, QStringLiteral("127.0.0.1:%1").arg(service.port())));
+        const QString bundleFile = InstalledDriver::bundle(root) + QStringLiteral("/Contents/Resources/TavorenClient.plist");
+        QFile installed(bundleFile);
+        QVERIFY(installed.open(QIODevice::ReadOnly));
+        const QByteArray defaults = installed.readAll();
+        installed.close();
+
+        // Root's configuration home is the root's XDG_CONFIG_HOME; the other
+        // user has none set and keeps it in ~/.config.
+        QVERIFY(rememberOwnerFor(root.configHome(), 0, 0, QStringLiteral("rhea@example.com")));
+        const QString otherHome = root.makeDir(QStringLiteral("/home/") + other);
+        QCOMPARE(::chown(QFile::encodeName(otherHome).constData(), SecondUser::uid(), SecondUser::gid()), 0);
+        QCOMPARE(::chmod(QFile::encodeName(otherHome).constData(), 0700), 0);
+        QVERIFY(rememberOwnerFor(otherHome + QStringLiteral("/.config"), SecondUser::uid(), SecondUser::gid(),
+                                 QStringLiteral("otto@example.com")));
+
+        AgentProcess rootAgent;
+        rootAgent.process().setProgram(InstalledDriver::agent(root));
+        QVERIFY2(rootAgent.start(), rootAgent.standardError().constData());
+        AgentProcess otherAgent;
+        otherAgent.process().setProgram(InstalledDriver::agent(root));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        environment.insert(QStringLiteral("HOME"), otherHome);
+        otherAgent.process().setProcessEnvironment(environment);
+        QVERIFY2(otherAgent.startAs(other), otherAgent.standardError().constData());
+
+        const QList<std::pair<QString, QString>> prints{{AgentProcess::userName(), QStringLiteral("Root report.pdf")},
+                                                        {other, QStringLiteral("Other report.pdf")}};
+        for (const auto &[user, title] : prints) {
+            const int converted = convertedJobs();
+            QVERIFY(printFor(InstalledDriver::backend(root), user, title, samplePdf()));
+            QVERIFY2(QTest::qWaitFor([&] { return convertedJobs() > converted; }, 60000),
+                     qPrintable(ClientLogReader::dump() + QString::fromLocal8Bit(rootAgent.standardError())
+                                + QString::fromLocal8Bit(otherAgent.standardError())));
+        }
+        InstalledDriver::endProcesses(InstalledDriver::client(root));
+
+        const auto jobs = service.jobs();
+        QCOMPARE(jobs.size(), std::size_t(2));
+        QCOMPARE(QString::fromStdString(jobs[0].contentDescription), QStringLiteral("Root report.pdf"));
+        QVERIFY2(jobs[0].ownerJson.find("rhea@example.com") != std::string::npos, jobs[0].ownerJson.c_str());
+        QCOMPARE(QString::fromStdString(jobs[1].contentDescription), QStringLiteral("Other report.pdf"));
+        QVERIFY2(jobs[1].ownerJson.find("otto@example.com") != std::string::npos, jobs[1].ownerJson.c_str());
+        QVERIFY(installed.open(QIODevice::ReadOnly));
+        QCOMPARE(installed.readAll(), defaults);
+        QTRY_VERIFY(jobFolders(root).isEmpty());
     }
 };
 

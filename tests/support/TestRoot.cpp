@@ -14,15 +14,20 @@ namespace tavoren::testsupport {
 TestRoot::TestRoot()
     : m_previousRoot(qgetenv("TAVOREN_ROOT"))
     , m_hadPreviousRoot(qEnvironmentVariableIsSet("TAVOREN_ROOT"))
+    , m_previousConfigHome(qgetenv("XDG_CONFIG_HOME"))
+    , m_hadPreviousConfigHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
 {
     m_dir.setAutoRemove(true);
     qputenv("TAVOREN_ROOT", m_dir.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
     makeDir(QStringLiteral("/private/var/log/cups/tavorencups"));
     makeDir(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver"));
     makeDir(QStringLiteral("/Library/Preferences"));
     makeDir(QStringLiteral("/resources"));
     makeDir(QStringLiteral("/var/tmp"));
     makeDir(QStringLiteral("/var/run"));
+    // The user's home; the client makes its configuration home below it.
+    makeDir(QStringLiteral("/home"));
 }
 
 TestRoot::~TestRoot()
@@ -31,6 +36,10 @@ TestRoot::~TestRoot()
         qputenv("TAVOREN_ROOT", m_previousRoot);
     else
         qunsetenv("TAVOREN_ROOT");
+    if (m_hadPreviousConfigHome)
+        qputenv("XDG_CONFIG_HOME", m_previousConfigHome);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
 }
 
 QString TestRoot::system(const QString &absolutePath) const
@@ -74,6 +83,16 @@ QString TestRoot::spoolRoot() const
 QString TestRoot::resourceDir() const
 {
     return system(QStringLiteral("/resources"));
+}
+
+QString TestRoot::configHome() const
+{
+    return m_dir.path() + QStringLiteral("/home/config");
+}
+
+QString TestRoot::userConfigFile() const
+{
+    return configHome() + QStringLiteral("/CorvaneTavoren/TavorenClient.plist");
 }
 
 bool TestRoot::setTimesBack(const QString &path, long seconds)

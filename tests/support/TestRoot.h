@@ -6,7 +6,9 @@
 namespace tavoren::testsupport {
 
 // A TAVOREN_ROOT of its own for one test case: every system path of the
-// programs lands below a fresh temporary folder, removed afterwards.
+// programs lands below a fresh temporary folder, removed afterwards. The
+// user's configuration home (XDG_CONFIG_HOME) points below it too, so no
+// test reads or writes the real home.
 class TestRoot
 {
 public:
@@ -30,6 +32,8 @@ public:
     QString logDir() const;       // the client log folder
     QString spoolRoot() const;    // the agent's spool root
     QString resourceDir() const;  // a client resource folder for the test
+    QString configHome() const;   // XDG_CONFIG_HOME while the root lives, not made
+    QString userConfigFile() const; // the client's file in the user's configuration folder
     // Sets the access and modification times of an entry `seconds` into the
     // past; a link is set itself.
     static bool setTimesBack(const QString &path, long seconds);
@@ -50,6 +54,8 @@ private:
     QTemporaryDir m_dir;
     QByteArray m_previousRoot;
     bool m_hadPreviousRoot = false;
+    QByteArray m_previousConfigHome;
+    bool m_hadPreviousConfigHome = false;
 };
 
 } // namespace tavoren::testsupport

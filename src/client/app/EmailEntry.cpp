@@ -54,7 +54,7 @@ void EmailEntry::remember(const QString &address)
     if (!EmailAddress::isValid(address) || !Constants::isPrivateInstall())
         return;
     m_clientConfig.owneremail = address;
-    ConfigFiles::setConfig(m_clientConfig);
+    ConfigFiles::setOwnerEmail(address);
 }
 
 void EmailEntry::ownerEmail()

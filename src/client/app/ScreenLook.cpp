@@ -1,5 +1,7 @@
 #include "client/app/ScreenLook.h"
 
+#include "client/app/ImageLoader.h"
+
 #include <QLabel>
 #include <QPalette>
 #include <QPixmap>
@@ -10,8 +12,8 @@ bool ScreenLook::showImage(QLabel *view, const QString &path)
 {
     if (!view || path.isEmpty())
         return false;
-    QPixmap image;
-    if (!image.load(path))
+    QPixmap image = QPixmap::fromImage(ImageLoader::load(path));
+    if (image.isNull())
         return false;
     const QSize room = view->maximumSize().boundedTo(QSize(4096, 4096));
     if (image.width() > room.width() || image.height() > room.height())

@@ -13,7 +13,8 @@ class ScreenLook
 {
 public:
     // Shows the image at `path` in the view, scaled down into the view's
-    // maximum size; false (view unchanged) when it does not load.
+    // maximum size; false (view unchanged) when it does not load. Read
+    // through ImageLoader.
     static bool showImage(QLabel *view, const QString &path);
     static void paintWhite(QWidget *widget);
 };

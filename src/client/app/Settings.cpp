@@ -95,7 +95,7 @@ void Settings::save()
 {
     // The buttons carry the rule; a save stores the text as it stands.
     m_clientConfig.owneremail = m_ui->email->text();
-    ConfigFiles::setConfig(m_clientConfig);
+    ConfigFiles::setOwnerEmail(m_clientConfig.owneremail);
 }
 
 void Settings::ok()

@@ -1,6 +1,7 @@
 // "Corvane Tavoren for Mac": one print job per process, started by the
 // hand-off agent with the job argument.
 #include "client/app/AppDelegate.h"
+#include "client/app/ImageLoader.h"
 #include "client/app/MainWindow.h"
 #include "client/core/ConfigFiles.h"
 #include "client/core/SignalNotifier.h"
@@ -9,7 +10,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
-#include <QPixmap>
 #include <QTimer>
 #include <csignal>
 
@@ -27,22 +27,16 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Corvane Tavoren for Mac"));
     QApplication::setQuitOnLastWindowClosed(true);
 
-    ConfigFiles::setApplicationIconHandler([](const QString &path) {
-        QPixmap icon;
-        if (!icon.load(path))
-            return false;
-        QApplication::setWindowIcon(QIcon(icon));
-        return true;
-    });
+    // SIGTERM ends the client at once, whatever the step, before anything is
+    // read; the spool file is left to the agent's cleaning pass.
+    SignalNotifier notifier({SIGTERM});
+    QObject::connect(&notifier, &SignalNotifier::received, &app, [] { QApplication::exit(128 + SIGTERM); });
+
+    ConfigFiles::setApplicationIconHandler(&ImageLoader::setApplicationIcon);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/application-icon.svg")));
 
     StringTable strings;
     QApplication::installTranslator(strings.translator());
-
-    // SIGTERM ends the client at once, whatever the step; the spool file is
-    // left to the agent's cleaning pass.
-    SignalNotifier notifier({SIGTERM});
-    QObject::connect(&notifier, &SignalNotifier::received, &app, [] { QApplication::exit(128 + SIGTERM); });
 
     AppDelegate appDelegate(arguments);
     MainWindow window(appDelegate);

@@ -4,7 +4,9 @@
 
 namespace tavoren::client {
 
-// The client configuration record ("TavorenClient.plist" in the resources).
+// The client configuration record: "TavorenClient.plist" in the resources
+// holds the administrator's defaults, the user's own file of that name the
+// values the user set.
 struct Config
 {
     QString owneremail;

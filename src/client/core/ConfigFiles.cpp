@@ -2,17 +2,19 @@
 
 #include "client/core/Log.h"
 #include "client/core/ResourceFolder.h"
+#include "client/core/UserConfigFolder.h"
+#include "shared/AtomicFile.h"
 #include "shared/BoundedFile.h"
 #include "shared/PropertyList.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <mutex>
 #include <optional>
+#include <unistd.h>
 
 namespace tavoren::client {
 
@@ -28,7 +30,7 @@ struct StringField
     QString Config::*member;
 };
 
-// In the order of the record, which is also the order written.
+// In the order of the record.
 const StringField clientFields[] = {
     {QLatin1String("owneremail"), &Config::owneremail},
     {QLatin1String("tavorenlogobig"), &Config::tavorenlogobig},
@@ -73,6 +75,7 @@ const AdminIntegerField adminIntegerFields[] = {
     {QLatin1String("documentnamelength"), &AdminConfig::documentnamelength},
 };
 
+const QLatin1String ownerEmailKey("owneremail");
 const QLatin1String isPrivateInstallKey("IsPrivateInstall");
 const QLatin1String pollingLimitKey("drnpollinglimitinsecond");
 
@@ -128,17 +131,65 @@ std::optional<AdminConfig> decodeAdminConfig(const QByteArray &bytes)
     return admin;
 }
 
-QByteArray encodeConfig(const Config &config)
+QString clientFileName()
 {
-    shared::PropertyList plist;
-    for (const StringField &field : clientFields)
-        plist.setString(field.key, config.*field.member);
-    return plist.toXml();
+    return Constants::plistTavorenClient + QLatin1Char('.') + Constants::plistFileTypeString;
+}
+
+// The user's file holds only what the user set: each entry is optional,
+// but one of another type makes the whole file unusable.
+bool applyUserValues(const QByteArray &bytes, Config &config)
+{
+    const std::optional<shared::PropertyList> plist = shared::PropertyList::fromBytes(bytes);
+    if (!plist)
+        return false;
+    const QStringList keys = plist->keys();
+    Config merged = config;
+    for (const StringField &field : clientFields) {
+        if (!keys.contains(field.key))
+            continue;
+        std::optional<QString> value = plist->string(field.key);
+        if (!value)
+            return false;
+        merged.*field.member = *value;
+    }
+    config = merged;
+    return true;
+}
+
+// The user's own file in the open folder: only a regular file within the
+// bound that the user owns; a link in its place is not followed.
+shared::BoundedFile::Content readUserFile(int folderFd)
+{
+    shared::BoundedFile::Content file = shared::BoundedFile::readAt(folderFd, clientFileName(), maxFileSize);
+    if (file.state == shared::BoundedFile::State::Read && file.owner != ::geteuid())
+        return {shared::BoundedFile::State::Unusable, {}, file.owner};
+    return file;
 }
 
 void report(std::string_view message)
 {
     shared::SystemLog::instance().write(message);
+}
+
+// The user's own values over `config`; a file that cannot be used is
+// logged and left aside.
+void overlayUserFile(Config &config)
+{
+    int error = 0;
+    const shared::Descriptor folder = UserConfigFolder::open(&error);
+    // No folder or no file: the user has set nothing.
+    if (!folder && error == ENOENT)
+        return;
+    if (folder) {
+        const shared::BoundedFile::Content user = readUserFile(folder.get());
+        if (user.state == shared::BoundedFile::State::Absent)
+            return;
+        if (user.state == shared::BoundedFile::State::Read && applyUserValues(user.bytes, config))
+            return;
+    }
+    Log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- user client config file could not be read"));
+    report("user client config file could not be read");
 }
 
 std::mutex g_iconMutex;
@@ -148,8 +199,13 @@ ConfigFiles::IconHandler g_iconHandler;
 
 QString ConfigFiles::clientConfigPath()
 {
-    return ResourceFolder::path() + QLatin1Char('/') + Constants::plistTavorenClient + QLatin1Char('.')
-        + Constants::plistFileTypeString;
+    return ResourceFolder::path() + QLatin1Char('/') + clientFileName();
+}
+
+QString ConfigFiles::userConfigPath()
+{
+    const QString folder = UserConfigFolder::path();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + clientFileName();
 }
 
 QString ConfigFiles::adminConfigPath()
@@ -160,20 +216,21 @@ QString ConfigFiles::adminConfigPath()
 
 Config ConfigFiles::parseConfig()
 {
+    Config config;
     const shared::BoundedFile::Content file = readBounded(clientConfigPath());
     if (file.state == shared::BoundedFile::State::Absent) {
         Log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- No client config file found"));
         report("No client config file found");
-        return {};
-    }
-    const std::optional<Config> config = file.state == shared::BoundedFile::State::Read ? decodeConfig(file.bytes) : std::nullopt;
-    if (!config) {
+    } else if (const std::optional<Config> defaults
+               = file.state == shared::BoundedFile::State::Read ? decodeConfig(file.bytes) : std::nullopt) {
+        config = *defaults;
+    } else {
         // Unusable counts as absent, with its own lines so the two can be told apart.
         Log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- client config file could not be read"));
         report("client config file could not be read");
-        return {};
     }
-    return *config;
+    overlayUserFile(config);
+    return config;
 }
 
 AdminConfig ConfigFiles::parseAdminConfig()
@@ -211,17 +268,32 @@ AdminConfig ConfigFiles::parseAdminConfig()
     return admin;
 }
 
-void ConfigFiles::setConfig(const Config &config)
+void ConfigFiles::setOwnerEmail(const QString &address)
 {
-    const QString path = clientConfigPath();
-    // Only an existing file is replaced; the client never creates its own.
-    bool ok = QFileInfo(path).isFile();
+    int error = 0;
+    const shared::Descriptor folder = UserConfigFolder::openForWriting(&error);
+    bool ok = folder.isValid();
     if (ok) {
-        const QByteArray xml = encodeConfig(config);
-        // Written beside the file and renamed over it on commit, so a full
-        // disk or a crash leaves the old file whole.
-        QSaveFile file(path);
-        ok = !xml.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(xml) == xml.size() && file.commit();
+        // The user's other entries stay; a file that cannot be used is replaced.
+        shared::PropertyList plist;
+        const shared::BoundedFile::Content current = readUserFile(folder.get());
+        if (current.state == shared::BoundedFile::State::Read) {
+            const std::optional<shared::PropertyList> kept = shared::PropertyList::fromBytes(current.bytes);
+            for (const StringField &field : clientFields) {
+                const std::optional<QString> value = kept ? kept->string(field.key) : std::nullopt;
+                if (value)
+                    plist.setString(field.key, *value);
+            }
+        }
+        plist.setString(ownerEmailKey, address);
+        const QByteArray xml = plist.toXml();
+        // A new file beside the old one, synced and renamed over it: a full
+        // disk or a crash leaves the old file whole, and a link planted in
+        // its place is replaced, never written through.
+        ok = !xml.isEmpty()
+            && shared::AtomicFile::replace(folder.get(), QFile::encodeName(clientFileName()).toStdString(),
+                                           std::string_view(xml.constData(), std::size_t(xml.size())), 0600)
+                == 0;
     }
     if (!ok) {
         Log(LogLevel::Error, Constants::plistTavorenClient,

@@ -12,6 +12,8 @@
 #include "client/support/ClientLogReader.h"
 
 #include <QAction>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -108,6 +110,9 @@ private slots:
         QTRY_VERIFY(f.screen<Upload>());
         QCOMPARE(f.screen<Upload>()->ownerEmail(), remembered);
         QCOMPARE(ConfigFiles::parseConfig().owneremail, remembered);
+        // Remembered in the user's own file, never in the shared bundle.
+        QCOMPARE(QFileInfo::exists(f.root.userConfigFile()), !remembered.isEmpty());
+        QVERIFY(!f.root.readText(QStringLiteral("/resources/TavorenClient.plist")).contains(QStringLiteral("dave")));
         // The next job of this installation skips the question.
         if (!remembered.isEmpty())
             QCOMPARE(ViewController::firstScreenIdentifier({QStringLiteral("a"), QStringLiteral("b")}, ConfigFiles::parseConfig()),
@@ -174,6 +179,10 @@ private slots:
         QTest::keyClicks(email, QStringLiteral("new@example.com"));
         QTest::mouseClick(apply, Qt::LeftButton);
         QCOMPARE(ConfigFiles::parseConfig().owneremail, QStringLiteral("new@example.com"));
+        QVERIFY(f.root.readText(QStringLiteral("/resources/TavorenClient.plist")).contains(QStringLiteral("old@example.com")));
+        QFile userFile(f.root.userConfigFile());
+        QVERIFY(userFile.open(QIODevice::ReadOnly));
+        QVERIFY(userFile.readAll().contains("new@example.com"));
         QVERIFY(!apply->isEnabled());
         QVERIFY(settings->isVisible());
 

@@ -98,6 +98,7 @@ private slots:
         QFile clientFile(f.root.resourceDir() + QStringLiteral("/TavorenClient.plist"));
         QVERIFY(clientFile.open(QIODevice::ReadOnly));
         QVERIFY(!clientFile.readAll().contains("alice"));
+        QVERIFY(!QFileInfo::exists(f.root.userConfigFile()));
 
         QVERIFY(!shown(f.control<QWidget>(QStringLiteral("preferences"))));
         QVERIFY(!shown(f.control<QWidget>(QStringLiteral("preferencesDivider"))));

@@ -1,5 +1,6 @@
 #include "client/core/ConfigFiles.h"
 #include "client/core/ResourceFolder.h"
+#include "shared/PropertyList.h"
 #include "support/PlistWriter.h"
 #include "support/RecordingSystemLog.h"
 #include "support/TestRoot.h"
@@ -15,8 +16,12 @@
 #include <csignal>
 #include <cstdio>
 #include <latch>
+#include <optional>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace tavoren::client;
@@ -115,6 +120,66 @@ QByteArray paddedClientFile(qint64 size)
     const qint64 base = PlistWriter::xml(map).size();
     map[QStringLiteral("emailentrytext")] = QString(size - base, QLatin1Char('a'));
     return PlistWriter::xml(map);
+}
+
+// Sets or removes an environment variable for one scope.
+class EnvironmentChange
+{
+public:
+    EnvironmentChange(const char *name, const std::optional<QByteArray> &value)
+        : m_name(name)
+        , m_previous(qgetenv(name))
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+    {
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+    }
+    ~EnvironmentChange()
+    {
+        if (m_wasSet)
+            qputenv(m_name, m_previous);
+        else
+            qunsetenv(m_name);
+    }
+    EnvironmentChange(const EnvironmentChange &) = delete;
+    EnvironmentChange &operator=(const EnvironmentChange &) = delete;
+
+private:
+    const char *m_name;
+    QByteArray m_previous;
+    bool m_wasSet;
+};
+
+struct stat statusOf(const QString &path)
+{
+    struct stat status{};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        status.st_mode = 0;
+    return status;
+}
+
+QString userFolder(const TestRoot &root)
+{
+    return QFileInfo(root.userConfigFile()).path();
+}
+
+// The user's own file, laid out by hand.
+void writeUserFile(const TestRoot &root, const QByteArray &content)
+{
+    QDir().mkpath(userFolder(root));
+    QFile file(root.userConfigFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(content), content.size());
+}
+
+// Branding in the bundle, the address left to the user.
+Config brandedDefaults()
+{
+    return {QStringLiteral("desk@example.test"), QStringLiteral("/brand/big.png"), QStringLiteral("/brand/small.png"),
+        QStringLiteral("Collect it at the counter"), QStringLiteral("Your e-mail, please"),
+        QStringLiteral("/brand/icon.png")};
 }
 
 // Child mode: first reads from many threads, then flips the file and reads again.
@@ -238,7 +303,7 @@ private slots:
     {
         QTest::addColumn<bool>("admin");
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("entry"); // file, folder or fifo
 
         // A complete file with one key changed, or removed when no value is given.
         auto changed = [](QVariantMap map, const QString &key, const QVariant &value) {
@@ -256,34 +321,39 @@ private slots:
         };
         const QByteArray validClient = PlistWriter::xml(PlistWriter::clientDefaults());
         const QByteArray validAdmin = PlistWriter::xml(PlistWriter::adminDefaults());
+        const QString file = QStringLiteral("file");
+        const QString folder = QStringLiteral("folder");
+        const QString fifo = QStringLiteral("fifo");
         const QByteArray arrayRoot
             = "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><array><string>a</string></array></plist>\n";
 
-        QTest::newRow("client: key missing") << false << client(QStringLiteral("owneremail"), {}) << false;
-        QTest::newRow("client: integer for string") << false << client(QStringLiteral("applicationicon"), 5) << false;
-        QTest::newRow("client: Boolean for string") << false << client(QStringLiteral("tavorenlogobig"), true) << false;
-        QTest::newRow("client: damaged") << false << validClient.left(validClient.size() / 2) << false;
+        QTest::newRow("client: key missing") << false << client(QStringLiteral("owneremail"), {}) << file;
+        QTest::newRow("client: integer for string") << false << client(QStringLiteral("applicationicon"), 5) << file;
+        QTest::newRow("client: Boolean for string") << false << client(QStringLiteral("tavorenlogobig"), true) << file;
+        QTest::newRow("client: damaged") << false << validClient.left(validClient.size() / 2) << file;
         QTest::newRow("client: damaged binary")
-            << false << PlistWriter::binary(PlistWriter::clientDefaults()).left(40) << false;
-        QTest::newRow("client: root not a dictionary") << false << arrayRoot << false;
-        QTest::newRow("client: empty") << false << QByteArray() << false;
-        QTest::newRow("client: 1 MiB and one byte") << false << paddedClientFile(1024 * 1024 + 1) << false;
-        QTest::newRow("client: a folder") << false << QByteArray() << true;
-        QTest::newRow("admin: key missing") << true << admin(QStringLiteral("documentnamelength"), {}) << false;
+            << false << PlistWriter::binary(PlistWriter::clientDefaults()).left(40) << file;
+        QTest::newRow("client: root not a dictionary") << false << arrayRoot << file;
+        QTest::newRow("client: empty") << false << QByteArray() << file;
+        QTest::newRow("client: 1 MiB and one byte") << false << paddedClientFile(1024 * 1024 + 1) << file;
+        QTest::newRow("client: a folder") << false << QByteArray() << folder;
+        QTest::newRow("client: a FIFO") << false << QByteArray() << fifo;
+        QTest::newRow("admin: key missing") << true << admin(QStringLiteral("documentnamelength"), {}) << file;
         QTest::newRow("admin: locateprinter missing")
-            << true << admin(QStringLiteral("locateprinter"), {}) << false;
+            << true << admin(QStringLiteral("locateprinter"), {}) << file;
         QTest::newRow("admin: string for integer")
-            << true << admin(QStringLiteral("secure_connect"), QStringLiteral("1")) << false;
-        QTest::newRow("admin: integer for Boolean") << true << admin(QStringLiteral("IsPrivateInstall"), 1) << false;
+            << true << admin(QStringLiteral("secure_connect"), QStringLiteral("1")) << file;
+        QTest::newRow("admin: integer for Boolean") << true << admin(QStringLiteral("IsPrivateInstall"), 1) << file;
         QTest::newRow("admin: string for Boolean")
-            << true << admin(QStringLiteral("IsPrivateInstall"), QStringLiteral("true")) << false;
-        QTest::newRow("admin: Boolean for string") << true << admin(QStringLiteral("host"), true) << false;
-        QTest::newRow("admin: damaged") << true << validAdmin.left(validAdmin.size() - 30) << false;
-        QTest::newRow("admin: root not a dictionary") << true << arrayRoot << false;
-        QTest::newRow("admin: binary junk") << true << QByteArray("bplist00\xff\xff\xff") << false;
-        QTest::newRow("admin: a folder") << true << QByteArray() << true;
+            << true << admin(QStringLiteral("IsPrivateInstall"), QStringLiteral("true")) << file;
+        QTest::newRow("admin: Boolean for string") << true << admin(QStringLiteral("host"), true) << file;
+        QTest::newRow("admin: damaged") << true << validAdmin.left(validAdmin.size() - 30) << file;
+        QTest::newRow("admin: root not a dictionary") << true << arrayRoot << file;
+        QTest::newRow("admin: binary junk") << true << QByteArray("bplist00\xff\xff\xff") << file;
+        QTest::newRow("admin: a folder") << true << QByteArray() << folder;
+        QTest::newRow("admin: a FIFO") << true << QByteArray() << fifo;
         QTest::newRow("admin: conversion limit not a number")
-            << true << admin(QStringLiteral("drnpollinglimitinsecond"), QStringLiteral("1800")) << false;
+            << true << admin(QStringLiteral("drnpollinglimitinsecond"), QStringLiteral("1800")) << file;
     }
 
     // The conversion limit came after the other keys: files without it keep
@@ -316,15 +386,17 @@ private slots:
     {
         QFETCH(bool, admin);
         QFETCH(QByteArray, content);
-        QFETCH(bool, folder);
+        QFETCH(QString, entry);
         TestRoot root;
         ResourceFolder::setPath(root.resourceDir());
         const QString clientName = QStringLiteral("/resources/TavorenClient.plist");
         const QString target = admin ? adminName : clientName;
         if (admin)
             root.writeFile(clientName, PlistWriter::xml(PlistWriter::clientDefaults()));
-        if (folder)
+        if (entry == QLatin1String("folder"))
             root.makeDir(target);
+        else if (entry == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(root.system(target)).constData(), 0600), 0);
         else
             root.writeFile(target, content);
         RecordingSystemLog systemLog;
@@ -475,70 +547,136 @@ private slots:
         QCOMPARE(seen, applied);
     }
 
-    void setConfigRoundTrip()
+    // Only the address is written, to the user's own file: made with its
+    // folders 0700, mode 0600, replaced whole; the bundle stays as it was.
+    void ownerEmailWrittenToTheUsersFile_data()
     {
+        QTest::addColumn<QByteArray>("before"); // the user's file before, empty: none
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("first address") << QByteArray() << QStringList{QStringLiteral("owneremail")};
+        QTest::newRow("address changed") << PlistWriter::xml({{QStringLiteral("owneremail"), QStringLiteral("old@example.test")}})
+                                         << QStringList{QStringLiteral("owneremail")};
+        QTest::newRow("the user's logo kept")
+            << PlistWriter::xml({{QStringLiteral("owneremail"), QStringLiteral("old@example.test")},
+                   {QStringLiteral("tavorenlogobig"), QStringLiteral("/mine.png")}})
+            << QStringList{QStringLiteral("owneremail"), QStringLiteral("tavorenlogobig")};
+        QTest::newRow("damaged file replaced") << QByteArray("<?xml version=\"1.0\"?><plist><dict><key>owner")
+                                               << QStringList{QStringLiteral("owneremail")};
+    }
+
+    void ownerEmailWrittenToTheUsersFile()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, keys);
         TestRoot root;
         ResourceFolder::setPath(root.resourceDir());
-        const QString file = root.writeFile(
-            QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
-        RecordingSystemLog systemLog;
-        const Config written = distinctClient();
-
-        ConfigFiles::setConfig(written);
-        QCOMPARE(ConfigFiles::parseConfig(), written);
-
-        // An XML property list whose root dictionary holds exactly six strings.
-        const QByteArray bytes = readFile(file);
-        QVERIFY(bytes.startsWith("<?xml"));
-        QXmlStreamReader xml(bytes);
-        QStringList keys;
-        int depth = 0;
-        while (!xml.atEnd()) {
-            if (xml.readNext() == QXmlStreamReader::StartElement) {
-                ++depth;
-                if (depth == 3 && xml.name() == QLatin1String("key"))
-                    keys.append(xml.readElementText());
-                else if (depth == 3)
-                    QCOMPARE(xml.name(), QLatin1String("string"));
-                if (xml.tokenType() == QXmlStreamReader::EndElement)
-                    --depth;
-            } else if (xml.tokenType() == QXmlStreamReader::EndElement) {
-                --depth;
-            }
+        const QByteArray bundle = PlistWriter::xml(clientMap(brandedDefaults()));
+        const QString bundleFile = root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), bundle);
+        // A second name for the old file shows whether it was written in place.
+        const QString oldName = root.system(QStringLiteral("/old-name"));
+        if (!before.isEmpty()) {
+            writeUserFile(root, before);
+            QCOMPARE(::link(QFile::encodeName(root.userConfigFile()).constData(), QFile::encodeName(oldName).constData()), 0);
         }
-        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        RecordingSystemLog systemLog;
+
+        ConfigFiles::setOwnerEmail(QStringLiteral("zoë@example.test"));
+
+        QCOMPARE(ConfigFiles::userConfigPath(), root.userConfigFile());
+        const struct stat file = statusOf(root.userConfigFile());
+        QVERIFY(S_ISREG(file.st_mode));
+        QCOMPARE(file.st_mode & 07777, mode_t(0600));
+        QCOMPARE(file.st_uid, ::geteuid());
+        for (const QString &folder : {root.configHome(), userFolder(root)}) {
+            const struct stat made = statusOf(folder);
+            QVERIFY2(S_ISDIR(made.st_mode), qPrintable(folder));
+            if (before.isEmpty())
+                QCOMPARE(made.st_mode & 07777, mode_t(0700));
+        }
+        const auto written = tavoren::shared::PropertyList::fromBytes(readFile(root.userConfigFile()));
+        QVERIFY(written);
+        QVERIFY(readFile(root.userConfigFile()).startsWith("<?xml"));
+        QStringList writtenKeys = written->keys();
+        writtenKeys.sort();
         keys.sort();
-        QStringList expectedKeys = clientMap(written).keys();
-        expectedKeys.sort();
-        QCOMPARE(keys, expectedKeys);
+        QCOMPARE(writtenKeys, keys);
+        QCOMPARE(written->string(QStringLiteral("owneremail")).value_or(QString()), QStringLiteral("zoë@example.test"));
+        if (!before.isEmpty())
+            QCOMPARE(readFile(oldName), before);
+        // Nothing left beside it, nothing written into the bundle.
+        QCOMPARE(QDir(userFolder(root)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{QStringLiteral("TavorenClient.plist")});
+        QCOMPARE(readFile(bundleFile), bundle);
+        QCOMPARE(QDir(root.resourceDir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{QStringLiteral("TavorenClient.plist")});
+
+        // The branding still comes from the bundle, the address from the user.
+        Config expected = brandedDefaults();
+        expected.owneremail = QStringLiteral("zoë@example.test");
+        if (keys.contains(QStringLiteral("tavorenlogobig")))
+            expected.tavorenlogobig = QStringLiteral("/mine.png");
+        QCOMPARE(ConfigFiles::parseConfig(), expected);
         QCOMPARE(logLines(root), QStringList());
         QVERIFY(systemLog.messages().isEmpty());
     }
 
-    // The old file stays whole (or absent) and the failure is logged.
-    void setConfigFailure_data()
+    // A link planted where the file goes is replaced, never written through.
+    void plantedLinkIsReplaced()
     {
-        QTest::addColumn<QString>("failure");
-        QTest::newRow("no client file") << QStringLiteral("absent");
-        QTest::newRow("no resource folder") << QStringLiteral("folder");
-        QTest::newRow("disk full") << QStringLiteral("full");
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        const QByteArray keys = "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIOnly+mine user@host\n";
+        const QString victim = root.writeFile(QStringLiteral("/home/.ssh/authorized_keys"), keys);
+        QDir().mkpath(userFolder(root));
+        QVERIFY(QFile::link(victim, root.userConfigFile()));
+        RecordingSystemLog systemLog;
+
+        ConfigFiles::setOwnerEmail(QStringLiteral("ann@example.test"));
+
+        QCOMPARE(readFile(victim), keys);
+        const struct stat file = statusOf(root.userConfigFile());
+        QVERIFY(S_ISREG(file.st_mode));
+        QCOMPARE(file.st_mode & 07777, mode_t(0600));
+        QCOMPARE(ConfigFiles::parseConfig().owneremail, QStringLiteral("ann@example.test"));
+        QVERIFY(systemLog.messages().filter(QStringLiteral("setting")).isEmpty());
     }
 
-    void setConfigFailure()
+    // Nothing is written, what was there stays, and the failure is logged
+    // with the lines of old.
+    void ownerEmailFailure_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("no folder above the configuration home") << QStringLiteral("no home");
+        QTest::newRow("a link in place of the folder") << QStringLiteral("folder link");
+        QTest::newRow("disk full") << QStringLiteral("full");
+        QTest::newRow("another user's folder") << QStringLiteral("not ours");
+    }
+
+    void ownerEmailFailure()
     {
         QFETCH(QString, failure);
+        if (failure == QLatin1String("not ours") && ::geteuid() != 0)
+            QSKIP("handing a folder to another user needs root");
         TestRoot root;
-        const QString clientName = QStringLiteral("/resources/TavorenClient.plist");
-        const QByteArray old = PlistWriter::xml(clientMap(distinctClient()));
-        if (failure == QLatin1String("folder"))
-            ResourceFolder::setPath(root.system(QStringLiteral("/missing")));
-        else
-            ResourceFolder::setPath(root.resourceDir());
-        if (failure == QLatin1String("full"))
-            root.writeFile(clientName, old);
+        ResourceFolder::setPath(root.resourceDir());
+        const QByteArray bundle = PlistWriter::xml(clientMap(distinctClient()));
+        root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), bundle);
+        const QByteArray old = PlistWriter::xml({{QStringLiteral("owneremail"), QStringLiteral("old@example.test")}});
+        const QString elsewhere = root.makeDir(QStringLiteral("/elsewhere"));
+        std::optional<EnvironmentChange> home;
+        if (failure == QLatin1String("no home"))
+            home.emplace("XDG_CONFIG_HOME", QFile::encodeName(root.system(QStringLiteral("/missing/config"))));
+        if (failure == QLatin1String("folder link")) {
+            QDir().mkpath(root.configHome());
+            QVERIFY(QFile::link(elsewhere, userFolder(root)));
+        }
+        if (failure == QLatin1String("full") || failure == QLatin1String("not ours"))
+            writeUserFile(root, old);
+        if (failure == QLatin1String("not ours"))
+            QCOMPARE(::chown(QFile::encodeName(userFolder(root)).constData(), 65534, 65534), 0);
         RecordingSystemLog systemLog;
-        Config next = distinctClient();
-        next.emailentrytext = QString(64 * 1024, QLatin1Char('e'));
+        // Large enough to pass a small file-size limit.
+        const QString address = QString(64 * 1024, QLatin1Char('e')) + QStringLiteral("@example.test");
 
         if (failure == QLatin1String("full")) {
             // A small file-size limit fails the write the way a full disk does.
@@ -548,23 +686,163 @@ private slots:
             small.rlim_cur = 16 * 1024;
             const auto previous = std::signal(SIGXFSZ, SIG_IGN);
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-            ConfigFiles::setConfig(next);
+            ConfigFiles::setOwnerEmail(address);
             setrlimit(RLIMIT_FSIZE, &saved);
             std::signal(SIGXFSZ, previous);
-            QCOMPARE(readFile(root.system(clientName)), old);
         } else {
-            ConfigFiles::setConfig(next);
+            ConfigFiles::setOwnerEmail(address);
         }
 
-        QCOMPARE(QDir(root.resourceDir()).entryList(QDir::Files | QDir::Hidden),
-            failure == QLatin1String("full") ? QStringList{QStringLiteral("TavorenClient.plist")} : QStringList());
+        if (failure == QLatin1String("full") || failure == QLatin1String("not ours")) {
+            QCOMPARE(readFile(root.userConfigFile()), old);
+            QCOMPARE(QDir(userFolder(root)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                QStringList{QStringLiteral("TavorenClient.plist")});
+        }
         QVERIFY(!QFile::exists(root.system(QStringLiteral("/missing"))));
+        QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(readFile(root.system(QStringLiteral("/resources/TavorenClient.plist"))), bundle);
         const QStringList lines = logLines(root);
         QCOMPARE(lines.size(), 1);
         QVERIFY2(isErrorLine(lines.first(), QStringLiteral("TavorenClient"),
                      QStringLiteral("<- error while setting client config file")),
             qPrintable(lines.first()));
         QCOMPARE(systemLog.messages(), QStringList{QStringLiteral("error while setting client config file")});
+    }
+
+    // The bundle gives the defaults, the user's own file what the user set.
+    void userValuesOverDefaults_data()
+    {
+        QTest::addColumn<bool>("bundle");
+        QTest::addColumn<QVariantMap>("user"); // empty: no user file
+        QTest::addColumn<Config>("expected");
+        QTest::addColumn<int>("lines");
+        Config addressed = brandedDefaults();
+        addressed.owneremail = QStringLiteral("ann@example.test");
+        Config cleared = brandedDefaults();
+        cleared.owneremail.clear();
+        Config own = addressed;
+        own.releasecodetext = QStringLiteral("Mine");
+        const QVariantMap ann{{QStringLiteral("owneremail"), QStringLiteral("ann@example.test")}};
+        QTest::newRow("no user file") << true << QVariantMap() << brandedDefaults() << 0;
+        QTest::newRow("the user's address") << true << ann << addressed << 0;
+        QTest::newRow("address cleared by the user")
+            << true << QVariantMap{{QStringLiteral("owneremail"), QString()}} << cleared << 0;
+        QTest::newRow("another key of the user's")
+            << true << QVariantMap{{QStringLiteral("owneremail"), QStringLiteral("ann@example.test")},
+                   {QStringLiteral("releasecodetext"), QStringLiteral("Mine")}, {QStringLiteral("unknown"), 5}}
+            << own << 0;
+        QTest::newRow("no bundle file") << false << ann << Config{QStringLiteral("ann@example.test"), {}, {}, {}, {}, {}} << 1;
+    }
+
+    void userValuesOverDefaults()
+    {
+        QFETCH(bool, bundle);
+        QFETCH(QVariantMap, user);
+        QFETCH(Config, expected);
+        QFETCH(int, lines);
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        if (bundle)
+            root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(clientMap(brandedDefaults())));
+        if (!user.isEmpty())
+            writeUserFile(root, PlistWriter::binary(user));
+        RecordingSystemLog systemLog;
+        QCOMPARE(ConfigFiles::parseConfig(), expected);
+        QCOMPARE(logLines(root).size(), lines);
+        QCOMPARE(systemLog.messages().size(), lines);
+    }
+
+    // A user file that cannot be used is left aside: the defaults stay.
+    void unusableUserFile_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray valid = PlistWriter::xml({{QStringLiteral("owneremail"), QStringLiteral("eve@example.test")}});
+        QTest::newRow("damaged") << QStringLiteral("file") << valid.left(valid.size() / 2);
+        QTest::newRow("integer for the address")
+            << QStringLiteral("file") << PlistWriter::xml({{QStringLiteral("owneremail"), 7}});
+        QTest::newRow("Boolean for a logo")
+            << QStringLiteral("file")
+            << PlistWriter::xml({{QStringLiteral("owneremail"), QStringLiteral("eve@example.test")},
+                   {QStringLiteral("tavorenlogobig"), true}});
+        QTest::newRow("root not a dictionary")
+            << QStringLiteral("file")
+            << QByteArray("<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><array><string>a</string></array></plist>\n");
+        QTest::newRow("1 MiB and one byte") << QStringLiteral("file") << paddedClientFile(1024 * 1024 + 1);
+        QTest::newRow("a FIFO") << QStringLiteral("fifo") << QByteArray();
+        QTest::newRow("a folder") << QStringLiteral("folder") << QByteArray();
+        QTest::newRow("a link to a good file") << QStringLiteral("link") << valid;
+        QTest::newRow("a link in place of the folder") << QStringLiteral("folder link") << valid;
+        QTest::newRow("another user's file") << QStringLiteral("not ours") << valid;
+    }
+
+    void unusableUserFile()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QByteArray, content);
+        if (entry == QLatin1String("not ours") && ::geteuid() != 0)
+            QSKIP("handing a file to another user needs root");
+        TestRoot root;
+        ResourceFolder::setPath(root.resourceDir());
+        root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(clientMap(brandedDefaults())));
+        QDir().mkpath(userFolder(root));
+        const QByteArray path = QFile::encodeName(root.userConfigFile());
+        if (entry == QLatin1String("file") || entry == QLatin1String("not ours"))
+            writeUserFile(root, content);
+        if (entry == QLatin1String("not ours"))
+            QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+        if (entry == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        if (entry == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(root.userConfigFile()));
+        if (entry == QLatin1String("link"))
+            QVERIFY(QFile::link(root.writeFile(QStringLiteral("/elsewhere/good.plist"), content), root.userConfigFile()));
+        if (entry == QLatin1String("folder link")) {
+            root.writeFile(QStringLiteral("/elsewhere/TavorenClient.plist"), content);
+            QVERIFY(QDir(userFolder(root)).removeRecursively());
+            QVERIFY(QFile::link(root.system(QStringLiteral("/elsewhere")), userFolder(root)));
+        }
+        RecordingSystemLog systemLog;
+
+        QCOMPARE(ConfigFiles::parseConfig(), brandedDefaults());
+        const QStringList lines = logLines(root);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(isErrorLine(lines.first(), QStringLiteral("TavorenClient"),
+                     QStringLiteral("<- user client config file could not be read")),
+            qPrintable(lines.first()));
+        QCOMPARE(systemLog.messages(), QStringList{QStringLiteral("user client config file could not be read")});
+    }
+
+    // $XDG_CONFIG_HOME when set and absolute, else ~/.config.
+    void userFileLocation_data()
+    {
+        QTest::addColumn<QByteArray>("configHome"); // "-": unset
+        QTest::addColumn<QByteArray>("home");       // "-": unset
+        QTest::addColumn<QString>("expected");      // "~": the password database's home
+        QTest::newRow("configuration home") << QByteArray("/x/conf/") << QByteArray("/h") << QStringLiteral("/x/conf");
+        QTest::newRow("relative configuration home") << QByteArray("conf") << QByteArray("/h") << QStringLiteral("/h/.config");
+        QTest::newRow("empty configuration home") << QByteArray("") << QByteArray("/h") << QStringLiteral("/h/.config");
+        QTest::newRow("no configuration home") << QByteArray("-") << QByteArray("/h") << QStringLiteral("/h/.config");
+        QTest::newRow("relative home") << QByteArray("-") << QByteArray("h") << QStringLiteral("~/.config");
+        QTest::newRow("no home") << QByteArray("-") << QByteArray("-") << QStringLiteral("~/.config");
+    }
+
+    void userFileLocation()
+    {
+        QFETCH(QByteArray, configHome);
+        QFETCH(QByteArray, home);
+        QFETCH(QString, expected);
+        const passwd *entry = ::getpwuid(::geteuid());
+        if (expected.startsWith(QLatin1Char('~'))) {
+            if (!entry)
+                QSKIP("the user has no entry in the password database");
+            expected.replace(0, 1, QDir::cleanPath(QFile::decodeName(entry->pw_dir)));
+        }
+        auto value = [](const QByteArray &v) { return v == "-" ? std::nullopt : std::optional<QByteArray>(v); };
+        const EnvironmentChange changedConfigHome("XDG_CONFIG_HOME", value(configHome));
+        const EnvironmentChange changedHome("HOME", value(home));
+        // Only the path: nothing is read or written outside the test's folders.
+        QCOMPARE(ConfigFiles::userConfigPath(), expected + QStringLiteral("/CorvaneTavoren/TavorenClient.plist"));
     }
 
     // Read once per process, even when first read from many threads at once.

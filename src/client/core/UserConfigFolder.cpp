@@ -1,0 +1,120 @@
+#include "client/core/UserConfigFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tavoren::client {
+
+namespace {
+
+constexpr mode_t privateFolder = 0700;
+
+bool isAbsolute(const QString &path)
+{
+    // Not QDir::isAbsolutePath: it takes ":/..." resource paths as absolute.
+    return path.startsWith(QLatin1Char('/'));
+}
+
+QString passwordDatabaseHome()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(std::size_t(size > 0 ? size : 16384));
+    passwd entry{};
+    passwd *found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
+        return {};
+    return QFile::decodeName(found->pw_dir);
+}
+
+shared::Descriptor openConfigHome(bool create, int *error)
+{
+    const QByteArray home = QFile::encodeName(UserConfigFolder::configHome());
+    if (home.isEmpty()) {
+        *error = ENOENT;
+        return {};
+    }
+    // Only the configuration home itself is made; a missing home above it
+    // is not ours to make.
+    if (create && ::mkdir(home.constData(), privateFolder) != 0 && errno != EEXIST) {
+        *error = errno;
+        return {};
+    }
+    // A link here is the user's own choice (dotfiles kept elsewhere).
+    shared::Descriptor folder(::open(home.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder)
+        *error = errno;
+    return folder;
+}
+
+shared::Descriptor openOurFolder(int homeFd, int *error)
+{
+    shared::Descriptor folder(::openat(homeFd, UserConfigFolder::folderName.data(),
+                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder)
+        *error = errno;
+    return folder;
+}
+
+} // namespace
+
+QString UserConfigFolder::configHome()
+{
+    const QString configured = QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
+    if (isAbsolute(configured))
+        return QDir::cleanPath(configured);
+    QString home = QFile::decodeName(qgetenv("HOME"));
+    if (!isAbsolute(home))
+        home = passwordDatabaseHome();
+    if (!isAbsolute(home))
+        return {};
+    return QDir::cleanPath(home + QLatin1String("/.config"));
+}
+
+QString UserConfigFolder::path()
+{
+    const QString home = configHome();
+    return home.isEmpty() ? QString() : home + QLatin1Char('/') + folderName;
+}
+
+shared::Descriptor UserConfigFolder::open(int *error)
+{
+    const shared::Descriptor home = openConfigHome(false, error);
+    if (!home)
+        return {};
+    return openOurFolder(home.get(), error);
+}
+
+shared::Descriptor UserConfigFolder::openForWriting(int *error)
+{
+    const shared::Descriptor home = openConfigHome(true, error);
+    if (!home)
+        return {};
+    if (::mkdirat(home.get(), folderName.data(), privateFolder) != 0 && errno != EEXIST) {
+        *error = errno;
+        return {};
+    }
+    shared::Descriptor folder = openOurFolder(home.get(), error);
+    if (!folder)
+        return {};
+    // Someone else's folder (a configuration home in a shared place) would
+    // let its owner swap what we write.
+    struct stat status{};
+    if (::fstat(folder.get(), &status) != 0) {
+        *error = errno;
+        return {};
+    }
+    if (status.st_uid != ::geteuid()) {
+        *error = EPERM;
+        return {};
+    }
+    return folder;
+}
+
+} // namespace tavoren::client
