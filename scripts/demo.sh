@@ -32,7 +32,11 @@ trap cleanup EXIT
 
 $SUDO rm -rf "$root"
 tavoren_make_root "$root" "$build"
-mkdir -p "$root/var/tmp" "$root/var/run"
+# The system's folders of the root are root's, as on a real computer: root
+# installs nothing into folders another user could change.
+$SUDO mkdir -p "$root/var/tmp" "$root/var/run"
+$SUDO chown -R root:root "$root/Library" "$root/private" "$root/var"
+$SUDO chmod 1777 "$root/var/tmp"
 
 headless=1
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then headless=0; fi
@@ -41,7 +45,6 @@ if [ $headless = 1 ]; then
   pids+=("$TAVOREN_DISPLAY_PID")
 fi
 
-$SUDO install -D -m 0755 "$build/bin/installer" "$root/usr/sbin/installer"
 # The installation makes its print queue on the root's own scheduler.
 scheduler=0
 if tavoren_start_scheduler "$root"; then

@@ -1,5 +1,7 @@
 #include "shared/PropertyList.h"
 
+#include "shared/PlistDepth.h"
+
 #include <plist/plist.h>
 
 #include <cstdlib>
@@ -59,6 +61,8 @@ std::optional<PropertyList> PropertyList::fromBytes(const QByteArray &bytes)
 {
     // libplist takes 32-bit lengths and reads past nothing when given none.
     if (bytes.isEmpty() || bytes.size() > qsizetype(std::numeric_limits<std::uint32_t>::max()))
+        return std::nullopt;
+    if (!PlistDepth::within(std::string_view(bytes.constData(), std::size_t(bytes.size()))))
         return std::nullopt;
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), std::uint32_t(bytes.size()), &root);

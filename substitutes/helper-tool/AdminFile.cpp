@@ -3,6 +3,7 @@
 #include "shared/AtomicFile.h"
 #include "helper-tool/HelperPaths.h"
 #include "shared/Descriptor.h"
+#include "shared/PlistDepth.h"
 #include "shared/SystemPath.h"
 
 #include <plist/plist.h>
@@ -79,6 +80,10 @@ Reply AdminFile::setPrivateInstall(bool privateInstall)
     if (!bytes)
         return Reply::failed(cannot("read", error));
 
+    // The library handles deep nesting by recursion: refused before it sees it.
+    if (!shared::PlistDepth::within(*bytes))
+        return Reply::failed(std::string(HelperPaths::adminFile) + " nests deeper than "
+                             + std::to_string(shared::PlistDepth::defaultLimit) + " levels");
     plist_t parsed = nullptr;
     if (!bytes->empty())
         plist_from_memory(bytes->data(), uint32_t(bytes->size()), &parsed);

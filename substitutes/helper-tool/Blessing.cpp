@@ -2,8 +2,10 @@
 
 #include "shared/AtomicFile.h"
 #include "helper-tool/HelperPaths.h"
+#include "helper-tool/PackageStaging.h"
 #include "shared/Descriptor.h"
 #include "shared/FileTree.h"
+#include "shared/SharedFolder.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
@@ -54,7 +56,7 @@ uid_t Blessing::authorisingUid()
     return ::getuid();
 }
 
-int Blessing::run(std::FILE *errors)
+int Blessing::run(std::FILE *errors, const BuiltArtefacts &built)
 {
     const auto fail = [errors](const std::string &reason) {
         std::fprintf(errors, "%s: %s\n", HelperPaths::toolName, reason.c_str());
@@ -66,6 +68,8 @@ int Blessing::run(std::FILE *errors)
     const auto tool = install(&failure);
     if (!tool)
         return fail(failure);
+    if (const auto carried = installCarriedInstaller(built); !carried)
+        return fail(carried.error().description());
     if (const auto notServing = start(*tool, authorisingUid()))
         return fail(*notServing);
     return 0;
@@ -130,6 +134,40 @@ std::optional<std::string> Blessing::install(std::string *failure)
         return std::nullopt;
     }
     return folderPath + "/" + HelperPaths::toolName;
+}
+
+shared::Expected<void> Blessing::installCarriedInstaller(const BuiltArtefacts &built)
+{
+    char self[4096] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return shared::Error::system("find", "/proc/self/exe");
+    const std::string selfPath(self, std::size_t(length));
+    const std::string source = selfPath.substr(0, selfPath.find_last_of('/') + 1) + HelperPaths::carriedInstaller;
+    const std::string shown = std::string(HelperPaths::supportFolder) + "/" + HelperPaths::carriedInstaller;
+
+    const shared::Descriptor from(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status{};
+    if (!from || ::fstat(from.get(), &status) != 0)
+        return shared::Error::system("read the package installer carried beside the helper", source);
+    if (!S_ISREG(status.st_mode))
+        return shared::Error::because("read the package installer carried beside the helper", source, "it is not a regular file");
+    auto support = shared::SharedFolder::make(shared::SystemPath::resolve(HelperPaths::supportFolder), shared::SharedFolder::Options::forRootAlone());
+    if (!support)
+        return support.error();
+    int error = 0;
+    auto copy = shared::AtomicFile::create(support->get(), HelperPaths::carriedInstaller, &error);
+    if (!copy)
+        return shared::Error::system("copy the package installer into", shown, error);
+    // Checked on the bytes copied: the carried file may change meanwhile.
+    const std::string digest = PackageStaging::sha256(from.get(), [&](std::string_view block) { return copy->write(block); });
+    if (digest.empty())
+        return shared::Error::system("copy the package installer into", shown);
+    if (digest != built.installerSha256)
+        return shared::Error::because("bless", source, "it is not the package installer this helper was built with");
+    if ((error = copy->commit(0700, 0, 0)) != 0)
+        return shared::Error::system("copy the package installer into", shown, error);
+    return {};
 }
 
 std::optional<std::string> Blessing::start(const std::string &tool, uid_t authorisedUid)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "helper-tool/BuiltArtefacts.h"
+#include "shared/Expected.h"
+
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -8,8 +11,10 @@
 namespace tavoren::helpertool {
 
 // The --bless mode, run as root through pkexec: installs a root-owned copy of
-// this executable at the blessed path and starts it as a detached daemon
-// serving the user who authorised it.
+// this executable at the blessed path and of the package installer carried
+// beside it (checked against the one it was built with) in the helper's own
+// folder, and starts the copy as a detached daemon serving the user who
+// authorised it.
 class Blessing
 {
 public:
@@ -17,7 +22,7 @@ public:
     static constexpr int readyWaitSeconds = 10;
 
     // The exit status; a one-line reason on `errors` when it fails.
-    static int run(std::FILE *errors);
+    static int run(std::FILE *errors, const BuiltArtefacts &built);
 
     // $PKEXEC_UID when set and numeric, else the real uid.
     static uid_t authorisingUid();
@@ -25,6 +30,7 @@ public:
 private:
     // Where the copy went, or why there is none.
     static std::optional<std::string> install(std::string *failure);
+    static shared::Expected<void> installCarriedInstaller(const BuiltArtefacts &built);
     static std::optional<std::string> start(const std::string &tool, uid_t authorisedUid);
 };
 

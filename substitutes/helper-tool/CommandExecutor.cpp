@@ -3,6 +3,7 @@
 #include "helper-tool/AdminFile.h"
 #include "helper-tool/CommandRunner.h"
 #include "helper-tool/HelperPaths.h"
+#include "helper-tool/PackageStaging.h"
 #include "helper-tool/ProgressFile.h"
 #include "shared/Descriptor.h"
 #include "shared/SystemLog.h"
@@ -33,6 +34,11 @@ Reply endedWith(const std::string &what, const CommandRunner::Result &result)
     return Reply::completed(result.status, what + " ended with status " + std::to_string(result.status));
 }
 } // namespace
+
+CommandExecutor::CommandExecutor(BuiltArtefacts built)
+    : m_built(std::move(built))
+{
+}
 
 Reply CommandExecutor::execute(const HelperCommand &command, uid_t requester) const
 {
@@ -71,21 +77,51 @@ Reply CommandExecutor::removal() const
     return endedWith("Uninstall.sh", result);
 }
 
+shared::Expected<std::string> CommandExecutor::packageInstaller() const
+{
+    const std::string own = shared::SystemPath::resolve(HelperPaths::packageInstaller);
+    const std::string carried
+        = shared::SystemPath::resolve(std::string(HelperPaths::supportFolder) + "/" + HelperPaths::carriedInstaller);
+    struct stat status{};
+    std::string shown = HelperPaths::packageInstaller;
+    std::string path = own;
+    if (::stat(own.c_str(), &status) != 0) {
+        if (errno != ENOENT)
+            return shared::Error::system("start", shown);
+        shown = std::string(HelperPaths::supportFolder) + "/" + HelperPaths::carriedInstaller;
+        path = carried;
+        if (::stat(carried.c_str(), &status) != 0)
+            return shared::Error::system("start", shown);
+    }
+    if (!onlyRootChanges(status))
+        return shared::Error::because("start", shown, "it is not a regular file that only root can change");
+    return path;
+}
+
 Reply CommandExecutor::installation(const std::string &packagePath, uid_t requester) const
 {
-    const std::string installer = shared::SystemPath::resolve(HelperPaths::packageInstaller);
-    struct stat status{};
-    if (::stat(installer.c_str(), &status) != 0)
-        return Reply::failed(std::string("could not start ") + HelperPaths::packageInstaller + ": " + errorText(errno));
-    if (!onlyRootChanges(status))
-        return Reply::refused(std::string(HelperPaths::packageInstaller) + " is not a regular file that only root can change");
+    const auto installer = packageInstaller();
+    if (!installer) {
+        const shared::Error &error = installer.error();
+        // The words of earlier replies, which the installer's log shows.
+        if (error.code != 0)
+            return Reply::failed("could not start " + error.subject + ": " + errorText(error.code));
+        return Reply::refused(error.subject + " is not a regular file that only root can change");
+    }
+    const auto staged = PackageStaging::stage(packagePath, shared::SystemPath::resolve(HelperPaths::supportFolder), m_built);
+    if (!staged) {
+        const shared::Error &error = staged.error();
+        if (error.code == 0)
+            return Reply::refused("the package is not the driver package this helper was built with");
+        return Reply::failed(error.description());
+    }
 
     auto created = ProgressFile::create(requester);
     if (auto *refusal = std::get_if<Reply>(&created))
         return *refusal;
     ProgressFile &progress = std::get<ProgressFile>(created);
     bool written = true;
-    const auto result = CommandRunner::run({installer, "-pkg", packagePath, "-target", "/", "-verboseR"},
+    const auto result = CommandRunner::run({*installer, "-pkg", staged->path(), "-target", "/", "-verboseR"},
                                            [&](std::string_view line) { written = progress.writeLine(line) && written; });
     if (!result.started)
         return endedWith(HelperPaths::packageInstaller, result);

@@ -91,6 +91,7 @@ std::chrono::seconds DaemonSettings::idleTimeFromEnvironment()
 
 HelperDaemon::HelperDaemon(DaemonSettings settings)
     : m_settings(settings)
+    , m_executor(settings.built)
     , m_socketPath(shared::SystemPath::resolve(HelperPaths::socket))
     , m_pidPath(shared::SystemPath::resolve(HelperPaths::pidFile))
 {
@@ -239,18 +240,28 @@ void HelperDaemon::accept()
     shared::Descriptor connection(::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
     if (!connection)
         return;
+    // Who it is decides before the peer gets a thread, a slot or a say in
+    // how long the helper lives.
+    const auto peer = shared::PeerCredentials::of(connection.get());
+    if (!peer) {
+        log("Helper tool: no credentials for a connection: " + errorText(errno));
+        return;
+    }
+    if (peer->uid != 0 && peer->uid != m_settings.authorisedUid) {
+        turnAway(connection.get(), *peer);
+        return;
+    }
     std::lock_guard lock(m_mutex);
     m_lastActivity = std::chrono::steady_clock::now();
     if (m_open >= m_settings.maximumConnections) {
-        const timeval bound{1, 0};
-        ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
-        sendReply(connection.get(), Reply::refused("too many connections at once"));
+        const std::string line = Reply::refused("too many connections at once").toLine();
+        ::send(connection.get(), line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         return;
     }
     ++m_open;
     auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([this, done, fd = connection.release()] {
-        handle(shared::Descriptor(fd));
+    std::thread thread([this, done, fd = connection.release(), who = *peer] {
+        handle(shared::Descriptor(fd), who);
         std::lock_guard threadLock(m_mutex);
         --m_open;
         m_lastActivity = std::chrono::steady_clock::now();
@@ -259,19 +270,33 @@ void HelperDaemon::accept()
     m_connections.push_back({std::move(thread), std::move(done)});
 }
 
-void HelperDaemon::handle(shared::Descriptor connection)
+void HelperDaemon::turnAway(int connection, const shared::PeerCredentials &peer)
+{
+    const std::string line = Reply::refused("uid " + std::to_string(peer.uid) + " may not use the helper").toLine();
+    // Whatever does not fit the socket's buffer at once is not sent.
+    ::send(connection, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_turnedAwayLogged < std::chrono::seconds(10)) {
+        ++m_turnedAwayQuietly;
+        return;
+    }
+    std::string message = "Request from uid " + std::to_string(peer.uid) + " (pid " + std::to_string(peer.pid)
+                          + ") refused: this uid may not use the helper";
+    if (m_turnedAwayQuietly > 0)
+        message += " (and " + std::to_string(m_turnedAwayQuietly) + " more refused since the last such line)";
+    log(message);
+    m_turnedAwayLogged = now;
+    m_turnedAwayQuietly = 0;
+}
+
+void HelperDaemon::handle(shared::Descriptor connection, shared::PeerCredentials peer)
 {
     // A peer that stops reading cannot hold the reply forever.
     const timeval bound{10, 0};
     ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
-    const auto peer = shared::PeerCredentials::of(connection.get());
-    if (!peer) {
-        log("Helper tool: no credentials for a connection: " + errorText(errno));
-        return;
-    }
-    const std::string who = "uid " + std::to_string(peer->uid) + " (pid " + std::to_string(peer->pid) + ")";
+    const std::string who = "uid " + std::to_string(peer.uid) + " (pid " + std::to_string(peer.pid) + ")";
     std::string command = "(not read)";
-    const auto reply = answer(connection.get(), *peer, &command);
+    const auto reply = answer(connection.get(), peer, &command);
     if (!reply) {
         log("Request from " + who + " dropped without a reply: " + printable(command));
         return;
@@ -282,8 +307,6 @@ void HelperDaemon::handle(shared::Descriptor connection)
 
 std::optional<Reply> HelperDaemon::answer(int connection, const shared::PeerCredentials &peer, std::string *command)
 {
-    if (peer.uid != 0 && peer.uid != m_settings.authorisedUid)
-        return Reply::refused("uid " + std::to_string(peer.uid) + " may not use the helper");
     const auto read = RequestReader::read(connection, m_wake.get(), m_settings.readTimeout);
     if (read.result == RequestReader::Result::Dropped) {
         *command = "(no complete request)";

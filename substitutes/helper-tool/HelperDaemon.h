@@ -1,5 +1,6 @@
 #pragma once
 
+#include "helper-tool/BuiltArtefacts.h"
 #include "helper-tool/CommandExecutor.h"
 #include "helper-tool/RequestQueue.h"
 #include "shared/Descriptor.h"
@@ -20,6 +21,7 @@ namespace tavoren::helpertool {
 struct DaemonSettings
 {
     uid_t authorisedUid = 0;
+    BuiltArtefacts built;
     int readyFd = -1; // told "ready" once serving, or "error: ..." instead
     std::chrono::seconds idleTime{600};
     std::chrono::milliseconds readTimeout{5000};
@@ -62,7 +64,10 @@ private:
     void report(const std::string &line);
     void serve();
     void accept();
-    void handle(shared::Descriptor connection);
+    // Tells a peer it is not served, without waiting for it, and logs it
+    // (a few lines a minute at most, however many come).
+    void turnAway(int connection, const shared::PeerCredentials &peer);
+    void handle(shared::Descriptor connection, shared::PeerCredentials peer);
     // None: close without a reply.
     std::optional<Reply> answer(int connection, const shared::PeerCredentials &peer, std::string *command);
     bool isIdle();
@@ -85,6 +90,9 @@ private:
     std::list<Connection> m_connections;
     int m_open = 0;
     std::chrono::steady_clock::time_point m_lastActivity = std::chrono::steady_clock::now();
+    // Peers turned away since the last line about them.
+    std::chrono::steady_clock::time_point m_turnedAwayLogged{};
+    int m_turnedAwayQuietly = 0;
 };
 
 } // namespace tavoren::helpertool

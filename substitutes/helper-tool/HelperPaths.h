@@ -12,6 +12,13 @@ struct HelperPaths
     static constexpr const char *pidFile = "/var/run/com.kyr.InstallerHelperTool.pid";
     static constexpr const char *toolFolder = "/Library/PrivilegedHelperTools";
     static constexpr const char *toolName = "com.kyr.InstallerHelperTool";
+    // Root's alone (0700): the package installer blessed with the helper,
+    // and the copy of each package it installs.
+    static constexpr const char *supportFolder = "/Library/PrivilegedHelperTools/com.kyr.InstallerHelperTool.support";
+    // The package installer carried beside the helper in the bundle, and
+    // its blessed copy in the support folder.
+    static constexpr const char *carriedInstaller = "installer";
+    static constexpr const char *stagingName = "package";
     static constexpr const char *workingFolder = "/var/tmp/kyr";
     static constexpr const char *progressName = "CorvaneTavoren_ProgressMessage.log";
     static constexpr const char *progressFile = "/var/tmp/kyr/CorvaneTavoren_ProgressMessage.log";

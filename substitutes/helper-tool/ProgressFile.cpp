@@ -1,7 +1,7 @@
 #include "helper-tool/ProgressFile.h"
 
 #include "helper-tool/HelperPaths.h"
-#include "shared/FileTree.h"
+#include "shared/SharedFolder.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
@@ -27,39 +27,17 @@ ProgressFile::ProgressFile(shared::Descriptor file)
 
 std::variant<ProgressFile, Reply> ProgressFile::create(uid_t requester)
 {
-    const std::string folderPath = shared::SystemPath::resolve(HelperPaths::workingFolder);
-    const std::string parentPath = folderPath.substr(0, folderPath.find_last_of('/'));
-    const std::string folderName = folderPath.substr(folderPath.find_last_of('/') + 1);
-    const std::string shown = HelperPaths::workingFolder;
-    if (auto failure = shared::FileTree::makeFolders(parentPath, 0755, 0755))
-        return Reply::failed(failure->description());
-    const shared::Descriptor parent(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!parent)
-        return Reply::failed("cannot open the folder above " + shown + ": " + errorText(errno));
-
-    bool made = false;
-    if (::mkdirat(parent.get(), folderName.c_str(), 0700) == 0)
-        made = true;
-    else if (errno != EEXIST)
-        return Reply::failed("cannot create " + shown + ": " + errorText(errno));
-    shared::Descriptor folder(::openat(parent.get(), folderName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder) {
-        if (errno == ELOOP || errno == ENOTDIR)
-            return Reply::refused(shown + " is a link or not a folder");
-        return Reply::failed("cannot open " + shown + ": " + errorText(errno));
-    }
-    // Made here: shared by every user, like /tmp.
-    if (made && ::fchmod(folder.get(), 01777) != 0)
-        return Reply::failed("cannot set the mode of " + shown + ": " + errorText(errno));
-    struct stat status{};
-    if (::fstat(folder.get(), &status) != 0)
-        return Reply::failed("cannot examine " + shown + ": " + errorText(errno));
-    if (status.st_uid != 0 && status.st_uid != requester)
-        return Reply::refused(shown + " belongs to uid " + std::to_string(status.st_uid));
+    // Root's and shared like /tmp, or the requester's own; anything another
+    // user put in its place is replaced, so no one else reads or forges the
+    // installation's lines.
+    auto opened = shared::SharedFolder::make(shared::SystemPath::resolve(HelperPaths::workingFolder), shared::SharedFolder::Options::forEveryone(requester));
+    if (!opened)
+        return Reply::failed(opened.error().description());
+    const shared::Descriptor folder = std::move(*opened);
 
     // Whatever is there (a link included) goes; the new file is never
     // opened through a name someone else made.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
         if (::unlinkat(folder.get(), HelperPaths::progressName, 0) != 0 && errno != ENOENT)
             return Reply::failed("cannot remove the old progress file: " + errorText(errno));
         shared::Descriptor file(

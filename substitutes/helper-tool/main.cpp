@@ -2,6 +2,7 @@
 //   --bless                                      install this copy and start the daemon (root)
 //   --daemon --authorised-uid N [--ready-fd K]   the daemon
 #include "helper-tool/Blessing.h"
+#include "helper-tool/BuiltArtefacts.h"
 #include "helper-tool/HelperArguments.h"
 #include "helper-tool/HelperDaemon.h"
 
@@ -16,10 +17,11 @@ int main(int argc, char *argv[])
         return 1;
     }
     if (arguments->mode == HelperArguments::Mode::Bless)
-        return Blessing::run(stderr);
+        return Blessing::run(stderr, BuiltArtefacts::ofThisBuild());
     HelperDaemon::closeInheritedDescriptors(arguments->readyFd);
     DaemonSettings settings;
     settings.authorisedUid = arguments->authorisedUid;
+    settings.built = BuiltArtefacts::ofThisBuild();
     settings.readyFd = arguments->readyFd;
     settings.idleTime = DaemonSettings::idleTimeFromEnvironment();
     HelperDaemon daemon(settings);

@@ -93,7 +93,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(
             root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\necho 'installer:%50.000000'\nsleep 0.1\n"
                   "echo 'installer:PHASE:Running package scripts\xE2\x80\xA6'\necho 'installer:%90.000000'\nsleep 0.1\n"
@@ -165,7 +165,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(
             root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\n"
                   "while [ ! -e \"$TAVOREN_ROOT/go\" ]; do sleep 0.01; done\n"));
@@ -198,7 +198,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\necho 'installer: The install was successful.'\n"));
         auto silent = std::make_unique<QLocalServer>();
         QVERIFY(silent->listen(HelperToolProcess::socketPath()));

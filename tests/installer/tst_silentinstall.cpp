@@ -5,6 +5,7 @@
 #include "support/HelperToolProcess.h"
 #include "support/InstallationMedium.h"
 #include "support/PlistWriter.h"
+#include "support/SecondUser.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
@@ -102,7 +103,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(root, holdingScript({line, QStringLiteral("next")})));
 
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
@@ -138,7 +139,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(
             root, holdingScript({QStringLiteral("installer:PHASE:The software was successfully installed."),
                                  QStringLiteral("installer: The install was successful.")})));
@@ -170,7 +171,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(root, holdingScript({line, QStringLiteral("more")})));
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
         QCOMPARE(run.finish(), 1);
@@ -187,7 +188,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(
             root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\nexit 1\n"));
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
@@ -214,7 +215,8 @@ private slots:
         HelperToolProcess helper;
         InstallationMedium medium(root);
         QVERIFY(medium.layOut(InstallationMedium::Package::Built));
-        QVERIFY(InstallationMedium::realPackageInstaller(root));
+        // No package installer of the computer's own: the helper's is used.
+        QVERIFY(!QFileInfo::exists(root.system(QStringLiteral("/usr/sbin/installer"))));
 
         InstallerRun run(medium, arguments, InstallationMedium::environment(root));
         QCOMPARE(run.finish(), 0);
@@ -321,7 +323,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\necho 'installer: The install was successful.'\n"));
         QCOMPARE(helper.bless().exitCode, 0);
         QVERIFY(HelperToolProcess::stop());
@@ -341,12 +343,12 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(
             root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\nsleep 0.2\nkill -KILL $PPID\nsleep 1\n"));
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
         QCOMPARE(run.finish(), 1);
-        QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().join(QLatin1Char('|'))));
+        QVERIFY2(run.lines().last().endsWith(QLatin1String(":InstallFailed")), qPrintable(run.lines().last() + root.readText(installerLog)));
         QVERIFY(root.readText(installerLog).contains(QLatin1String("XPC connection interupted.")));
     }
 
@@ -357,7 +359,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root, QStringLiteral("/me\"dium"));
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         const QString ran = root.system(QStringLiteral("/ran"));
         QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\ntouch \"$TAVOREN_ROOT/ran\"\n"));
         InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
@@ -406,7 +408,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         const QString stand = root.writeFile(QStringLiteral("/usr/bin/pkexec"), pkexec);
         QVERIFY(QFile::setPermissions(stand, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                                  | QFileDevice::ExeOther | QFileDevice::WriteOwner));
@@ -441,7 +443,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(
             root, holdingScript({QStringLiteral("installer:PHASE:Writing files\u2026"), QStringLiteral("next")})));
         const QString folder = root.makeDir(QStringLiteral("/var/tmp/kyr"));
@@ -516,7 +518,7 @@ private slots:
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(root, holdingScript({})));
         QProcessEnvironment environment = InstallationMedium::environment(root);
         environment.insert(QStringLiteral("TAVOREN_INSTALLER_STALL_SECONDS"), QStringLiteral("1"));
@@ -527,21 +529,111 @@ private slots:
         QVERIFY(root.readText(installerLog).contains(QLatin1String("No progress for 1 seconds")));
     }
 
-    // Another user put a link where the shared working folder goes: nobody
-    // writes through it, and without a folder to follow the installation
-    // cannot report success.
+    // Another user reached the shared working folder's place first, or
+    // planted files in it: root's installation goes on, and nothing of it
+    // reaches what he made.
+    void plantedWorkingFolder_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<bool>("byUser"); // run by the user who authorised the helper, not root
+        QTest::newRow("a folder of his") << QStringLiteral("his folder") << false;
+        QTest::newRow("a link to a folder of his") << QStringLiteral("link to his") << false;
+        QTest::newRow("a link to root's folder") << QStringLiteral("link to root's") << false;
+        QTest::newRow("his files in the folder") << QStringLiteral("his files") << false;
+        // The user's installer cannot remove his folder; the helper does, and
+        // the installer follows the progress in root's.
+        QTest::newRow("a folder of his, installed by a user") << QStringLiteral("his folder") << true;
+    }
     void plantedWorkingFolder()
     {
+        QFETCH(QString, planted);
+        QFETCH(bool, byUser);
+        QString reason;
+        if (!SecondUser::ensure(&reason))
+            QSKIP(qPrintable(reason));
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
-        QVERIFY(medium.layOut(InstallationMedium::Package::Placeholder));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
         QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\necho 'installer: The install was successful.'\n"));
+        QVERIFY(root.makeSharedFolder(QStringLiteral("/var/tmp")));
+        const QString kyr = root.system(QStringLiteral("/var/tmp/kyr"));
+        const QString his = root.makeDir(QStringLiteral("/his"));
+        const auto give = [](const QString &path) {
+            return ::lchown(QFile::encodeName(path).constData(), SecondUser::uid(), SecondUser::gid()) == 0;
+        };
+        QVERIFY(give(his) && ::chmod(QFile::encodeName(his).constData(), 0777) == 0);
         const QString victim = root.makeDir(QStringLiteral("/victim"));
-        QVERIFY(QFile::link(victim, root.system(QStringLiteral("/var/tmp/kyr"))));
-        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
-        QCOMPARE(run.finish(), 1);
-        QVERIFY(QDir(victim).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+        if (planted == QLatin1String("his folder")) {
+            QVERIFY(QDir().mkdir(kyr) && give(kyr) && ::chmod(QFile::encodeName(kyr).constData(), 0777) == 0);
+        } else if (planted == QLatin1String("link to his")) {
+            QVERIFY(QFile::link(his, kyr) && give(kyr));
+        } else if (planted == QLatin1String("link to root's")) {
+            QVERIFY(QFile::link(victim, kyr) && give(kyr));
+        } else {
+            QVERIFY(root.makeSharedFolder(QStringLiteral("/var/tmp/kyr")));
+            const QString log = root.writeFile(QStringLiteral("/var/tmp/kyr/CorvaneTavoren.log"), "his\n");
+            QVERIFY(give(log) && ::chmod(QFile::encodeName(log).constData(), 0666) == 0);
+            QVERIFY(QFile::link(his + QStringLiteral("/capture"), kyr + QStringLiteral("/kyr_install.log")) && give(kyr + QStringLiteral("/kyr_install.log")));
+            QVERIFY(QFile::link(his + QStringLiteral("/progress"), HelperToolProcess::progressFilePath())
+                    && give(HelperToolProcess::progressFilePath()));
+        }
+        QString user;
+        if (byUser) {
+            QCOMPARE(helper.bless({QStringLiteral("65534"), {}, {}, {}}).exitCode, 0);
+            QVERIFY(root.openToOthers());
+            user = QStringLiteral("nobody");
+        }
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root), user);
+        QVERIFY2(run.finish() == 0, qPrintable(run.lines().join(QLatin1Char('|')) + QString::fromUtf8(run.standardError())));
+        QCOMPARE(QDir(his).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(victim).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        // The folder is root's now (or, once his was gone, the installing
+        // user's own), and its files are not for others to write.
+        const uid_t installer = byUser ? 65534 : 0;
+        struct stat status{};
+        QCOMPARE(::lstat(QFile::encodeName(kyr).constData(), &status), 0);
+        QVERIFY(S_ISDIR(status.st_mode));
+        QVERIFY(status.st_uid == 0 || status.st_uid == installer);
+        QCOMPARE(status.st_mode & 07777, status.st_uid == 0 ? mode_t(01777) : mode_t(0755));
+        for (const QString &name : QDir(kyr).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            QCOMPARE(::lstat(QFile::encodeName(kyr + QLatin1Char('/') + name).constData(), &status), 0);
+            QVERIFY2(S_ISREG(status.st_mode) && (status.st_uid == 0 || status.st_uid == installer) && (status.st_mode & 022) == 0,
+                     qPrintable(name));
+        }
+        const QString log = root.readText(installerLog);
+        // The user's installer could not log before the helper made the folder.
+        QVERIFY(log.contains(QLatin1String("Installation successful...")));
+        QVERIFY(!log.startsWith(QLatin1String("his")));
+    }
+
+    // Another user keeps opening connections to the helper, 32 at a time,
+    // while root installs three times: he is turned away at once and takes
+    // no place from root.
+    void otherUserChurnsConnections()
+    {
+        QString reason;
+        if (!SecondUser::ensure(&reason))
+            QSKIP(qPrintable(reason));
+        TestRoot root;
+        QVERIFY(root.openToOthers());
+        HelperToolProcess helper;
+        InstallationMedium medium(root);
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
+        QVERIFY(InstallationMedium::standInPackageInstaller(root, "#!/bin/sh\necho 'installer: The install was successful.'\n"));
+        const QString stop = root.system(QStringLiteral("/stop-churning"));
+        QProcess churn;
+        SecondUser::start(churn, QStringLiteral(TAVOREN_HELPER_REQUEST_CLIENT),
+                          {QStringLiteral("--churn"), QStringLiteral("32"), HelperToolProcess::socketPath(), stop});
+        QVERIFY(churn.waitForStarted());
+        for (int installation = 0; installation < 3; ++installation) {
+            InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+            QCOMPARE(run.finish(), 0);
+        }
+        root.writeFile(QStringLiteral("/stop-churning"), "");
+        QVERIFY(churn.waitForFinished(60000));
+        QVERIFY2(churn.readAllStandardOutput().trimmed().toLongLong() > 32, "the other user never reached the helper");
+        QCOMPARE(root.readText(installerLog).count(QLatin1String("Installation successful...")), 3);
     }
 };
 

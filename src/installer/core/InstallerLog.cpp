@@ -77,6 +77,10 @@ void InstallerLog::initLogFile()
         std::lock_guard lock(m_mutex);
         m_folder = std::make_shared<const WorkingFolder>(std::move(*folder));
     }
+    {
+        std::lock_guard lock(m_mutex);
+        m_initialised = true;
+    }
 
     const auto accepted = workingFolder();
     const auto existing = accepted ? accepted->status(KYGlobalConstants::logFileName) : std::nullopt;
@@ -92,9 +96,10 @@ void InstallerLog::WriteLog(const QString &message)
     std::lock_guard lock(m_mutex);
     console(message);
     m_internalLog += message + QLatin1Char('\n');
-    if (!m_folder)
+    const auto folder = folderLocked();
+    if (!folder)
         return;
-    const shared::Descriptor file = m_folder->openForAppend(KYGlobalConstants::logFileName);
+    const shared::Descriptor file = folder->openForAppend(KYGlobalConstants::logFileName);
     if (!file)
         return;
     // One write per line: lines of another installer process stay whole too.
@@ -111,6 +116,17 @@ QString InstallerLog::internalLog() const
 std::shared_ptr<const WorkingFolder> InstallerLog::workingFolder() const
 {
     std::lock_guard lock(m_mutex);
+    return folderLocked();
+}
+
+std::shared_ptr<const WorkingFolder> InstallerLog::folderLocked() const
+{
+    if (!m_folder && m_initialised) {
+        WorkingFolder::Creation creation = WorkingFolder::Creation::Existed;
+        std::string problem;
+        if (auto folder = WorkingFolder::open(m_settings.workingFolder, &creation, &problem))
+            m_folder = std::make_shared<const WorkingFolder>(std::move(*folder));
+    }
     return m_folder;
 }
 

@@ -38,7 +38,9 @@ public:
 
     // Every message of this run, each followed by a line end, no stamps.
     QString internalLog() const;
-    // The working folder, once initLogFile has accepted it.
+    // The working folder, once initLogFile has accepted it. Refused then, it
+    // is looked at again on each call and each line: the helper tool, as
+    // root, puts a usable one in place of another user's.
     std::shared_ptr<const WorkingFolder> workingFolder() const;
 
     // "MESSAGE" as the file holds it: stamped with the short date and time
@@ -56,10 +58,14 @@ public:
     static QString filterLog(const QString &logFileData, const QStringList &allLines, const QString &text);
 
 private:
+    // With m_mutex held.
+    std::shared_ptr<const WorkingFolder> folderLocked() const;
+
     Settings m_settings;
     mutable std::mutex m_mutex;
     QString m_internalLog;
-    std::shared_ptr<const WorkingFolder> m_folder;
+    bool m_initialised = false;
+    mutable std::shared_ptr<const WorkingFolder> m_folder;
 };
 
 } // namespace tavoren::installer

@@ -482,15 +482,12 @@ int KYInstaller::installPackage()
     else
         reportProgress(5, localized(QStringLiteral("PHASE_PrepareInstall")));
 
-    // Without the working folder the progress cannot be followed: the
-    // package installer is then not started at all.
-    const auto folder = m_log->workingFolder();
+    // The helper tool makes the working folder its own when another user's
+    // is in the way, so the installer's is looked at again on every read.
     const std::string name = KYGlobalConstants::progressMessageFileName;
-    if (folder) {
-        const QString command = QStringLiteral("%1 -pkg \"%2\" -target / -verboseR")
-                                    .arg(QLatin1String(KYGlobalConstants::packageInstaller), package);
-        xpcConnection(command, true);
-    }
+    const QString command = QStringLiteral("%1 -pkg \"%2\" -target / -verboseR")
+                                .arg(QLatin1String(KYGlobalConstants::packageInstaller), package);
+    const HelperCall call = xpcConnection(command, true);
     postAndWait([this] { m_frontEnd.updatesTheInstallationProgressbar(); });
 
     std::optional<ProgressFile::Identity> stale;
@@ -499,22 +496,28 @@ int KYInstaller::installPackage()
         stale = m_staleProgressFile;
     }
     auto readTail = [&] {
+        const auto folder = m_log->workingFolder();
         ProgressFile::Tail tail = folder ? ProgressFile::read(*folder, name) : ProgressFile::Tail{};
         if (tail.exists && stale && tail.identity == *stale)
             return ProgressFile::Tail{};
         return tail;
     };
-    if (!folder) {
-        WriteLog(QStringLiteral("The progress of the installation cannot be followed"));
-        m_state.installFailed = true;
-    } else if (!readTail().exists) {
+    if (!readTail().exists)
         m_threads.sleepFor(m_environment.timing.missingProgressFileWait);
-    }
+    // Without a folder to read it in, the progress is lost once the helper
+    // has answered.
+    auto followable = [&] {
+        return m_log->workingFolder() || call.outcome.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    };
 
     ProgressTracker tracker;
     ProgressFile::Tail previous;
     auto lastChange = std::chrono::steady_clock::now();
     while (m_threads.sleepFor(m_environment.timing.pollInterval)) {
+        if (!followable() && !m_state.installFailed) {
+            WriteLog(QStringLiteral("The progress of the installation cannot be followed"));
+            m_state.installFailed = true;
+        }
         const ProgressFile::Tail tail = readTail();
         const auto now = std::chrono::steady_clock::now();
         if (tail.exists != previous.exists || !(tail.identity == previous.identity) || tail.size != previous.size) {

@@ -1,5 +1,7 @@
 #include "installer/core/WorkingFolder.h"
 
+#include "shared/SharedFolder.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,29 +9,31 @@
 namespace tavoren::installer {
 
 namespace {
-constexpr mode_t folderMode = 01777;
-constexpr mode_t fileMode = 0666;
+constexpr mode_t ownMode = 0755;
+constexpr mode_t fileMode = 0644;
+constexpr int attempts = 16;
 
-// A file the installer may write: regular, and not a second name of a file
-// that lives elsewhere.
-bool isPlainFile(int fd)
+// A file the installer may write or read: regular, not a second name of a
+// file that lives elsewhere, and its own user's (or root's, for reading).
+bool isPlainFile(int fd, bool rootsToo)
 {
     struct stat status{};
     if (::fstat(fd, &status) != 0)
         return false;
-    if (!S_ISREG(status.st_mode) || status.st_nlink != 1) {
-        errno = S_ISREG(status.st_mode) ? EMLINK : EINVAL;
+    const uid_t self = ::geteuid();
+    if (!S_ISREG(status.st_mode) || status.st_nlink != 1 || (status.st_uid != self && !(rootsToo && status.st_uid == 0))) {
+        errno = !S_ISREG(status.st_mode) ? EINVAL : status.st_nlink != 1 ? EMLINK : EPERM;
         return false;
     }
     return true;
 }
 
-shared::Descriptor checked(int fd)
+shared::Descriptor createNew(int folderFd, const std::string &name, int flags)
 {
-    shared::Descriptor result(fd);
-    if (result && !isPlainFile(result.get()))
-        result.reset();
-    return result;
+    shared::Descriptor fd(::openat(folderFd, name.c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, fileMode));
+    if (fd)
+        ::fchmod(fd.get(), fileMode);
+    return fd;
 }
 } // namespace
 
@@ -43,8 +47,21 @@ std::optional<WorkingFolder> WorkingFolder::open(const std::string &path, Creati
 {
     *creation = Creation::Existed;
     struct stat entry{};
-    if (::lstat(path.c_str(), &entry) != 0 && errno == ENOENT) {
-        *creation = ::mkdir(path.c_str(), folderMode) == 0 ? Creation::Created : Creation::Failed;
+    const bool missing = ::lstat(path.c_str(), &entry) != 0 && errno == ENOENT;
+    const uid_t self = ::geteuid();
+    if (self == 0) {
+        auto made = shared::SharedFolder::make(path, shared::SharedFolder::Options::forEveryone());
+        if (!made) {
+            *creation = missing ? Creation::Failed : Creation::Existed;
+            *problem = made.error().description();
+            return std::nullopt;
+        }
+        *creation = missing ? Creation::Created : Creation::Existed;
+        return WorkingFolder(std::move(*made), path);
+    }
+
+    if (missing) {
+        *creation = ::mkdir(path.c_str(), ownMode) == 0 ? Creation::Created : Creation::Failed;
         // Someone else may have made it first; what is there now is checked below.
     }
     shared::Descriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -57,13 +74,12 @@ std::optional<WorkingFolder> WorkingFolder::open(const std::string &path, Creati
         *problem = "it cannot be examined";
         return std::nullopt;
     }
-    const uid_t self = ::geteuid();
     if (status.st_uid != 0 && status.st_uid != self) {
         *problem = "it belongs to another user (uid " + std::to_string(status.st_uid) + ")";
         return std::nullopt;
     }
-    // Writable by everyone, but nobody may remove another's files.
-    if (status.st_uid == self && (status.st_mode & 07777) != folderMode && ::fchmod(fd.get(), folderMode) != 0) {
+    // A folder of the user's own is nobody else's to write.
+    if (status.st_uid == self && (status.st_mode & 07777) != ownMode && ::fchmod(fd.get(), ownMode) != 0) {
         *problem = "its mode cannot be set";
         return std::nullopt;
     }
@@ -73,39 +89,43 @@ std::optional<WorkingFolder> WorkingFolder::open(const std::string &path, Creati
 shared::Descriptor WorkingFolder::openForAppend(const std::string &name) const
 {
     constexpr int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    // Opening an existing file without O_CREAT also works where the kernel
-    // protects files of other users in sticky folders.
-    int fd = ::openat(m_fd.get(), name.c_str(), flags);
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::openat(m_fd.get(), name.c_str(), flags | O_CREAT | O_EXCL, fileMode);
-        if (fd >= 0)
-            ::fchmod(fd, fileMode);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        shared::Descriptor fd(::openat(m_fd.get(), name.c_str(), flags));
+        if (fd && isPlainFile(fd.get(), false))
+            return fd;
+        if (!fd && errno == ENOENT) {
+            fd = createNew(m_fd.get(), name, O_WRONLY | O_APPEND | O_NONBLOCK);
+            if (fd || errno != EEXIST)
+                return fd;
+            continue;
+        }
+        // Not ours, or not a file at all: replaced when the folder lets us.
+        fd.reset();
+        if (!remove(name))
+            return {};
     }
-    return checked(fd);
+    errno = EAGAIN;
+    return {};
 }
 
 shared::Descriptor WorkingFolder::openEmpty(const std::string &name) const
 {
-    if (remove(name)) {
-        const int fd = ::openat(m_fd.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, fileMode);
-        if (fd >= 0)
-            ::fchmod(fd, fileMode);
-        return checked(fd);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (!remove(name))
+            return {};
+        shared::Descriptor fd = createNew(m_fd.get(), name, O_WRONLY);
+        if (fd || errno != EEXIST)
+            return fd;
     }
-    shared::Descriptor fd = checked(::openat(m_fd.get(), name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (fd && ::ftruncate(fd.get(), 0) != 0)
-        fd.reset();
-    return fd;
+    errno = EAGAIN;
+    return {};
 }
 
 shared::Descriptor WorkingFolder::openForReading(const std::string &name) const
 {
     shared::Descriptor fd(::openat(m_fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat status{};
-    if (fd && (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))) {
+    if (fd && !isPlainFile(fd.get(), true))
         fd.reset();
-        errno = EINVAL;
-    }
     return fd;
 }
 

@@ -8,31 +8,36 @@
 
 namespace tavoren::installer {
 
-// The installer's working folder, which every user may write, like /tmp.
-// Another user may plant links in it or put a link in its place, so the
-// folder is opened once without following links and every file in it is
-// reached relative to that descriptor, again without following links.
+// The installer's working folder. Root's is shared like /tmp (1777), so the
+// installer of any user may keep its log there; a user's installer that
+// finds none makes one of its own (0755). Another user may have put a folder,
+// a file or a link in its place, or plant them among its files, so the
+// folder is opened without following links, every file in it is reached
+// relative to that descriptor, and only files of the installer's own user
+// are written or read.
 class WorkingFolder
 {
 public:
     enum class Creation { Existed, Created, Failed };
 
-    // Opens the folder at `path`, made first (sticky, 1777) when nothing is
-    // there. Refused: a link, not a folder, owned by neither root nor the
-    // effective user. A folder of the user's own is made 1777 again.
-    // `creation` tells whether it had to be made; `problem` why it was refused.
+    // Opens the folder at `path`. Root replaces whatever is in its place and
+    // is not root's (a link, a file, another user's folder) and makes it
+    // root's 1777. Another user makes it (0755) when nothing is there, uses
+    // root's or its own, and refuses anything else. `creation` tells whether
+    // it had to be made; `problem` why it was refused.
     static std::optional<WorkingFolder> open(const std::string &path, Creation *creation, std::string *problem);
 
     const std::string &path() const { return m_path; }
     int fd() const { return m_fd.get(); }
 
-    // A descriptor for appending to `name`, made (0666) when missing.
-    // Refused (invalid descriptor, errno set): not a regular file, or a file
-    // with another name elsewhere (a hard link could point anywhere).
+    // A descriptor for appending to `name`, made (0644) when missing. What is
+    // there and is not a plain file of the effective user (another user's
+    // file, a link, a second name of a file elsewhere) is replaced when it
+    // can be removed, else refused (invalid descriptor, errno set).
     shared::Descriptor openForAppend(const std::string &name) const;
-    // `name` emptied for writing anew: removed and made again, or, where the
-    // sticky bit forbids removing another user's file, truncated.
+    // `name` emptied for writing anew: removed and made again (0644).
     shared::Descriptor openEmpty(const std::string &name) const;
+    // A plain file of root or of the effective user; nothing else is read.
     shared::Descriptor openForReading(const std::string &name) const;
     // Removes `name`; a missing file counts as removed. errno on failure.
     bool remove(const std::string &name) const;

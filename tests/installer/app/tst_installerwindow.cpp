@@ -244,7 +244,7 @@ private slots:
     // refused with the quit sheet; once it has ended, the window may close.
     void busyWindowStaysOpen()
     {
-        Window w(InstallationMedium::Package::Placeholder);
+        Window w(InstallationMedium::Package::Built);
         QVERIFY(InstallationMedium::standInPackageInstaller(
             w.root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\n"
                     "while [ ! -e \"$TAVOREN_ROOT/go\" ]; do sleep 0.01; done\necho 'installer: The install was successful.'\n"));
@@ -286,7 +286,7 @@ private slots:
 
     void failedInstallation()
     {
-        Window w(InstallationMedium::Package::Placeholder);
+        Window w(InstallationMedium::Package::Built);
         QVERIFY(InstallationMedium::standInPackageInstaller(
             w.root, "#!/bin/sh\necho 'installer: The install failed. (The disk is full.)'\nexit 1\n"));
         QTRY_VERIFY_WITH_TIMEOUT(w.detected(), 10000);

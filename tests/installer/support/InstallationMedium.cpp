@@ -61,10 +61,6 @@ bool InstallationMedium::layOut(Package package)
     switch (package) {
     case Package::Built:
         return QFile::copy(QStringLiteral(TAVOREN_DRIVER_PACKAGE), packagePath());
-    case Package::Placeholder: {
-        QFile placeholder(packagePath());
-        return placeholder.open(QIODevice::WriteOnly) && placeholder.write("not read by the stand-in\n") > 0;
-    }
     case Package::Missing:
         break;
     }

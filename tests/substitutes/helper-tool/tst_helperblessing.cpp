@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -17,12 +18,14 @@ using tavoren::testsupport::HelperToolProcess;
 using tavoren::testsupport::TestRoot;
 
 namespace {
+// A medium holding the build's package, the only one the helper installs.
+QString g_package;
 const QJsonObject probe{{QStringLiteral("command_to_be_execute"), QStringLiteral("ls /Applications/")}};
 
 QJsonObject installation()
 {
     return {{QStringLiteral("command_to_be_execute"),
-             QStringLiteral("/usr/sbin/installer -pkg \"/media/disk/OSX/Corvane Tavoren Driver.pkg\" -target / -verboseR")},
+             QStringLiteral("/usr/sbin/installer -pkg \"%1\" -target / -verboseR").arg(g_package)},
             {QStringLiteral("installerlog_file_path"), QStringLiteral("/var/tmp/kyr/CorvaneTavoren_ProgressMessage.log")}};
 }
 
@@ -45,6 +48,13 @@ class TestHelperBlessing : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_media.isValid());
+        g_package = HelperToolProcess::placePackage(m_media.path());
+        QVERIFY(!g_package.isEmpty());
+    }
+
     void init()
     {
         if (::geteuid() != 0)
@@ -63,6 +73,12 @@ private slots:
         QCOMPARE(QFile::permissions(copy.filePath()), QFileDevice::Permissions(0x7755));
         QCOMPARE(QFile::permissions(copy.path()), QFileDevice::Permissions(0x7755));
         QCOMPARE(fileContent(copy.filePath()), fileContent(HelperToolProcess::program()));
+        // The package installer it carries, root's alone, in a folder of root's alone.
+        const QFileInfo installer(HelperToolProcess::blessedInstallerPath());
+        QCOMPARE(installer.ownerId(), 0u);
+        QCOMPARE(QFile::permissions(installer.filePath()), QFileDevice::Permissions(0x7700));
+        QCOMPARE(QFile::permissions(installer.path()), QFileDevice::Permissions(0x7700));
+        QCOMPARE(fileContent(installer.filePath()), fileContent(QStringLiteral(TAVOREN_TOOLS_DIR "/installer")));
         QCOMPARE(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(HelperToolProcess::pid())), copy.filePath());
         QVERIFY(HelperToolProcess::isServing());
         QCOMPARE(QFile::permissions(HelperToolProcess::socketPath()) & 0x0666, QFileDevice::Permissions(0x0666));
@@ -113,7 +129,7 @@ private slots:
         TestRoot root;
         QVERIFY(placeMarkingInstaller());
         HelperToolProcess helper;
-        QCOMPARE(helper.bless({pkexecUid, {}, {}}).exitCode, 0);
+        QCOMPARE(helper.bless({pkexecUid, {}, {}, {}}).exitCode, 0);
         const auto reply = HelperToolProcess::requestAs(nobody->pw_uid, nobody->pw_gid, HelperToolProcess::line(installation()));
         QCOMPARE(reply.outcome(), nobodyServed ? QStringLiteral("completed") : QStringLiteral("refused"));
         QCOMPARE(QFileInfo::exists(root.system(QStringLiteral("/ran"))), nobodyServed);
@@ -163,11 +179,50 @@ private slots:
         QVERIFY(!QFileInfo::exists(HelperToolProcess::pidFilePath()));
     }
 
+    // The package installer beside the helper must be the one it was built
+    // with: another is not blessed, and no daemon starts.
+    void carriedInstallerChanged()
+    {
+        TestRoot root;
+        const QString bundle = root.makeDir(QStringLiteral("/medium/LaunchServices"));
+        const QString copy = bundle + QStringLiteral("/com.kyr.InstallerHelperTool");
+        QVERIFY(QFile::copy(HelperToolProcess::program(), copy));
+        QVERIFY(QFile::setPermissions(copy, QFileDevice::Permissions(0x7755)));
+        root.writeFile(QStringLiteral("/medium/LaunchServices/installer"), "#!/bin/sh\ntouch \"$TAVOREN_ROOT/ran\"\n");
+        HelperToolProcess helper;
+        const auto blessed = helper.bless({{}, {}, {}, copy});
+        QCOMPARE(blessed.exitCode, 1);
+        QVERIFY2(blessed.standardError.contains("it is not the package installer this helper was built with"), blessed.standardError.constData());
+        QVERIFY(!QFileInfo::exists(HelperToolProcess::blessedInstallerPath()));
+        QVERIFY(!QFileInfo::exists(HelperToolProcess::socketPath()));
+    }
+
+    // Connections of users it does not serve are turned away at once and
+    // do not keep it alive: it ends when idle however many keep coming.
+    void refusedPeersDoNotKeepItAlive()
+    {
+        const passwd *nobody = ::getpwnam("nobody");
+        QVERIFY(nobody);
+        TestRoot root;
+        HelperToolProcess helper;
+        QCOMPARE(helper.bless({{}, QStringLiteral("1"), {}, {}}).exitCode, 0);
+        const qint64 daemon = HelperToolProcess::pid();
+        int refused = 0;
+        for (int attempt = 0; attempt < 2000 && HelperToolProcess::isRunning(daemon); ++attempt) {
+            const auto reply = HelperToolProcess::requestAs(nobody->pw_uid, nobody->pw_gid, HelperToolProcess::line(probe));
+            if (reply.outcome() == QStringLiteral("refused"))
+                ++refused;
+        }
+        QVERIFY(refused > 0);
+        // It ended while they were still coming, not once they stopped.
+        QVERIFY(!HelperToolProcess::isRunning(daemon));
+    }
+
     void endsWhenIdle()
     {
         TestRoot root;
         HelperToolProcess helper;
-        QCOMPARE(helper.bless({{}, QStringLiteral("0"), {}}).exitCode, 0);
+        QCOMPARE(helper.bless({{}, QStringLiteral("0"), {}, {}}).exitCode, 0);
         const qint64 daemon = HelperToolProcess::pid();
         QVERIFY(daemon > 0);
         QTRY_VERIFY_WITH_TIMEOUT(!HelperToolProcess::isRunning(daemon), 20000);
@@ -182,7 +237,7 @@ private slots:
         TestRoot root;
         QVERIFY(HelperToolProcess::placeScript(QStringLiteral("/usr/sbin/installer"), "#!/bin/sh\nsleep 2\necho done\n"));
         HelperToolProcess helper;
-        QCOMPARE(helper.bless({{}, QStringLiteral("1"), {}}).exitCode, 0);
+        QCOMPARE(helper.bless({{}, QStringLiteral("1"), {}, {}}).exitCode, 0);
         QCOMPARE(HelperToolProcess::request(installation()).status(), QStringLiteral("0"));
         QCOMPARE(HelperToolProcess::request(probe).outcome(), QStringLiteral("completed"));
     }
@@ -198,6 +253,9 @@ private slots:
         QVERIFY(reply.closedWithoutReply());
         QTRY_VERIFY_WITH_TIMEOUT(!HelperToolProcess::isRunning(daemon), 20000);
     }
+
+private:
+    QTemporaryDir m_media;
 };
 
 QTEST_GUILESS_MAIN(TestHelperBlessing)

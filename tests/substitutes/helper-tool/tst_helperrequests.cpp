@@ -3,6 +3,7 @@
 // requests, framing on a real socket, and the admin file write.
 #include "support/HelperToolProcess.h"
 #include "support/PlistWriter.h"
+#include "support/SecondUser.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <future>
@@ -21,13 +24,19 @@
 
 using tavoren::testsupport::HelperToolProcess;
 using tavoren::testsupport::PlistWriter;
+using tavoren::testsupport::SecondUser;
 using tavoren::testsupport::TestRoot;
 
 namespace {
 const QString commandKey = QStringLiteral("command_to_be_execute");
 const QString progressKey = QStringLiteral("installerlog_file_path");
 const QString progressPath = QStringLiteral("/var/tmp/kyr/CorvaneTavoren_ProgressMessage.log");
-const QString package = QStringLiteral("\"/media/disk/OSX/Corvane Tavoren Driver.pkg\"");
+// A medium holding the build's package, the only one the helper installs.
+QString g_media;
+QString package()
+{
+    return QLatin1Char('"') + g_media + QStringLiteral("/disk/OSX/Corvane Tavoren Driver.pkg\"");
+}
 const QString adminPath = QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist");
 
 QJsonObject command(const QString &line)
@@ -35,7 +44,7 @@ QJsonObject command(const QString &line)
     return {{commandKey, line}};
 }
 
-QJsonObject installation(const QString &packageWord = package)
+QJsonObject installation(const QString &packageWord = package())
 {
     return {{commandKey, QString(QStringLiteral("/usr/sbin/installer -pkg ") + packageWord + QStringLiteral(" -target / -verboseR"))},
             {progressKey, progressPath}};
@@ -115,6 +124,28 @@ class TestHelperRequests : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_media.isValid());
+        g_media = m_media.path();
+        QVERIFY(!HelperToolProcess::placePackage(g_media + QStringLiteral("/disk")).isEmpty());
+        QVERIFY(!HelperToolProcess::placePackage(g_media + QStringLiteral("/Bob's disk")).isEmpty());
+        // Packages by the same name that are not the build's: another one,
+        // the build's with one byte changed, and with one byte more.
+        const QByteArray built = fileContent(HelperToolProcess::placePackage(g_media + QStringLiteral("/built")));
+        QVERIFY(built.size() > 1000);
+        QByteArray changed = built;
+        changed[changed.size() / 2] = char(changed[changed.size() / 2] ^ 1);
+        for (const auto &[folder, bytes] : {std::pair{QStringLiteral("/other"), QByteArray("xar!not the package")},
+                                            std::pair{QStringLiteral("/changed"), changed},
+                                            std::pair{QStringLiteral("/longer"), QByteArray(built + 'x')}}) {
+            const QString path = g_media + folder + QStringLiteral("/OSX/Corvane Tavoren Driver.pkg");
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+    }
+
     void init()
     {
         if (::geteuid() != 0)
@@ -130,11 +161,12 @@ private slots:
         QTest::newRow("probe, quoted and tabbed") << command(QStringLiteral("\"ls\"\t/Applications/")) << QStringLiteral("0") << QByteArray();
         QTest::newRow("removal") << command(QStringLiteral("/bin/sh /Library/Printers/CorvaneTavoren/Uninstall.sh")) << QStringLiteral("4")
                                  << QByteArray("removal\n");
+        // The package installer gets the helper's own copy of the package.
         QTest::newRow("installation") << installation() << QStringLiteral("5")
-                                      << QByteArray("installer\n-pkg\n/media/disk/OSX/Corvane Tavoren Driver.pkg\n-target\n/\n-verboseR\n");
-        QTest::newRow("installation, joined parts") << installation(QStringLiteral("/media/\"Bob's disk\"/OSX/\"Corvane Tavoren Driver.pkg\""))
+                                      << QByteArray("installer\n-pkg\nSTAGED\n-target\n/\n-verboseR\n");
+        QTest::newRow("installation, joined parts") << installation(g_media + QStringLiteral("/\"Bob's disk\"/OSX/\"Corvane Tavoren Driver.pkg\""))
                                                     << QStringLiteral("5")
-                                                    << QByteArray("installer\n-pkg\n/media/Bob's disk/OSX/Corvane Tavoren Driver.pkg\n-target\n/\n-verboseR\n");
+                                                    << QByteArray("installer\n-pkg\nSTAGED\n-target\n/\n-verboseR\n");
     }
 
     void accepted()
@@ -150,7 +182,9 @@ private slots:
         const auto reply = HelperToolProcess::request(request);
         QCOMPARE(reply.outcome(), QStringLiteral("completed"));
         QCOMPARE(reply.status(), status);
-        QCOMPARE(fileContent(root.system(QStringLiteral("/ran"))), ran);
+        QCOMPARE(fileContent(root.system(QStringLiteral("/ran"))), QByteArray(ran).replace("STAGED", QFile::encodeName(HelperToolProcess::stagedPackagePath())));
+        // The copy goes once it is installed.
+        QVERIFY(!QFileInfo::exists(QFileInfo(HelperToolProcess::stagedPackagePath()).path()));
     }
 
     // The probe lists the folder below the root: without it ls fails.
@@ -203,11 +237,19 @@ private slots:
         QTest::newRow("installation, extra word") << QJsonObject{{commandKey, QString(installation()[commandKey].toString() + QStringLiteral(" -dumplog"))},
                                                                  {progressKey, progressPath}}
                                                   << notRun;
-        QTest::newRow("installation, other target") << QJsonObject{{commandKey, QString(QStringLiteral("/usr/sbin/installer -pkg ") + package
+        QTest::newRow("installation, other target") << QJsonObject{{commandKey, QString(QStringLiteral("/usr/sbin/installer -pkg ") + package()
                                                                                             + QStringLiteral(" -target /tmp -verboseR"))},
                                                                    {progressKey, progressPath}}
                                                     << notRun;
         QTest::newRow("other package") << installation(QStringLiteral("/media/disk/OSX/Other.pkg")) << notMedium;
+        // Named as the medium's, but not the package the helper was built with.
+        const QString notBuilt = QStringLiteral("Refused: the package is not the driver package this helper was built with");
+        QTest::newRow("another package by that name") << installation(QStringLiteral("\"") + g_media + QStringLiteral("/other/OSX/Corvane Tavoren Driver.pkg\""))
+                                                      << notBuilt;
+        QTest::newRow("the package changed after the build") << installation(QStringLiteral("\"") + g_media + QStringLiteral("/changed/OSX/Corvane Tavoren Driver.pkg\""))
+                                                             << notBuilt;
+        QTest::newRow("the package with a byte more") << installation(QStringLiteral("\"") + g_media + QStringLiteral("/longer/OSX/Corvane Tavoren Driver.pkg\""))
+                                                      << notBuilt;
         QTest::newRow("package name only in the middle") << installation(QStringLiteral("\"/media/disk/OSX/Corvane Tavoren Driver.pkg/x\"")) << notMedium;
         QTest::newRow("package path with ..") << installation(QStringLiteral("\"/media/../OSX/Corvane Tavoren Driver.pkg\"")) << notMedium;
         QTest::newRow("package path with .") << installation(QStringLiteral("\"/media/./OSX/Corvane Tavoren Driver.pkg\"")) << notMedium;
@@ -323,14 +365,17 @@ private slots:
     {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("outcome");
+        // What another user put in the way is replaced, never written into,
+        // and does not stop the installation.
         QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("completed");
-        QTest::newRow("a link") << QStringLiteral("folder link") << QStringLiteral("refused");
+        QTest::newRow("a link") << QStringLiteral("folder link") << QStringLiteral("completed");
         QTest::newRow("progress file a link") << QStringLiteral("file link") << QStringLiteral("completed");
-        QTest::newRow("another user's") << QStringLiteral("nobody's") << QStringLiteral("refused");
+        QTest::newRow("another user's") << QStringLiteral("nobody's") << QStringLiteral("completed");
         QTest::newRow("the user's, who asks") << QStringLiteral("authorised") << QStringLiteral("completed");
     }
 
-    // Nothing is ever written through a link planted in the shared folder.
+    // Nothing is ever written through a link planted in the shared folder,
+    // nor into a folder of another user's.
     void workingFolder()
     {
         QFETCH(QString, situation);
@@ -370,12 +415,61 @@ private slots:
         QVERIFY(!progress.isSymLink());
         QCOMPARE(fileContent(progress.filePath()), QByteArray("Installation_Done 5\n"));
         QCOMPARE(progress.ownerId(), situation == QStringLiteral("authorised") ? uint(nobody->pw_uid) : 0u);
-        if (situation == QStringLiteral("missing")) {
-            struct stat status{};
-            QVERIFY(::lstat(QFile::encodeName(folder).constData(), &status) == 0);
+        struct stat status{};
+        QVERIFY(::lstat(QFile::encodeName(folder).constData(), &status) == 0);
+        QVERIFY(S_ISDIR(status.st_mode));
+        if (situation == QStringLiteral("authorised")) {
+            QCOMPARE(status.st_uid, uid_t(nobody->pw_uid));
+        } else {
             QCOMPARE(status.st_mode & 07777, mode_t(01777));
             QCOMPARE(status.st_uid, uid_t(0));
         }
+        QCOMPARE(QDir(QFileInfo(victim).path()).entryList(QDir::Files), QStringList{QFileInfo(victim).fileName()});
+    }
+
+    // The user who authorised the helper makes a package of her own whose
+    // postinstall would run as root, names it as the medium's and asks for
+    // it: refused, and nothing of it runs. No stand-in: the helper's own
+    // package installer would install it.
+    void ownPackageOfTheAuthorisingUser()
+    {
+        QString reason;
+        if (!SecondUser::ensure(&reason))
+            QSKIP(qPrintable(reason));
+        TestRoot root;
+        QVERIFY(root.openToOthers());
+        const QString home = root.makeDir(QStringLiteral("/home/her"));
+        QVERIFY(::chown(QFile::encodeName(home).constData(), SecondUser::uid(), SecondUser::gid()) == 0);
+        const QByteArray record = QFile::encodeName(root.system(QStringLiteral("/record")));
+        const QString scripts = root.writeFile(QStringLiteral("/home/her/scripts/postinstall"),
+                                               "#!/bin/sh\nid -u > '" + record + "'\n");
+        QVERIFY(QFile::setPermissions(scripts, QFileDevice::Permissions(0x7755)));
+        root.writeFile(QStringLiteral("/home/her/payload/Library/x"), "x\n");
+        QCOMPARE(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"),
+                     QStringLiteral("%1:%2").arg(SecondUser::uid()).arg(SecondUser::gid()), home}), 0);
+        const QString made = home + QStringLiteral("/OSX/Corvane Tavoren Driver.pkg");
+        QVERIFY(QDir().mkpath(QFileInfo(made).path()));
+        QCOMPARE(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("%1").arg(SecondUser::uid()), QFileInfo(made).path()}), 0);
+        QByteArray output;
+        QCOMPARE(SecondUser::run(QStringLiteral(TAVOREN_TOOLS_DIR "/tavoren-pkgbuild"),
+                                 {QStringLiteral("--root"), home + QStringLiteral("/payload"), QStringLiteral("--scripts"),
+                                  QFileInfo(scripts).path(), QStringLiteral("--identifier"), QStringLiteral("com.Corvane.TavorenInstaller"),
+                                  QStringLiteral("--version"), QStringLiteral("99.0"), QStringLiteral("--install-location"),
+                                  QStringLiteral("/"), made},
+                                 &output),
+                 0);
+        QVERIFY2(QFileInfo(made).ownerId() == SecondUser::uid(), output.constData());
+        QVERIFY(!QFileInfo::exists(root.system(QStringLiteral("/usr/sbin/installer"))));
+
+        HelperToolProcess helper;
+        QCOMPARE(helper.bless({QString::number(SecondUser::uid()), {}, {}, {}}).exitCode, 0);
+        const auto reply = HelperToolProcess::requestAs(SecondUser::uid(), SecondUser::gid(),
+                                                        HelperToolProcess::line(installation(QLatin1Char('"') + made + QLatin1Char('"'))));
+        QCOMPARE(reply.outcome(), QStringLiteral("refused"));
+        QCOMPARE(reply.text(), QStringLiteral("Refused: the package is not the driver package this helper was built with"));
+        QVERIFY(!QFileInfo::exists(QString::fromUtf8(record)));
+        QVERIFY(!QFileInfo::exists(root.system(QStringLiteral("/Library/x"))));
+        QVERIFY(!QFileInfo::exists(QFileInfo(HelperToolProcess::stagedPackagePath()).path()));
     }
 
     // A removal that takes a while ends before an installation sent after
@@ -465,6 +559,8 @@ private slots:
         QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("YES") << QStringList();
         QTest::newRow("damaged") << QStringLiteral("damaged") << QStringLiteral("YES") << QStringList();
         QTest::newRow("a link") << QStringLiteral("link") << QStringLiteral("YES") << QStringList();
+        // Deep enough to overflow the stack of a library that recurses.
+        QTest::newRow("nested too deep") << QStringLiteral("deep") << QStringLiteral("YES") << QStringList();
     }
 
     void adminWrite()
@@ -480,6 +576,8 @@ private slots:
         QByteArray before = input == QStringLiteral("binary") ? PlistWriter::binary(content) : PlistWriter::xml(content);
         if (input == QStringLiteral("damaged"))
             before.chop(30);
+        if (input == QStringLiteral("deep"))
+            before.replace("<dict>", QByteArray("<dict><key>x</key>" + QByteArray("<array>").repeated(60000) + QByteArray("</array>").repeated(60000)));
         const QString target = root.writeFile(QStringLiteral("/elsewhere/admin.plist"), before);
         if (input == QStringLiteral("link"))
             QVERIFY(QFile::link(target, file));
@@ -490,6 +588,8 @@ private slots:
         const auto reply = HelperToolProcess::request(adminRequest(value));
         if (entries.isEmpty()) {
             QCOMPARE(reply.outcome(), QStringLiteral("failed"));
+            // Still serving.
+            QCOMPARE(HelperToolProcess::request(command(QStringLiteral("ls /Applications/"))).outcome(), QStringLiteral("completed"));
             QCOMPARE(fileContent(target), before);
             QCOMPARE(QFileInfo::exists(file), input != QStringLiteral("missing"));
             QCOMPARE(QFileInfo(file).isSymLink(), input == QStringLiteral("link"));
@@ -505,6 +605,9 @@ private slots:
         QCOMPARE(QFileInfo(file).ownerId(), 0u);
         QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("CorvaneTavorenAdmin.plist")});
     }
+
+private:
+    QTemporaryDir m_media;
 };
 
 QTEST_GUILESS_MAIN(TestHelperRequests)

@@ -99,6 +99,24 @@ QString HelperToolProcess::progressFilePath()
     return resolved("/var/tmp/kyr/CorvaneTavoren_ProgressMessage.log");
 }
 
+QString HelperToolProcess::blessedInstallerPath()
+{
+    return resolved("/Library/PrivilegedHelperTools/com.kyr.InstallerHelperTool.support/installer");
+}
+
+QString HelperToolProcess::stagedPackagePath()
+{
+    return resolved("/Library/PrivilegedHelperTools/com.kyr.InstallerHelperTool.support/package/Corvane Tavoren Driver.pkg");
+}
+
+QString HelperToolProcess::placePackage(const QString &folder)
+{
+    const QString path = folder + QStringLiteral("/OSX/Corvane Tavoren Driver.pkg");
+    QDir().mkpath(QFileInfo(path).path());
+    QFile::remove(path);
+    return QFile::copy(QStringLiteral(TAVOREN_DRIVER_PACKAGE), path) ? path : QString();
+}
+
 HelperToolProcess::Blessing HelperToolProcess::bless(const BlessOptions &options)
 {
     QProcess process;
@@ -119,7 +137,7 @@ HelperToolProcess::Blessing HelperToolProcess::bless(const BlessOptions &options
                 ::_exit(99);
         });
     }
-    process.start(program(), {QStringLiteral("--bless")});
+    process.start(options.program.isEmpty() ? program() : options.program, {QStringLiteral("--bless")});
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();

@@ -21,6 +21,7 @@ public:
         QString pkexecUid;   // PKEXEC_UID; unset when empty
         QString idleSeconds; // TAVOREN_HELPER_IDLE_SECONDS; unset when empty
         std::optional<uid_t> runAs; // another user runs --bless
+        QString program;            // another copy of the helper; the built one when empty
     };
     struct Blessing
     {
@@ -51,6 +52,14 @@ public:
     static QString socketPath();
     static QString pidFilePath();
     static QString progressFilePath();
+    // The package installer blessed with the helper, and the copy of the
+    // package it installs, below the root.
+    static QString blessedInstallerPath();
+    static QString stagedPackagePath();
+
+    // The build's driver package, the only one the helper installs, copied
+    // to FOLDER/OSX/Corvane Tavoren Driver.pkg: that path, empty on failure.
+    static QString placePackage(const QString &folder);
 
     // com.kyr.InstallerHelperTool --bless, as root unless told otherwise.
     Blessing bless(const BlessOptions &options = {});
