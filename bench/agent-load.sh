@@ -25,7 +25,8 @@ cp "$build/tests/agent/tavoren_stand_in_client" "$client"
 
 user=$(id -un)
 socket=$root/private/tmp/Corvane_Tavoren_Socket/$user/com.corvane.TavorenAgentApp.socket
-TAVOREN_ROOT=$root "$build/bin/CorvaneTavorenAgent" 2>"$work/agent.err" &
+# The stand-in client needs no display.
+QT_QPA_PLATFORM=offscreen TAVOREN_ROOT=$root "$build/bin/CorvaneTavorenAgent" 2>"$work/agent.err" &
 agent=$!
 for _ in $(seq 200); do [ -S "$socket" ] && break; sleep 0.05; done
 [ -S "$socket" ] || { echo "the agent did not open its socket" >&2; cat "$work/agent.err" >&2; exit 1; }

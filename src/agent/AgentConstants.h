@@ -26,6 +26,8 @@ inline constexpr const char *READ_TIMEOUT_VARIABLE = "TAVOREN_AGENT_READ_TIMEOUT
 inline constexpr const char *SCHEDULER_TIMEOUT_VARIABLE = "TAVOREN_AGENT_SCHEDULER_TIMEOUT_MS";
 // The longest either setting may be.
 inline constexpr long long MAXIMUM_TIMEOUT_MS = 600000;
+// The folder of the local X servers' sockets (tests point it elsewhere).
+inline constexpr const char *X11_SOCKET_FOLDER_VARIABLE = "TAVOREN_AGENT_X11_SOCKET_FOLDER";
 
 // A job folder this young may belong to a job whose record is not written
 // yet: the backend renames its file before it tells the agent.

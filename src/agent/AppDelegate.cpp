@@ -6,6 +6,7 @@
 #include "agent/HeldJobReleaser.h"
 #include "agent/SocketFolder.h"
 #include "agent/SpoolCleaner.h"
+#include "shared/Descriptor.h"
 #include "shared/EnvironmentSetting.h"
 #include "shared/HandOff.h"
 #include "shared/LoginName.h"
@@ -32,15 +33,16 @@ void log(std::string_view message)
 }
 } // namespace
 
-AppDelegate::AppDelegate()
-    : m_launcher(shared::SystemPath::resolve(LAUNCHER_APP_PATH))
+AppDelegate::AppDelegate(const GraphicalSession &session)
+    : m_session(session)
+    , m_launcher(shared::SystemPath::resolve(LAUNCHER_APP_PATH))
     , internalQueue(MUTEX_CURRENTPROCESSEDFOLDER)
 {
 }
 
 AppDelegate::~AppDelegate()
 {
-    // The server thread never returns; it ends with the process.
+    // Unless stopped, the server thread never returns; it ends with the process.
     if (m_serverThread.joinable())
         m_serverThread.detach();
 }
@@ -48,11 +50,20 @@ AppDelegate::~AppDelegate()
 void AppDelegate::applicationDidFinishLaunching()
 {
     log("Inside applicationDidFinishLaunching of AppDelegate.");
+    // Before the first pass, which must spare their folders.
+    if (const std::size_t adopted = m_launcher.adoptChildren())
+        log("Took on " + std::to_string(adopted) + " clients started before the agent started again");
     m_serverThread = std::thread([this] { thread_UnixDomainSocketServer(); });
 }
 
 bool AppDelegate::launchClient(const std::string &jobArgument)
 {
+    // A client nobody sees would take the job from the backend, which
+    // holds it for the next login instead.
+    if (const auto reason = m_session.unreachable()) {
+        log("No graphical session for the print release client (" + *reason + "): the job waits for the next login");
+        return false;
+    }
     // Recorded before the client starts, so that no pass can come between a
     // running client and its record.
     internalQueue.async([this, jobArgument] { g_currentProcessedFolder = jobArgument; });
@@ -179,30 +190,76 @@ void AppDelegate::thread_UnixDomainSocketServer()
     if (!folder.prepare())
         endWithError(nullptr);
 
-    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (server < 0)
+    const shared::Descriptor server(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!server)
         endWithError("opening stream socket");
-    if (::bind(server, address->address(), address->length()) != 0)
+    if (::bind(server.get(), address->address(), address->length()) != 0)
         endWithError("binding stream socket");
     if (!folder.makeSocketPrivate())
         endWithError(nullptr);
-    if (::listen(server, LISTEN_BACKLOG) != 0)
+    if (::listen(server.get(), LISTEN_BACKLOG) != 0)
         endWithError("listening on stream socket");
 
     // Job folders left while no agent ran (a client ended early, the
     // computer went down) go before the first job is taken.
     cleanBeforeFirstJob();
-    // Listening already: a released job finds the agent.
-    releaseHeldJobs(*user);
+    // Listening already: a released job finds the agent. Without a window
+    // to show, a released job would only be held again.
+    if (const auto reason = m_session.unreachable())
+        log("No graphical session (" + *reason + "): held print jobs stay held until the next login");
+    else
+        releaseHeldJobs(*user);
 
     HandOffServer::Settings settings;
     settings.readTimeout = readTimeoutSetting();
     settings.maximumConnections = MAXIMUM_READERS;
     // The backend runs as root (or as the user); nobody else hands off jobs.
     settings.allowedPeers = {0, ::geteuid()};
-    HandOffServer handOff(server, settings, *this);
-    handOff.run();
-    endWithError("waiting for stream connections");
+    HandOffServer handOff(server.get(), settings, *this);
+    bool serving = false;
+    {
+        std::lock_guard lock(m_servingMutex);
+        if (!m_stopRequested) {
+            m_handOff = &handOff;
+            serving = true;
+        }
+    }
+    if (serving) {
+        const bool stopped = handOff.run();
+        const int error = errno;
+        {
+            std::lock_guard lock(m_servingMutex);
+            m_handOff = nullptr;
+        }
+        errno = error;
+        if (!stopped)
+            endWithError("waiting for stream connections");
+    }
+    // Gone before the listener closes: a backend finds no agent rather
+    // than one that never answers.
+    folder.removeSocket();
+    log("Stopped taking jobs");
+}
+
+void AppDelegate::stopServing()
+{
+    {
+        std::lock_guard lock(m_servingMutex);
+        m_stopRequested = true;
+        if (m_handOff)
+            m_handOff->stop();
+    }
+    if (m_serverThread.joinable())
+        m_serverThread.join();
+    waitForQueue();
+}
+
+void AppDelegate::startAgain(const ProcessImage &image)
+{
+    log("Starting again from \"" + image.executable() + "\"");
+    stopServing();
+    const int error = image.replace();
+    log("Could not start again from \"" + image.executable() + "\": " + std::system_category().message(error) + "; ending");
 }
 
 } // namespace tavoren::agent

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "agent/ClientLauncher.h"
+#include "agent/GraphicalSession.h"
 #include "agent/HandOffServer.h"
+#include "agent/ProcessImage.h"
 #include "agent/SerialQueue.h"
 
 #include <chrono>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -12,7 +15,8 @@
 namespace tavoren::agent {
 
 // The agent's application object: the socket server thread, the client
-// launch, the record of the job handed off last and the cleaning pass.
+// launch (only into a reachable graphical session), the record of the job
+// handed off last, the cleaning pass and the restart in place.
 class AppDelegate : private HandOffServer::Receiver
 {
 public:
@@ -27,17 +31,21 @@ public:
     static constexpr std::chrono::milliseconds defaultSchedulerTimeout{5000};
     static std::chrono::milliseconds schedulerTimeoutSetting();
 
-    AppDelegate();
+    // `session` tells whether a client could show its window; it must
+    // outlive the delegate.
+    explicit AppDelegate(const GraphicalSession &session);
     ~AppDelegate() override;
     AppDelegate(const AppDelegate &) = delete;
     AppDelegate &operator=(const AppDelegate &) = delete;
 
-    // Logs and starts the server thread; the caller runs the timer.
+    // Logs, takes on the clients of an earlier image of the process and
+    // starts the server thread; the caller runs the timer.
     void applicationDidFinishLaunching();
     void applicationWillTerminate() {}
 
     // Starts a client for the job and posts the record update; never waits
-    // for the client. True when the client process was started.
+    // for the client. True when the client process was started; without a
+    // reachable graphical session none is, and the record stays.
     bool launchClient(const std::string &jobArgument);
 
     // Posts one cleaning pass to internalQueue and returns at once.
@@ -55,9 +63,19 @@ public:
     void releaseHeldJobs(const std::string &user);
 
     // Checks the socket root, makes the user's private socket folder and
-    // socket, runs the first pass, then serves forever; ends the process with
-    // exit status 1 when the socket cannot be set up.
-    [[noreturn]] void thread_UnixDomainSocketServer();
+    // socket, runs the first pass, then serves until stopServing(), when it
+    // closes and removes the socket; ends the process with exit status 1
+    // when the socket cannot be set up or waiting fails.
+    void thread_UnixDomainSocketServer();
+
+    // Makes the server thread stop taking connections and waits until it
+    // has, and until the work posted to internalQueue has run. A job being
+    // handed on is answered first; clients go on running.
+    void stopServing();
+
+    // On the restart signal: stops serving, then replaces the process by
+    // `image` as it is installed now. Returns (logged) only when that failed.
+    void startAgain(const ProcessImage &image);
 
     // Read on internalQueue, after everything posted before.
     std::string currentProcessedFolder();
@@ -73,10 +91,15 @@ private:
     // On internalQueue: every folder but the kept ones and those of running clients.
     void runPass(std::set<std::string> keptNames);
 
+    const GraphicalSession &m_session;
     ClientLauncher m_launcher;
     std::string g_currentProcessedFolder;
     std::string fullSocketFilePath;
     std::thread m_serverThread;
+    // Guards the two below, shared by the server thread and stopServing().
+    std::mutex m_servingMutex;
+    HandOffServer *m_handOff = nullptr;
+    bool m_stopRequested = false;
     // Declared last, so destroyed first: the tasks it still runs then see
     // every other member alive.
     SerialQueue internalQueue;

@@ -1,6 +1,10 @@
 #include "agent/ClientLauncher.h"
 
+#include "shared/Descriptor.h"
+#include "shared/FileTree.h"
+
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,6 +18,42 @@ namespace tavoren::agent {
 namespace {
 // What the agent blocks or handles itself; a client starts with the defaults.
 constexpr int agentSignals[] = {SIGCHLD, SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP, SIGPIPE};
+
+// A job argument is at most a message long; a command line of a client
+// is that and its path.
+constexpr std::size_t maximumProcFileSize = 16384;
+
+// The start of a small file of /proc; empty when it cannot be read.
+std::string readProcFile(int procFd, const std::string &name)
+{
+    const shared::Descriptor fd(::openat(procFd, name.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string content;
+    if (!fd)
+        return content;
+    char buffer[4096];
+    while (content.size() < maximumProcFileSize) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break;
+        content.append(buffer, std::size_t(count));
+    }
+    return content;
+}
+
+// The parent process id from "pid (name) state ppid ..."; the name may
+// hold blanks and parentheses.
+pid_t parentOf(const std::string &stat)
+{
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos || close + 4 >= stat.size())
+        return -1;
+    const char *start = stat.data() + close + 4; // ") S "
+    pid_t parent = -1;
+    std::from_chars(start, stat.data() + stat.size(), parent);
+    return parent;
+}
 
 class SpawnSettings
 {
@@ -72,6 +112,35 @@ pid_t ClientLauncher::launch(const std::string &jobArgument, int *error)
     }
     m_running.emplace(pid, jobArgument);
     return pid;
+}
+
+std::size_t ClientLauncher::adoptChildren()
+{
+    const shared::Descriptor proc(shared::FileTree::openRealFolder("/proc"));
+    const auto names = proc ? shared::FileTree::names(proc.get()) : std::nullopt;
+    if (!names)
+        return 0;
+    const pid_t self = ::getpid();
+    std::lock_guard lock(m_mutex);
+    std::size_t adopted = 0;
+    for (const std::string &name : *names) {
+        pid_t pid = 0;
+        const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+        if (error != std::errc() || end != name.data() + name.size() || pid <= 0 || m_running.count(pid) != 0)
+            continue;
+        if (parentOf(readProcFile(proc.get(), name + "/stat")) != self)
+            continue;
+        // The arguments, each ending in a NUL: the job's is the second. An
+        // ended client shows none and is collected all the same.
+        const std::string commandLine = readProcFile(proc.get(), name + "/cmdline");
+        const std::size_t first = commandLine.find('\0');
+        std::string argument;
+        if (first != std::string::npos && first + 1 < commandLine.size())
+            argument = commandLine.substr(first + 1, commandLine.find('\0', first + 1) - first - 1);
+        m_running.emplace(pid, std::move(argument));
+        ++adopted;
+    }
+    return adopted;
 }
 
 std::size_t ClientLauncher::reapExited()

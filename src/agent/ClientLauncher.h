@@ -24,6 +24,12 @@ public:
     // or -1 with `error` set to the reason it could not be started.
     pid_t launch(const std::string &jobArgument, int *error);
 
+    // Takes on the processes whose parent this process is already: clients
+    // an earlier image of it started before it started itself again. Their
+    // ends are collected and their folders spared as any other client's.
+    // Returns how many.
+    std::size_t adoptChildren();
+
     // Collects every client that has ended; returns how many.
     std::size_t reapExited();
 

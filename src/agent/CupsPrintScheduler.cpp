@@ -86,11 +86,12 @@ std::optional<std::string> CupsPrintScheduler::connect()
     errno = 0;
     m_http = httpConnect2(m_server.c_str(), ippPort(), nullptr, AF_UNSPEC, encryption, 1, int(m_timeout.count()), nullptr);
     if (!m_http) {
+        // What the library leaves in errno after a failed connection (a
+        // "Bad file descriptor" when nothing listens) says nothing useful.
         const int error = errno;
-        if (error != 0)
+        if (error == EACCES || error == EPERM)
             return std::system_category().message(error);
-        const char *text = cupsLastErrorString();
-        return std::string(text && *text ? text : "no connection");
+        return "it is not running or does not answer";
     }
     httpSetTimeout(m_http, double(m_timeout.count()) / 1000.0, giveUp, nullptr);
     return std::nullopt;

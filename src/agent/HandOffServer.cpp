@@ -53,6 +53,8 @@ HandOffServer::HandOffServer(int listener, Settings settings, Receiver &receiver
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
         m_stopRead.reset(ends[0]);
         m_stopWrite.reset(ends[1]);
+    } else {
+        m_stopError = errno;
     }
 }
 
@@ -150,6 +152,11 @@ void HandOffServer::acceptConnections(std::vector<Connection> &connections)
 
 bool HandOffServer::run()
 {
+    // A server that could not be stopped would keep a restart waiting forever.
+    if (!m_stopRead) {
+        errno = m_stopError;
+        return false;
+    }
     std::vector<Connection> connections;
     std::vector<pollfd> waits;
     for (;;) {

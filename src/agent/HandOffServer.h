@@ -70,6 +70,7 @@ private:
     Receiver &m_receiver;
     shared::Descriptor m_stopRead;
     shared::Descriptor m_stopWrite;
+    int m_stopError = 0;
     Clock::time_point m_listenerPausedUntil{};
 };
 

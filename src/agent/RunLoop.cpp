@@ -62,6 +62,11 @@ void RunLoop::run(std::chrono::seconds interval, const Actions &actions)
         case SIGCHLD:
             actions.childEnded();
             break;
+        case SIGHUP:
+            if (!actions.restart)
+                endBy(signal);
+            actions.restart();
+            endBy(SIGTERM);
         default:
             endBy(signal);
         }

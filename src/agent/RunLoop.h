@@ -10,7 +10,9 @@ namespace tavoren::agent {
 // handler.
 //   SIGUSR1          one extra timer action now; the schedule stays
 //   SIGCHLD          `childEnded`
-//   SIGTERM, SIGINT, SIGHUP   the process ends by that signal
+//   SIGHUP           `restart`, which returns only when it failed; the
+//                    process then ends as on SIGTERM (by SIGHUP without one)
+//   SIGTERM, SIGINT  the process ends by that signal
 class RunLoop
 {
 public:
@@ -18,6 +20,7 @@ public:
     {
         std::function<void()> timer;
         std::function<void()> childEnded;
+        std::function<void()> restart;
     };
 
     // Blocks the loop's signals in the calling thread. Call it before any

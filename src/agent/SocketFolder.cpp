@@ -76,10 +76,12 @@ bool SocketFolder::prepare()
     // a link, anything) is theirs and is never touched.
     struct stat entry{};
     if (::fstatat(m_root.get(), m_userName.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+        // Nothing left by an earlier run is nothing to say.
         const int error = errno;
-        log(shared::FileError{"remove", m_folderPath, error}.description());
-        if (error != ENOENT)
+        if (error != ENOENT) {
+            log(shared::FileError{"remove", m_folderPath, error}.description());
             return false;
+        }
     } else if (entry.st_uid != self) {
         return refuse(notOwn);
     } else if (auto failure = shared::FileTree::removeAt(m_root.get(), m_userName, m_folderPath)) {
@@ -114,6 +116,12 @@ bool SocketFolder::makeSocketPrivate()
     if (!S_ISSOCK(status.st_mode) || status.st_uid != ::geteuid())
         return refuse("Socket is not the user's own: " + socket);
     return true;
+}
+
+void SocketFolder::removeSocket()
+{
+    if (m_folder && ::unlinkat(m_folder.get(), SOCKET_FILE, 0) != 0)
+        log(shared::FileError{"remove", socketPath(), errno}.description());
 }
 
 } // namespace tavoren::agent

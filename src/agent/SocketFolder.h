@@ -29,6 +29,10 @@ public:
     // user's in the folder made by prepare(). False (logged) otherwise.
     bool makeSocketPrivate();
 
+    // When the agent stops serving: the socket goes from the folder made
+    // by prepare(), whatever the path leads to now. Failures are logged.
+    void removeSocket();
+
 private:
     bool checkRoot();
     bool refuse(const std::string &reason);

@@ -64,7 +64,9 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
     // Never through a link: what the root is must be the folder removed from.
     const int root = shared::FileTree::openRealFolder(m_root);
     if (root < 0) {
-        result.failure = shared::FileError{"list", m_root, errno == ELOOP ? ENOTDIR : errno};
+        // No spool root yet (no job was ever spooled): nothing to clean.
+        if (errno != ENOENT)
+            result.failure = shared::FileError{"list", m_root, errno == ELOOP ? ENOTDIR : errno};
         return result;
     }
     const auto names = shared::FileTree::names(root);

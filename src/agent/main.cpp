@@ -1,9 +1,12 @@
 // CorvaneTavorenAgent: hands every printed job to a client of its own.
 //   CorvaneTavorenAgent [--echo-log]
 // --echo-log copies the system log lines to standard error ("log: ...").
-// SIGUSR1 runs a cleaning pass now; SIGTERM ends the agent.
+// SIGUSR1 runs a cleaning pass now; SIGHUP starts the agent again from its
+// installed file, in place; SIGTERM ends the agent.
 #include "agent/AppDelegate.h"
 #include "agent/EchoingSystemLog.h"
+#include "agent/LinuxGraphicalSession.h"
+#include "agent/ProcessImage.h"
 #include "agent/RunLoop.h"
 #include "shared/SyslogSystemLog.h"
 
@@ -16,6 +19,9 @@
 int main(int argc, char *argv[])
 {
     using namespace tavoren;
+    // Before anything else: an upgrade may replace the file while the agent
+    // runs, and the kernel then names it "... (deleted)".
+    static const agent::ProcessImage image = agent::ProcessImage::current(argc, argv);
     bool echo = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--echo-log") == 0) {
@@ -34,8 +40,10 @@ int main(int argc, char *argv[])
     // the default again.
     std::signal(SIGPIPE, SIG_IGN);
     agent::RunLoop::blockSignals();
-    static agent::AppDelegate delegate;
+    static const agent::LinuxGraphicalSession session;
+    static agent::AppDelegate delegate(session);
     delegate.applicationDidFinishLaunching();
     agent::RunLoop::run(agent::AppDelegate::cleaningInterval,
-                        {[] { delegate.removeAllFilesRecursivelyExcept(); }, [] { delegate.reapClients(); }});
+                        {[] { delegate.removeAllFilesRecursivelyExcept(); }, [] { delegate.reapClients(); },
+                         [] { delegate.startAgain(image); }});
 }

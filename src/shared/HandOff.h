@@ -1,5 +1,7 @@
 #pragma once
 
+#include <csignal>
+
 namespace tavoren::shared {
 
 // What the printer backend, the hand-off agent and the client agree on: where
@@ -23,6 +25,25 @@ struct HandOff
     // has tried to start the client, then closes.
     static constexpr char clientStarted = '1';
     static constexpr char clientNotStarted = '0';
+
+    // Jobs the backend holds because their user's agent could not take
+    // them: an empty file per job, named by its job id (decimal), in this
+    // folder, which is root's and writable by root alone; the file's time
+    // is when the job was first held. The agent releases its user's held
+    // jobs that have one; the backend gives a job up (cancels it) once it
+    // has waited longer than the administrator's "heldjobdays" in the admin
+    // file (defaultHeldJobDays when the file has none), and removes the file
+    // once the job has been handed to an agent or is gone.
+    static constexpr const char *heldJobsFolder = "/var/log/cups/corvanetavorencups/held";
+    static constexpr const char *heldJobDaysKey = "heldjobdays";
+    static constexpr int defaultHeldJobDays = 7;
+    // The administrator's file, which the backend reads for heldjobdays.
+    static constexpr const char *adminFile = "/Library/Preferences/CorvaneTavorenAdmin.plist";
+
+    // A running agent told with this signal (SIGHUP) starts itself again
+    // from its installed file, as it was started: how an upgrade's new
+    // agent takes over from the old one without a new login.
+    static constexpr int agentRestartSignal = SIGHUP;
 
     // The print queue the driver package makes, and the print scheduler's
     // local socket (the system's default).

@@ -1,9 +1,11 @@
-// The agent's application object in-process: client launch, the current-job
-// record, reaping, and cleaning passes run on its queue.
+// The agent's application object in-process: client launch (only into a
+// graphical session), the current-job record, reaping, and cleaning passes
+// run on its queue.
 #include "agent/AgentConstants.h"
 #include "agent/AppDelegate.h"
 #include "agent/ClientLauncher.h"
 
+#include "support/FakeGraphicalSession.h"
 #include "support/RecordingSystemLog.h"
 #include "support/StandInClient.h"
 #include "support/TestRoot.h"
@@ -18,6 +20,7 @@
 
 using tavoren::agent::AppDelegate;
 using tavoren::agent::ClientLauncher;
+using tavoren::testsupport::FakeGraphicalSession;
 using tavoren::testsupport::RecordingSystemLog;
 using tavoren::testsupport::StandInClient;
 using tavoren::testsupport::TestRoot;
@@ -65,7 +68,8 @@ private slots:
         QFETCH(QByteArray, argument);
         TestRoot root;
         QVERIFY(StandInClient::install(root));
-        AppDelegate delegate;
+        FakeGraphicalSession session;
+        AppDelegate delegate(session);
         QVERIFY(delegate.launchClient(argument.toStdString()));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
         QCOMPARE(StandInClient::records(root), QList<QByteArrayList>{QByteArrayList{argument}});
@@ -76,7 +80,8 @@ private slots:
     {
         TestRoot root;
         QVERIFY(StandInClient::install(root));
-        AppDelegate delegate;
+        FakeGraphicalSession session;
+        AppDelegate delegate(session);
         delegate.launchClient("First.pdf:: ::/spool/job1/a.pdf");
         delegate.launchClient("Second.pdf:: ::/spool/job2/b.pdf");
         QCOMPARE(delegate.currentProcessedFolder(), std::string("Second.pdf:: ::/spool/job2/b.pdf"));
@@ -103,7 +108,8 @@ private slots:
         const QString client = root.system(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH));
         if (present)
             root.writeFile(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH), "#!/bin/sh\n");
-        AppDelegate delegate;
+        FakeGraphicalSession session;
+        AppDelegate delegate(session);
         QVERIFY(!delegate.launchClient("A.pdf:: ::/spool/job1/a.pdf"));
         QCOMPARE(log.count(QStringLiteral("Could not start the client \"") + client + QStringLiteral("\": ") + reason), 1);
         // The job stays the current one: its folder is not swept away.
@@ -112,6 +118,34 @@ private slots:
         QVERIFY(StandInClient::install(root));
         QVERIFY(delegate.launchClient("B.pdf:: ::/spool/job2/b.pdf"));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
+    }
+
+    // No window, no client: the sender hears "not started", and the job
+    // handed off before keeps its folder.
+    void noGraphicalSessionStartsNoClient()
+    {
+        TestRoot root;
+        RecordingSystemLog log;
+        QVERIFY(StandInClient::install(root));
+        FakeGraphicalSession session;
+        AppDelegate delegate(session);
+        QVERIFY(delegate.launchClient("A.pdf:: ::/spool/job1/a.pdf"));
+        QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
+
+        session.goAway("DISPLAY is not set");
+        QVERIFY(!delegate.launchClient("B.pdf:: ::/spool/job2/b.pdf"));
+        QCOMPARE(log.count(QStringLiteral("No graphical session for the print release client (DISPLAY is not set): "
+                                          "the job waits for the next login")),
+                 1);
+        QCOMPARE(delegate.currentProcessedFolder(), std::string("A.pdf:: ::/spool/job1/a.pdf"));
+        QCOMPARE(StandInClient::count(root), 1);
+
+        session.comeBack();
+        QVERIFY(delegate.launchClient("C.pdf:: ::/spool/job3/c.pdf"));
+        QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 2, 20000);
+        QList<QByteArrayList> records = StandInClient::records(root);
+        std::sort(records.begin(), records.end());
+        QCOMPARE(records, (QList<QByteArrayList>{{"A.pdf:: ::/spool/job1/a.pdf"}, {"C.pdf:: ::/spool/job3/c.pdf"}}));
     }
 
     void endedClientsAreReaped()
@@ -157,7 +191,8 @@ private slots:
         QVERIFY(StandInClient::install(root));
         jobFolder(root, QStringLiteral("job12"));
         const QString current = jobFolder(root, QStringLiteral("job17"));
-        AppDelegate delegate;
+        FakeGraphicalSession session;
+        AppDelegate delegate(session);
         if (record == QStringLiteral("job17"))
             delegate.launchClient(argumentFor(current).toStdString());
         else if (record != QStringLiteral("none"))
@@ -179,7 +214,8 @@ private slots:
         const QString first = jobFolder(root, QStringLiteral("job1"));
         const QString second = jobFolder(root, QStringLiteral("job2"));
         const QString stale = jobFolder(root, QStringLiteral("job0"));
-        AppDelegate delegate;
+        FakeGraphicalSession session;
+        AppDelegate delegate(session);
         delegate.launchClient(argumentFor(first).toStdString());
         delegate.launchClient(argumentFor(second).toStdString());
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 2, 20000);
@@ -208,7 +244,8 @@ private slots:
         RecordingSystemLog log;
         QVERIFY(StandInClient::install(root));
         const QString stray = root.writeFile(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/stray"), "x");
-        AppDelegate delegate;
+        FakeGraphicalSession session;
+        AppDelegate delegate(session);
         delegate.launchClient("R.pdf:: ::/spool/job17/R.pdf");
         delegate.removeAllFilesRecursivelyExcept();
         delegate.waitForQueue();

@@ -189,8 +189,9 @@ private slots:
     void unusableRootIsAFailure_data()
     {
         QTest::addColumn<bool>("link");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << false << QStringLiteral("No such file or directory");
+        QTest::addColumn<QString>("reason"); // empty: no failure
+        // No job was ever spooled: nothing to clean, nothing to say.
+        QTest::newRow("missing") << false << QString();
         QTest::newRow("link to a folder with old job folders") << true << QStringLiteral("Not a directory");
     }
 
@@ -205,9 +206,10 @@ private slots:
         if (link)
             QVERIFY(QFile::link(elsewhere, root.spoolRoot()));
         const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({"job17"});
-        QVERIFY(result.failure);
-        QCOMPARE(QString::fromStdString(result.failure->description()),
-                 QStringLiteral("Could not list \"") + root.spoolRoot() + QStringLiteral("\": ") + reason);
+        QCOMPARE(bool(result.failure), !reason.isEmpty());
+        if (result.failure)
+            QCOMPARE(QString::fromStdString(result.failure->description()),
+                     QStringLiteral("Could not list \"") + root.spoolRoot() + QStringLiteral("\": ") + reason);
         QCOMPARE(int(result.removedFolders), 0);
         QVERIFY(QFileInfo::exists(elsewhere + QStringLiteral("/job12/pages/1")));
     }
