@@ -12,7 +12,7 @@
 #   xref bomb     a 0.4 MB document whose cross-reference stream unpacks to
 #                 50 million entries, refused by the memory bound
 #
-# No agent runs, so a merged job then ends with a retry (6) and a refused one
+# No agent runs, so a merged job then ends held (3) and a refused one
 # with 5; neither leaves a job folder. Needs root (the backend hands files to
 # their user). No timed assertions.
 set -euo pipefail

@@ -2,6 +2,8 @@
 
 #include "printer-backend/AgentNotifier.h"
 #include "printer-backend/DocumentMerger.h"
+#include "printer-backend/HeldJobExpiry.h"
+#include "printer-backend/HeldJobs.h"
 #include "printer-backend/JobRequest.h"
 #include "printer-backend/JobSpooler.h"
 #include "shared/Descriptor.h"
@@ -47,17 +49,17 @@ std::optional<JobSpooler::Failure> refusalOf(const DocumentMerger::Result &prepa
 }
 
 // What every user may read about a hand-off that did not happen.
-const char *handOffFailure(AgentNotifier::Answer answer)
+std::string handOffFailure(AgentNotifier::Answer answer)
 {
     switch (answer) {
     case AgentNotifier::Answer::NotStarted:
-        return "The hand-off agent could not start the print release client; the job will be retried";
+        return "The hand-off agent could not start the print release client";
     case AgentNotifier::Answer::NoAnswer:
-        return "The hand-off agent did not answer in time; the job will be retried";
+        return "The hand-off agent did not answer in time";
     case AgentNotifier::Answer::ClosedWithoutAnswer:
-        return "The hand-off agent ended before it answered; the job will be retried";
+        return "The hand-off agent ended before it answered";
     default:
-        return "The hand-off agent cannot be reached; the job will be retried";
+        return "The hand-off agent cannot be reached";
     }
 }
 } // namespace
@@ -67,12 +69,40 @@ Backend::Limits Backend::defaultLimits()
     return {JobSpooler::defaultMaximumBytes, agentTimeout(), DocumentMerger::defaultLimits};
 }
 
-Backend::Backend(Limits limits, std::FILE *output, std::FILE *messages, Cancellation cancel)
+Backend::Backend(Limits limits, std::FILE *output, std::FILE *messages, Cancellation cancel, JobScheduler *scheduler)
     : m_limits(limits)
     , m_output(output)
     , m_messages(messages)
     , m_cancel(cancel)
+    , m_scheduler(scheduler)
 {
+}
+
+void Backend::tidyUp() const
+{
+    const auto log = [this](const std::string &text) { debug(text); };
+    JobSpooler(shared::SystemPath::resolve(shared::HandOff::spoolRoot), m_limits.maximumBytes)
+        .removeStale(m_limits.staleFolderAge, log);
+    if (!m_scheduler)
+        return;
+    const HeldJobs held(HeldJobs::folderInForce());
+    HeldJobExpiry(held, *m_scheduler, shared::HandOff::queueName, shared::SystemPath::resolve(shared::HandOff::adminFile), log)
+        .run();
+}
+
+ExitCode Backend::hold(const std::string &jobId, const std::string &cause) const
+{
+    const HeldJobs held(HeldJobs::folderInForce());
+    if (const auto marked = held.hold(jobId); !marked) {
+        // Unmarked, no agent would release it and nothing would give it
+        // up: the scheduler's own retries are better than that.
+        error(cause + "; the job will be retried");
+        debug("Job " + jobId + " not marked as held: " + marked.error().description());
+        return ExitCode::Retry;
+    }
+    warning(cause + "; the job waits for its user");
+    debug("Job " + jobId + " held, marked in " + held.folder());
+    return ExitCode::Hold;
 }
 
 void Backend::line(const char *prefix, const std::string &text) const
@@ -161,6 +191,9 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         }
         source = opened.get();
     }
+    tidyUp();
+    if (m_cancel.requested())
+        return ExitCode::Retry;
     const std::string spoolRoot = shared::SystemPath::resolve(shared::HandOff::spoolRoot);
     info("Spooling job " + jobId);
     debug("Spooling job " + jobId + " of " + userName + " below " + spoolRoot);
@@ -224,6 +257,9 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
     case AgentNotifier::Answer::Started:
         info("Job " + jobId + " handed to the hand-off agent");
         debug("Job " + jobId + " handed to the hand-off agent of " + userName);
+        // Held before, it waits no more.
+        if (const auto released = HeldJobs(HeldJobs::folderInForce()).release(jobId); !released)
+            debug("Job " + jobId + ": " + released.error().description());
         return ExitCode::Ok;
     case AgentNotifier::Answer::Cancelled:
         // Whatever the agent got, the folder goes: a cancelled job is
@@ -240,9 +276,8 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
     // Nobody would take the folder: leave nothing behind, and let the
     // scheduler keep the job until the user's agent can take it.
     spooler.discard(*job);
-    error(handOffFailure(outcome.answer));
     debug("Job " + jobId + " not handed to the agent of " + userName + ": " + outcome.reason);
-    return ExitCode::Retry;
+    return hold(jobId, handOffFailure(outcome.answer));
 }
 
 } // namespace tavoren::printerbackend

@@ -3,6 +3,8 @@
 #include "printer-backend/Cancellation.h"
 #include "printer-backend/DocumentMerger.h"
 #include "printer-backend/ExitCode.h"
+#include "printer-backend/JobScheduler.h"
+#include "printer-backend/JobSpooler.h"
 
 #include <chrono>
 #include <cstdint>
@@ -26,6 +28,8 @@ public:
         std::uint64_t maximumBytes;
         std::chrono::milliseconds agentTimeout;
         DocumentMerger::Limits merge = DocumentMerger::defaultLimits;
+        // How long an unlocked job folder of root's is spared as one being made.
+        std::chrono::seconds staleFolderAge = JobSpooler::defaultStaleAge;
     };
     // Milliseconds to wait for the agent (1 to 600000) instead of 30 s.
     static constexpr const char *agentTimeoutVariable = "TAVOREN_BACKEND_AGENT_TIMEOUT_MS";
@@ -36,7 +40,14 @@ public:
     // Once `cancel` is requested the job's folder goes and `run` returns
     // Retry: the scheduler that cancelled no longer cares, and a job ended
     // by anyone else is kept.
-    Backend(Limits limits, std::FILE *output, std::FILE *messages, Cancellation cancel = {});
+    //
+    // A job the user's agent cannot take is held (`run` returns Hold) and
+    // marked, so that the user's agent releases it when it starts. Before
+    // each job the backend cancels through `scheduler` the held jobs that
+    // waited longer than the administrator allows (no scheduler: held jobs
+    // are left alone), and removes job folders stopped backends left.
+    Backend(Limits limits, std::FILE *output, std::FILE *messages, Cancellation cancel = {},
+            JobScheduler *scheduler = nullptr);
 
     // `arguments` without the program name; `input` is read when the
     // arguments name no file.
@@ -48,6 +59,12 @@ public:
     static std::string message(const std::string &documentName, const std::string &spooledFile);
 
 private:
+    // What came before this job and is nobody's any more.
+    void tidyUp() const;
+    // The job the agent could not take: held with its marker, or, without
+    // one, left to the scheduler to retry.
+    ExitCode hold(const std::string &jobId, const std::string &cause) const;
+
     void info(const std::string &text) const;
     void warning(const std::string &text) const;
     void error(const std::string &text) const;
@@ -58,6 +75,7 @@ private:
     std::FILE *m_output;
     std::FILE *m_messages;
     Cancellation m_cancel;
+    JobScheduler *m_scheduler;
 };
 
 } // namespace tavoren::printerbackend

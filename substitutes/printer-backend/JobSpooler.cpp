@@ -3,11 +3,13 @@
 #include "shared/Descriptor.h"
 #include "shared/FileTree.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -115,9 +117,13 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
         return std::nullopt;
     };
 
-    const shared::Descriptor folderFd(::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    shared::Descriptor folderFd(::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folderFd)
         return giveUp({failed("Could not open " + folder, errno)});
+    // Tells the backends that come after that this folder is in use. Nobody
+    // else knows it yet, so only a failure of the call itself stops it.
+    if (::flock(folderFd.get(), LOCK_EX | LOCK_NB) != 0)
+        return giveUp({failed("Could not lock " + folder, errno)});
     const std::string temporary = temporaryName(jobId);
     shared::Descriptor out(::openat(folderFd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out)
@@ -192,7 +198,70 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
         problem = Failure{failed("Could not complete the job file", errno)};
     if (problem)
         return giveUp(*problem);
-    return SpooledJob{folder, folder + "/" + fileName(jobId), name};
+    return SpooledJob{folder, folder + "/" + fileName(jobId), name, std::move(folderFd)};
+}
+
+bool JobSpooler::isJobFolderName(const std::string &name)
+{
+    // "job", the job id, "-" and six letters or digits.
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto isLetterOrDigit = [&](char c) { return isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (name.size() < 11 || name.compare(0, 3, "job") != 0 || name[name.size() - 7] != '-')
+        return false;
+    const std::string_view id(name.data() + 3, name.size() - 10);
+    const std::string_view suffix(name.data() + name.size() - 6, 6);
+    return id.size() <= 10 && std::all_of(id.begin(), id.end(), isDigit)
+           && std::all_of(suffix.begin(), suffix.end(), isLetterOrDigit);
+}
+
+std::size_t JobSpooler::removeStale(std::chrono::seconds minimumAge, const std::function<void(const std::string &)> &log) const
+{
+    // Run by anyone else, the backend makes its folders as the job's user,
+    // like the finished ones the user's client still reads.
+    if (::geteuid() != 0)
+        return 0;
+    shared::Descriptor root;
+    if (auto refusal = openRoot(root)) {
+        log("Leftover job folders not looked for: " + *refusal);
+        return 0;
+    }
+    const auto names = shared::FileTree::names(root.get());
+    if (!names) {
+        log(failed("Leftover job folders not looked for: could not list " + m_root, errno));
+        return 0;
+    }
+    const auto now = std::chrono::system_clock::now();
+    std::size_t removed = 0;
+    for (const std::string &name : *names) {
+        if (!isJobFolderName(name))
+            continue;
+        const std::string path = m_root + "/" + name;
+        const shared::Descriptor folder(::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat status{};
+        if (!folder || ::fstat(folder.get(), &status) != 0 || status.st_uid != 0)
+            continue;
+        const auto changed = std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(status.st_mtim.tv_sec) + std::chrono::nanoseconds(status.st_mtim.tv_nsec)));
+        if (now - changed < minimumAge)
+            continue;
+        // Held by a running backend; taken here, no other backend removes
+        // it at the same time.
+        if (::flock(folder.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Still the folder that was looked at: only root renames in the
+        // sticky root, yet a backend may have removed it and made another.
+        struct stat named{};
+        if (::fstatat(root.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != status.st_dev
+            || named.st_ino != status.st_ino)
+            continue;
+        if (auto failure = shared::FileTree::removeAt(root.get(), name, path)) {
+            log("Could not remove the leftover job folder: " + failure->description());
+            continue;
+        }
+        ++removed;
+        log("Removed the leftover job folder " + path);
+    }
+    return removed;
 }
 
 } // namespace tavoren::printerbackend

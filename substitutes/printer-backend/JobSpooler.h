@@ -4,6 +4,7 @@
 #include "printer-backend/UserAccount.h"
 #include "shared/Descriptor.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -16,16 +17,25 @@ namespace tavoren::printerbackend {
 // renamed, so whoever waits for the final name never sees half a file. When
 // run by root the folder and file are handed to the job's user, whose
 // client deletes them.
+//
+// While a backend owns a job folder (from making it until the folder is the
+// user's or gone) it holds an exclusive lock on it. A folder of root's that
+// nobody holds is what a backend left when it was stopped mid-job; the next
+// backend removes it.
 class JobSpooler
 {
 public:
     static constexpr std::uint64_t defaultMaximumBytes = 512ull * 1024 * 1024;
+    // A backend locks its folder right after making it: one this young and
+    // unlocked may be one being made.
+    static constexpr std::chrono::seconds defaultStaleAge{10};
 
     struct SpooledJob
     {
         std::string folder;
         std::string file;
         std::string name; // the folder's name in the spool root
+        shared::Descriptor lock; // the open folder, locked while the job is the backend's
     };
     struct Failure
     {
@@ -56,6 +66,16 @@ public:
     // Removes a spooled job's folder, relative to the spool root opened
     // without following links.
     void discard(const SpooledJob &job) const;
+
+    // Removes the job folders that are root's, locked by no backend and
+    // unchanged for `minimumAge`, relative to the spool root opened without
+    // following links; says on `log` what went and what could not. Only
+    // root's backend has such folders: run by anyone else it does nothing.
+    // The number removed.
+    std::size_t removeStale(std::chrono::seconds minimumAge, const std::function<void(const std::string &)> &log) const;
+
+    // Whether `name` is one makeJobFolder could have made.
+    static bool isJobFolderName(const std::string &name);
 
     // The file's name inside its job folder, and the name it is written under.
     static std::string fileName(const std::string &jobId);

@@ -3,6 +3,7 @@
 //   corvanetavoren                                     prints the device line
 //   corvanetavoren job-id user title copies options [file]
 #include "printer-backend/Backend.h"
+#include "printer-backend/CupsJobScheduler.h"
 
 #include <cerrno>
 #include <csignal>
@@ -20,6 +21,8 @@ int main(int argc, char *argv[])
     const auto cancel = Cancellation::onSignal(SIGTERM);
     if (!cancel)
         std::fprintf(stderr, "DEBUG: Cannot watch for cancellation: %s\n", std::strerror(errno));
-    const Backend backend(Backend::defaultLimits(), stdout, stderr, cancel.value_or(Cancellation()));
+    // Asked only when jobs are held, and never for longer than its time-out.
+    CupsJobScheduler scheduler(CupsJobScheduler::backendServer(), CupsJobScheduler::defaultTimeout());
+    const Backend backend(Backend::defaultLimits(), stdout, stderr, cancel.value_or(Cancellation()), &scheduler);
     return int(backend.run(arguments, STDIN_FILENO));
 }

@@ -6,6 +6,7 @@
 #include "printer-backend/BoundedProcess.h"
 #include "printer-backend/DocumentMerger.h"
 #include "shared/Descriptor.h"
+#include "shared/HandOff.h"
 #include "shared/SocketAddress.h"
 
 #include "PdfSamples.h"
@@ -28,7 +29,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -48,6 +51,27 @@ const QString backendPath = QStringLiteral(TAVOREN_TOOLS_DIR "/corvanetavoren");
 QStringList jobFolders(const TestRoot &root)
 {
     return QDir(root.spoolRoot()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// The jobs held for their users, by their markers.
+QStringList heldMarkers(const TestRoot &root)
+{
+    return QDir(root.system(QString::fromLatin1(tavoren::shared::HandOff::heldJobsFolder)))
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QString markerOf(const TestRoot &root, const QString &jobId)
+{
+    return root.system(QString::fromLatin1(tavoren::shared::HandOff::heldJobsFolder)) + QLatin1Char('/') + jobId;
+}
+
+// Whatever scheduler the test's environment names, the program's held-job
+// check finds none but the root's, which is not there.
+QProcessEnvironment backendEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("CUPS_SERVER"));
+    return environment;
 }
 
 QStringList jobArguments(const QString &title, const QString &file = QString())
@@ -242,7 +266,7 @@ private slots:
     }
 
     // Nothing printed is lost while the user is away: no folder stays
-    // behind, and the scheduler is asked to retry later.
+    // behind, and the scheduler holds the job, marked for the user's agent.
     void agentUnreachable_data()
     {
         QTest::addColumn<QString>("situation");
@@ -278,29 +302,33 @@ private slots:
             QStringList arguments = jobArguments(QStringLiteral("Doc"));
             arguments[1] = user;
             QProcess backend;
+            backend.setProcessEnvironment(backendEnvironment());
             backend.start(backendPath, arguments);
             backend.write("%PDF-1.4");
             backend.closeWriteChannel();
             QVERIFY(backend.waitForFinished(20000));
-            QCOMPARE(backend.exitCode(), 6);
+            QCOMPARE(backend.exitCode(), 3);
             const QByteArray messages = backend.readAllStandardError();
             QVERIFY2(messages.contains(reason), messages.constData());
             QVERIFY2(!shownLines(messages).contains(reason), messages.constData());
             QCOMPARE(jobFolders(root), QStringList());
+            QCOMPARE(heldMarkers(root), QStringList{QStringLiteral("42")});
             return;
         }
         QProcess backend;
+        backend.setProcessEnvironment(backendEnvironment());
         backend.start(backendPath, jobArguments(QStringLiteral("Doc")));
         backend.write("%PDF-1.4");
         backend.closeWriteChannel();
         QVERIFY(backend.waitForFinished(20000));
-        QCOMPARE(backend.exitCode(), 6);
+        QCOMPARE(backend.exitCode(), 3);
         const QByteArray messages = backend.readAllStandardError();
         QCOMPARE(shownLines(messages),
-                 QByteArray("INFO: Spooling job 42\nERROR: The hand-off agent cannot be reached; the job will be retried\n"));
+                 QByteArray("INFO: Spooling job 42\nWARNING: The hand-off agent cannot be reached; the job waits for its user\n"));
         QVERIFY2(messages.contains(reason), messages.constData());
         QVERIFY2(detailsOnlyOnDebugLines(messages, root), messages.constData());
         QCOMPARE(jobFolders(root), QStringList());
+        QCOMPARE(heldMarkers(root), QStringList{QStringLiteral("42")});
     }
 
     // The message on the wire and the file it names.
@@ -350,34 +378,44 @@ private slots:
         QCOMPARE(QDir(info.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("job42.pdf")});
     }
 
-    // Only an agent that started the client, or one from before answers,
-    // keeps the job, its documents merged; otherwise the scheduler holds
-    // it, and no folder stays.
+    // Only an agent that started the client keeps the job, its documents
+    // merged, and the job waits no more; otherwise the scheduler holds it,
+    // marked since its first hold, and no folder stays.
     void agentAnswers_data()
     {
         QTest::addColumn<int>("reply");
         QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<bool>("heldBefore"); // for two days
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("error"); // empty: handed on
-        QTest::newRow("client started") << int(FakeAgent::Reply::Started) << 20000 << 0 << QByteArray();
-        QTest::newRow("agent gone before its answer") << int(FakeAgent::Reply::Close) << 20000 << 6
-            << QByteArray("ERROR: The hand-off agent ended before it answered; the job will be retried\n");
-        QTest::newRow("client not started") << int(FakeAgent::Reply::NotStarted) << 20000 << 6
-            << QByteArray("ERROR: The hand-off agent could not start the print release client; the job will be retried\n");
-        QTest::newRow("no answer in time") << int(FakeAgent::Reply::Silent) << 200 << 6
-                                           << QByteArray("ERROR: The hand-off agent did not answer in time; the job will be retried\n");
+        QTest::newRow("client started") << int(FakeAgent::Reply::Started) << 20000 << false << 0 << QByteArray();
+        QTest::newRow("client started, held before") << int(FakeAgent::Reply::Started) << 20000 << true << 0 << QByteArray();
+        QTest::newRow("agent gone before its answer") << int(FakeAgent::Reply::Close) << 20000 << false << 3
+            << QByteArray("WARNING: The hand-off agent ended before it answered; the job waits for its user\n");
+        QTest::newRow("client not started") << int(FakeAgent::Reply::NotStarted) << 20000 << false << 3
+            << QByteArray("WARNING: The hand-off agent could not start the print release client; the job waits for its user\n");
+        QTest::newRow("no answer in time") << int(FakeAgent::Reply::Silent) << 200 << false << 3
+                                           << QByteArray("WARNING: The hand-off agent did not answer in time; the job waits for its user\n");
+        QTest::newRow("client not started, held before") << int(FakeAgent::Reply::NotStarted) << 20000 << true << 3
+            << QByteArray("WARNING: The hand-off agent could not start the print release client; the job waits for its user\n");
     }
 
     void agentAnswers()
     {
         QFETCH(int, reply);
         QFETCH(int, timeoutMs);
+        QFETCH(bool, heldBefore);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, error);
         TestRoot root;
+        constexpr long twoDays = 2 * 24 * 60 * 60;
+        if (heldBefore) {
+            root.writeFile(QString::fromLatin1(tavoren::shared::HandOff::heldJobsFolder) + QStringLiteral("/42"), QByteArray());
+            QVERIFY(TestRoot::setTimesBack(markerOf(root, QStringLiteral("42")), twoDays));
+        }
         FakeAgent agent{FakeAgent::Reply(reply)};
         QVERIFY(agent.listen());
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment = backendEnvironment();
         environment.insert(QString::fromLatin1(Backend::agentTimeoutVariable), QString::number(timeoutMs));
         QProcess backend;
         backend.setProcessEnvironment(environment);
@@ -400,6 +438,20 @@ private slots:
             QCOMPARE(shownLines(messages), "INFO: Spooling job 42\nINFO: Merged 2 documents into one of 3 pages\n" + error);
             QCOMPARE(jobFolders(root), QStringList());
         }
+        QCOMPARE(heldMarkers(root), error.isEmpty() ? QStringList() : QStringList{QStringLiteral("42")});
+        // With a job held, the scheduler is asked about it; one that is not
+        // there costs a debug line, not the job.
+        const QByteArray unasked = "DEBUG: Held jobs not checked: the print scheduler at "
+                                   + QFile::encodeName(root.system(QStringLiteral("/run/cups/cups.sock")))
+                                   + ": no socket: No such file or directory\n";
+        QCOMPARE(messages.contains(unasked), heldBefore);
+        if (!error.isEmpty()) {
+            // Held since the first time.
+            struct stat status{};
+            QVERIFY(::stat(QFile::encodeName(markerOf(root, QStringLiteral("42"))).constData(), &status) == 0);
+            const long age = long(std::time(nullptr) - status.st_mtim.tv_sec);
+            QVERIFY2(heldBefore ? age >= twoDays && age < twoDays + 600 : age < 600, qPrintable(QString::number(age)));
+        }
     }
 
     // A job whose documents would take more than the merge may is refused
@@ -419,9 +471,9 @@ private slots:
         const int memory = int(DocumentMerger::defaultLimits.memoryBytes >> 20);
         const QByteArray refused = "INFO: Spooling job 42\n"
                                    "ERROR: The job's documents are too large to merge into one; print them in smaller jobs\n";
-        QTest::newRow("just under both limits") << job << 4 << 8 << memory << 6
+        QTest::newRow("just under both limits") << job << 4 << 8 << memory << 3
             << QByteArray("INFO: Spooling job 42\nINFO: Merged 2 documents into one of 4 pages\n"
-                          "ERROR: The hand-off agent cannot be reached; the job will be retried\n")
+                          "WARNING: The hand-off agent cannot be reached; the job waits for its user\n")
             << QByteArray();
         QTest::newRow("over the page limit") << job << 3 << 100 << memory << 5 << refused
                                              << QByteArray("document 2 of 2 brings the pages the page trees claim to 4; the limit is 3");
@@ -523,21 +575,58 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
         QCOMPARE(code, ExitCode::Retry);
         QCOMPARE(jobFolders(root), QStringList());
+        QCOMPARE(heldMarkers(root), QStringList());
     }
 
     // The scheduler cancels a running backend with SIGTERM.
+    // While it spools, the folder is locked: no later backend takes it for
+    // one a stopped backend left.
     void terminatedByTheScheduler()
     {
         TestRoot root;
         QProcess backend;
+        backend.setProcessEnvironment(backendEnvironment());
         backend.start(backendPath, jobArguments(QStringLiteral("Doc")));
         backend.write("%PDF-1.4\n");
         QTRY_COMPARE_WITH_TIMEOUT(jobFolders(root).size(), qsizetype(1), 20000);
+        const tavoren::shared::Descriptor folder(
+            ::open(QFile::encodeName(root.spoolRoot() + QLatin1Char('/') + jobFolders(root).first()).constData(),
+                   O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        QVERIFY(folder);
+        QCOMPARE(::flock(folder.get(), LOCK_EX | LOCK_NB), -1);
+        QCOMPARE(errno, EWOULDBLOCK);
         backend.terminate();
         QVERIFY(backend.waitForFinished(20000));
         QCOMPARE(backend.exitStatus(), QProcess::NormalExit);
         QCOMPARE(backend.exitCode(), 6);
         QCOMPARE(jobFolders(root), QStringList());
+        QCOMPARE(heldMarkers(root), QStringList());
+    }
+
+    // A folder a backend stopped mid-job left goes with the next job; one
+    // just made is spared.
+    void leftoverFolders()
+    {
+        TestRoot root;
+        if (::geteuid() != 0)
+            QSKIP("only root's backend leaves folders of root's");
+        for (const QString &name : {QStringLiteral("job41-Ab3dEf"), QStringLiteral("job40-Ab3dEf")}) {
+            const QString folder = root.spoolRoot() + QLatin1Char('/') + name;
+            root.writeFile(folder.mid(root.path().size()) + QStringLiteral("/.job41.pdf.part"), "%PDF-1.4 half");
+        }
+        QVERIFY(TestRoot::setTimesBack(root.spoolRoot() + QStringLiteral("/job41-Ab3dEf"), 60));
+        QProcess backend;
+        backend.setProcessEnvironment(backendEnvironment());
+        backend.start(backendPath, jobArguments(QStringLiteral("Doc")));
+        backend.write("%PDF-1.4");
+        backend.closeWriteChannel();
+        QVERIFY(backend.waitForFinished(20000));
+        QCOMPARE(backend.exitCode(), 3);
+        QCOMPARE(jobFolders(root), QStringList{QStringLiteral("job40-Ab3dEf")});
+        const QByteArray messages = backend.readAllStandardError();
+        QVERIFY2(messages.contains(QByteArray("DEBUG: Removed the leftover job folder " + QFile::encodeName(root.spoolRoot()) + "/job41-Ab3dEf\n")),
+                 messages.constData());
+        QVERIFY2(detailsOnlyOnDebugLines(messages, root), messages.constData());
     }
 
     // Backend, agent and client together.

@@ -13,7 +13,9 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -34,6 +36,55 @@ QStringList jobFolders(const TestRoot &root)
 {
     return QDir(root.spoolRoot()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
+
+// Another process that holds a folder's lock, as a running backend does,
+// until it is destroyed.
+class LockHolder
+{
+public:
+    LockHolder() = default;
+    LockHolder(const LockHolder &) = delete;
+    LockHolder &operator=(const LockHolder &) = delete;
+    ~LockHolder()
+    {
+        if (m_end >= 0)
+            ::close(m_end);
+        if (m_pid > 0)
+            ::waitpid(m_pid, nullptr, 0);
+    }
+
+    // True once the other process holds the lock.
+    bool start(const QByteArray &folder)
+    {
+        int ready[2];
+        int end[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(end, O_CLOEXEC) != 0)
+            return false;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            ::close(end[1]);
+            const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1)
+                ::_exit(1);
+            char byte;
+            while (::read(end[0], &byte, 1) != 0) {
+            }
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(end[0]);
+        m_end = end[1];
+        char byte = 0;
+        const bool locked = m_pid > 0 && ::read(ready[0], &byte, 1) == 1;
+        ::close(ready[0]);
+        return locked;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_end = -1;
+};
 } // namespace
 
 class TestJobSpooler : public QObject
@@ -241,6 +292,58 @@ private slots:
         struct stat status{};
         QVERIFY(::lstat(QFile::encodeName(spool).constData(), &status) == 0);
         QCOMPARE(status.st_mode, mode_t(S_IFDIR | mode_t(mode)));
+    }
+
+    // What a backend stopped mid-job left goes; what a running backend
+    // holds or has just made, a user's folder and what a link leads to stay.
+    void leftoverFolders_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("age"); // seconds; the threshold is 10
+        QTest::addColumn<bool>("removed");
+        const QString name = QStringLiteral("job12-aB3dE9");
+        QTest::newRow("unlocked, a minute old") << QStringLiteral("root's") << name << 60 << true;
+        QTest::newRow("unlocked, just made") << QStringLiteral("root's") << name << 0 << false;
+        QTest::newRow("locked by a running backend") << QStringLiteral("locked") << name << 60 << false;
+        QTest::newRow("the user's") << QStringLiteral("user's") << name << 60 << false;
+        QTest::newRow("a link to an old folder of root's") << QStringLiteral("link") << name << 60 << false;
+        QTest::newRow("not named as a job folder") << QStringLiteral("root's") << QStringLiteral("job12-aB3dE") << 60 << false;
+    }
+
+    void leftoverFolders()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, name);
+        QFETCH(int, age);
+        QFETCH(bool, removed);
+        if (::geteuid() != 0)
+            QSKIP("only root's backend leaves folders of root's");
+        TestRoot root;
+        const QString spool = root.spoolRoot();
+        const QString old = kind == QStringLiteral("link") ? root.makeDir(QStringLiteral("/elsewhere/old")) : spool + QLatin1Char('/') + name;
+        QVERIFY(QDir().mkpath(old));
+        root.writeFile(old.mid(root.path().size()) + QStringLiteral("/.job12.pdf.part"), "%PDF-1.4 half");
+        QVERIFY(TestRoot::setTimesBack(old, age));
+        if (kind == QStringLiteral("link"))
+            QVERIFY(QFile::link(old, spool + QLatin1Char('/') + name));
+        if (kind == QStringLiteral("user's")) {
+            const passwd *nobody = ::getpwnam("nobody");
+            QVERIFY(nobody);
+            QVERIFY(::chown(QFile::encodeName(old).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+        }
+        LockHolder holder;
+        if (kind == QStringLiteral("locked"))
+            QVERIFY(holder.start(QFile::encodeName(old)));
+
+        QStringList log;
+        const std::size_t count = JobSpooler(spool.toStdString(), 1000).removeStale(std::chrono::seconds(10), [&log](const std::string &line) {
+            log << QString::fromStdString(line);
+        });
+        QCOMPARE(count, std::size_t(removed ? 1 : 0));
+        QCOMPARE(jobFolders(root), removed ? QStringList() : QStringList{name});
+        QCOMPARE(log, removed ? QStringList{QStringLiteral("Removed the leftover job folder ") + old} : QStringList());
+        QCOMPARE(QFileInfo::exists(old + QStringLiteral("/.job12.pdf.part")), !removed);
     }
 
     // A spool root that cannot be made fails the job without a folder.
