@@ -1,11 +1,11 @@
 # cmake -DSTAGE=<folder> -DSOURCE_DIR=<this folder> -DCLIENT_SOURCE_RESOURCES=<folder>
-#       -DCLIENT_BUNDLE=<built bundle> -DAGENT=<file> -DBACKEND=<file> -DSHARED_FOLDERS=<file>
+#       -DCLIENT_BUNDLE=<built bundle> -DAGENT=<file> -DBACKEND=<file> -DSETUP_TOOL=<file>
 #       -DPKGBUILD=<tavoren-pkgbuild> -DVERSION=<version> -DOUTPUT=<package>
 #       -P StagePayload.cmake
 # Lays out what the driver package installs, with the modes it installs
 # them with, and builds the package from it.
 cmake_policy(SET CMP0009 NEW)
-foreach(required STAGE SOURCE_DIR CLIENT_SOURCE_RESOURCES CLIENT_BUNDLE AGENT BACKEND SHARED_FOLDERS PKGBUILD VERSION OUTPUT)
+foreach(required STAGE SOURCE_DIR CLIENT_SOURCE_RESOURCES CLIENT_BUNDLE AGENT BACKEND SETUP_TOOL PKGBUILD VERSION OUTPUT)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "StagePayload.cmake needs -D${required}=...")
   endif()
@@ -36,11 +36,12 @@ file(COPY "${CLIENT_SOURCE_RESOURCES}/TavorenClient.plist" DESTINATION "${bundle
 file(CREATE_LINK Contents "${bundle}/contents" SYMBOLIC)
 
 file(COPY "${AGENT}" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
-file(COPY "${SHARED_FOLDERS}" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
+file(COPY "${SETUP_TOOL}" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
 file(COPY "${SOURCE_DIR}/Uninstall.sh" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
-file(MAKE_DIRECTORY "${payload}/Library/Preferences")
-file(COPY "${SOURCE_DIR}/CorvaneTavorenAdmin.plist" DESTINATION "${payload}/Library/Preferences"
-     FILE_PERMISSIONS ${data_mode})
+# The administrator's defaults: postinstall makes the admin file from them,
+# or adds their new keys to the one an administrator has set.
+file(COPY "${SOURCE_DIR}/CorvaneTavorenAdmin.plist" DESTINATION "${printers}" FILE_PERMISSIONS ${data_mode})
+file(RENAME "${printers}/CorvaneTavorenAdmin.plist" "${printers}/CorvaneTavorenAdmin.defaults.plist")
 # Root-only, so the print scheduler runs the backend as root.
 file(MAKE_DIRECTORY "${payload}/usr/lib/cups/backend")
 file(COPY "${BACKEND}" DESTINATION "${payload}/usr/lib/cups/backend" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)

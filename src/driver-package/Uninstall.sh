@@ -1,34 +1,69 @@
 #!/bin/sh
-# Removes the Corvane Tavoren driver: stops the hand-off agents running from
-# it, deletes its print queue, removes every file and folder its package
-# installed (as listed beside the package's receipt) and the folders it
-# shares between users when they are empty, then the receipt. Run as root. Honours TAVOREN_ROOT; a second
-# run finds nothing left and ends successfully.
+# Removes the Corvane Tavoren driver. Run as root; honours TAVOREN_ROOT.
+#
+#   Uninstall.sh            everything: the agents are stopped, the print
+#                           queue is deleted with its jobs, every file and
+#                           folder the installation made goes (the admin
+#                           file, the shared folders with the spooled jobs and
+#                           the logs, the installer's helper tool, working
+#                           folder and receipts among them), but for the
+#                           system's install log. A second run (of a copy: the
+#                           first removes this script) finds nothing to do.
+#   Uninstall.sh --upgrade  what the installer runs before it installs a
+#                           version over this one: only the installed program
+#                           files go, and the receipt. The print queue with its
+#                           jobs, the admin file, the shared folders, running
+#                           agents (the new version restarts them) and the
+#                           helper tool that runs this stay. The printer
+#                           backend stays too, so the queue never lacks it;
+#                           the new one replaces it.
 set -u
 root=${TAVOREN_ROOT:-}
 root=${root%/}
+upgrade=false
+case ${1:-} in
+  --upgrade) upgrade=true ;;
+  "") ;;
+  *) echo "usage: Uninstall.sh [--upgrade]" >&2; exit 2 ;;
+esac
+printers=/Library/Printers/CorvaneTavoren
 receipts=$root/var/db/receipts
 receipt=$receipts/com.Corvane.TavorenInstaller.plist
 list=$receipts/com.Corvane.TavorenInstaller.paths
-agent=$root/Library/Printers/CorvaneTavoren/CorvaneTavorenAgent
+backend=/usr/lib/cups/backend/corvanetavoren
 
-# The agents first, so none runs a program that is going away.
-for process in /proc/[0-9]*; do
-  executable=$(readlink "$process/exe" 2>/dev/null) || continue
-  case $executable in
-    "$agent" | "$agent (deleted)")
-      kill -TERM "${process#/proc/}" 2>/dev/null && echo "Stopped the agent ${process#/proc/}" ;;
-  esac
-done
+# The processes running a program of ours, as PIDs: one find over /proc.
+running() {
+  pattern=$(printf '%s' "$1" | sed 's/[][*?\\]/\\&/g')
+  find /proc -mindepth 2 -maxdepth 2 -name exe \( -lname "$pattern" -o -lname "$pattern (deleted)" \) 2>/dev/null |
+    while IFS= read -r exe; do
+      pid=${exe#/proc/}
+      echo "${pid%/exe}"
+    done
+}
 
-# The print queue, while its backend is still there. Below a root only that
-# root's scheduler counts, never the machine's own.
-if [ -n "$root" ]; then
-  CUPS_SERVER=$root/run/cups/cups.sock
-  export CUPS_SERVER
-fi
-if command -v lpadmin >/dev/null 2>&1 && lpstat -p Corvane_Tavoren >/dev/null 2>&1; then
-  lpadmin -x Corvane_Tavoren && echo "Removed the print queue Corvane_Tavoren"
+# Removes an entry, never following a link, and says so when there was one.
+remove() {
+  if [ -L "$root$1" ] || [ -e "$root$1" ]; then
+    rm -rf -- "$root$1" && echo "Removed $1"
+  fi
+}
+
+if [ "$upgrade" = false ]; then
+  # The agents first, so none runs a program that is going away.
+  for pid in $(running "$root$printers/CorvaneTavorenAgent"); do
+    kill -TERM "$pid" 2>/dev/null && echo "Stopped the agent $pid"
+  done
+
+  # The print queue, while its backend is still there. Below a root only
+  # that root's scheduler counts, never the machine's own.
+  if [ -n "$root" ]; then
+    CUPS_SERVER=$root/run/cups/cups.sock
+    export CUPS_SERVER
+  fi
+  if command -v lpadmin >/dev/null 2>&1 && lpstat -p Corvane_Tavoren >/dev/null 2>&1; then
+    lpadmin -x Corvane_Tavoren && echo "Removed the print queue Corvane_Tavoren"
+  fi
 fi
 
 # Only absolute paths without ".." count; anything else in the list is
@@ -45,6 +80,7 @@ listed() {
 if [ -f "$list" ]; then
   # Files and links first (a link is removed itself, never followed) ...
   listed | while IFS= read -r path; do
+    [ "$upgrade" = true ] && [ "$path" = "$backend" ] && continue
     if [ -L "$root$path" ] || [ -f "$root$path" ]; then
       rm -f -- "$root$path"
     fi
@@ -57,20 +93,46 @@ if [ -f "$list" ]; then
   done
   echo "Removed the installed files"
 fi
+if [ -e "$receipt" ] || [ -e "$list" ]; then
+  rm -f -- "$receipt" "$list"
+  echo "Removed the receipt"
+fi
 
-# The shared folders: the sockets of the stopped agents and the client's
-# log go; spooled jobs are kept until their folders are empty.
-rm -rf -- "$root/private/tmp/Corvane_Tavoren_Socket"
-rm -f -- "$root/private/var/log/cups/tavorencups/tavorendriver.log" \
-         "$root/private/var/log/cups/tavorencups/tavorendriver.1.log"
-rmdir -- "$root/private/var/log/cups/tavorencups" 2>/dev/null || true
-# The folders above them that only this driver uses, when nothing else is in them.
-for folder in /private/var/log/cups /private/var/log /private/var /private/tmp /private; do
-  rmdir -- "$root$folder" 2>/dev/null || true
+if [ "$upgrade" = true ]; then
+  echo "Corvane Tavoren Driver removed for an upgrade"
+  exit 0
+fi
+
+# What the installation made besides the package's files.
+remove "$backend"
+remove /Library/Preferences/CorvaneTavorenAdmin.plist
+remove /Library/Preferences/CorvaneTavorenAdmin.plist.old
+# The shared folders, with the jobs spooled, held and logged in them.
+remove /private/tmp/Corvane_Tavoren_Socket
+remove /private/var/log/cups/tavorencups
+remove /var/log/cups/corvanetavorencups
+
+# The installer's helper tool, stopped first; its socket and pid file go with it.
+helper=/Library/PrivilegedHelperTools/com.kyr.InstallerHelperTool
+for pid in $(running "$root$helper"); do
+  kill -TERM "$pid" 2>/dev/null && echo "Stopped the helper tool $pid"
 done
-rmdir -- "$root/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver" \
-         "$root/var/log/cups/corvanetavorencups" 2>/dev/null || true
+remove "$helper"
+remove "$helper.support"
+remove /var/run/com.kyr.HelperTool.xpc
+remove /var/run/com.kyr.InstallerHelperTool.pid
+# The installer's working folder and the package installer's lock.
+remove /var/tmp/kyr
+remove /var/db/receipts/.installer.lock
 
-rm -f -- "$receipt" "$list"
+# Folders only this system uses, when nothing else is in them.
+for folder in /Library/Printers/CorvaneTavoren /Library/Printers /Library/Preferences /Library/PrivilegedHelperTools \
+              /Library /private/var/log/cups /private/var/log /private/var /private/tmp /private \
+              /usr/share/ppd/corvanetavoren /var/db/receipts /var/db; do
+  if [ -d "$root$folder" ] && [ ! -L "$root$folder" ] && rmdir -- "$root$folder" 2>/dev/null; then
+    echo "Removed $folder"
+  fi
+done
+
 echo "Corvane Tavoren Driver removed"
 exit 0

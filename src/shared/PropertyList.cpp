@@ -146,6 +146,12 @@ void PropertyList::setInteger(const QString &key, std::int64_t value)
                             plist_new_uint(static_cast<std::uint64_t>(value)));
 }
 
+void PropertyList::remove(const QString &key)
+{
+    if (m_root)
+        plist_dict_remove_item(node(m_root), key.toUtf8().constData());
+}
+
 void PropertyList::setBoolean(const QString &key, bool value)
 {
     if (m_root)

@@ -34,6 +34,7 @@ public:
     void setString(const QString &key, const QString &value);
     void setInteger(const QString &key, std::int64_t value);
     void setBoolean(const QString &key, bool value);
+    void remove(const QString &key);
 
     // The XML encoding; empty when libplist fails to produce it.
     QByteArray toXml() const;

@@ -70,7 +70,9 @@ Reply CommandExecutor::removal() const
         return Reply::refused(std::string("cannot open ") + HelperPaths::uninstallScript + ": " + errorText(errno));
     if (!onlyRootChanges(status))
         return Reply::refused(std::string(HelperPaths::uninstallScript) + " is not a regular file that only root can change");
-    const auto result = CommandRunner::run({"/bin/sh", script}, [](std::string_view line) {
+    // The installer removes an installed version only to install over it:
+    // the queue, its jobs, the settings and the running agents stay.
+    const auto result = CommandRunner::run({"/bin/sh", script, "--upgrade"}, [](std::string_view line) {
         line.remove_suffix(1);
         shared::SystemLog::instance().write("Uninstall.sh: " + std::string(line));
     });

@@ -58,8 +58,10 @@ int postinstall(const TestRoot &root, QByteArray *output = nullptr)
 
 bool placeTool(const TestRoot &root)
 {
-    const QString tool = root.system(QStringLiteral("/Library/Printers/CorvaneTavoren/tavoren-shared-folders"));
-    return QDir().mkpath(QFileInfo(tool).path()) && QFile::copy(QStringLiteral(TAVOREN_SHARED_FOLDERS), tool);
+    const QString tool = root.system(QStringLiteral("/Library/Printers/CorvaneTavoren/tavoren-setup"));
+    return QDir().mkpath(QFileInfo(tool).path()) && QFile::copy(QStringLiteral(TAVOREN_SETUP_TOOL), tool)
+           && QFile::copy(QStringLiteral(TAVOREN_SOURCE_DIR "/src/driver-package/CorvaneTavorenAdmin.plist"),
+                          QFileInfo(tool).path() + QStringLiteral("/CorvaneTavorenAdmin.defaults.plist"));
 }
 
 // A root with the package's tool, where /private/tmp is writable by

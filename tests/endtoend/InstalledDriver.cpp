@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tavoren::testsupport {
 
@@ -59,6 +61,20 @@ bool InstalledDriver::rememberOwner(const TestRoot &root, const QString &address
     QVariantMap client = PlistWriter::clientDefaults();
     client.insert(QStringLiteral("owneremail"), address);
     return writeFile(bundle(root) + QStringLiteral("/Contents/Resources/TavorenClient.plist"), PlistWriter::xml(client));
+}
+
+bool InstalledDriver::rememberOwnerOf(const QString &configHome, uid_t uid, gid_t gid, const QString &address)
+{
+    const QString folder = configHome + QStringLiteral("/CorvaneTavoren");
+    const QString path = folder + QStringLiteral("/TavorenClient.plist");
+    if (!QDir().mkpath(folder) || !writeFile(path, PlistWriter::xml({{QStringLiteral("owneremail"), address}})))
+        return false;
+    for (const auto &[entry, mode] : {std::pair{configHome, 0700}, std::pair{folder, 0700}, std::pair{path, 0600}}) {
+        const QByteArray name = QFile::encodeName(entry);
+        if (::chown(name.constData(), uid, gid) != 0 || ::chmod(name.constData(), mode_t(mode)) != 0)
+            return false;
+    }
+    return true;
 }
 
 int InstalledDriver::endProcesses(const QString &executable)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <sys/types.h>
 
 namespace tavoren::testsupport {
 
@@ -23,6 +24,9 @@ public:
     // An owner address as the administrator's default in the installed
     // bundle, which every user's client has until the user types another.
     static bool rememberOwner(const TestRoot &root, const QString &address);
+    // A user's own remembered address, as the user's client leaves it in
+    // the configuration home: folders 0700 and the file 0600, all the user's.
+    static bool rememberOwnerOf(const QString &configHome, uid_t uid, gid_t gid, const QString &address);
     // Sends SIGTERM to every process running `executable`; how many.
     static int endProcesses(const QString &executable);
 };

@@ -93,11 +93,25 @@ private:
 
     int jobState(int id) const { return m_cupsd->jobState(queue, id); }
 
-    bool startAgent()
+    QString userConfigHome() const { return m_root->system(QStringLiteral("/home/") + user + QStringLiteral("/config")); }
+
+    // The mark of a job the backend holds for its user.
+    QString heldMark(int id) const
+    {
+        return m_root->system(QStringLiteral("/var/log/cups/corvanetavorencups/held/%1").arg(id));
+    }
+
+    // The agent in a graphical session (the client runs offscreen), or, when
+    // `withSession` is false, in a console login: no display of any kind.
+    bool startAgent(bool withSession = true)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TAVOREN_ROOT"), m_root->path());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(variable));
+        if (withSession)
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), userConfigHome());
         m_agent.setProcessEnvironment(environment);
         m_agent.setProcessChannelMode(QProcess::MergedChannels);
         SecondUser::start(m_agent, InstalledDriver::agent(*m_root), {QStringLiteral("--echo-log")});
@@ -167,11 +181,19 @@ private slots:
         m_service = std::make_unique<releaseservice::ReleaseService>(options);
         QVERIFY(m_service->start());
         QVERIFY(InstalledDriver::pointAdminFileAt(*m_root, QStringLiteral("127.0.0.1:%1").arg(m_service->port())));
-        QVERIFY(InstalledDriver::rememberOwner(*m_root, QStringLiteral("grace@example.com")));
+        // The user's own address, in the user's own configuration home.
+        QVERIFY(InstalledDriver::rememberOwnerOf(userConfigHome(), SecondUser::uid(), SecondUser::gid(),
+                                                 QStringLiteral("grace@example.com")));
         m_root->makeDir(QStringLiteral("/documents"));
         QVERIFY(makePdf(QStringLiteral("one.pdf"), 1));
         QVERIFY(makePdf(QStringLiteral("two.pdf"), 2));
         QVERIFY(m_root->writeFile(QStringLiteral("/documents/notes.txt"), "Shopping list\nmilk\nbread\n").size() > 0);
+        // Lines longer than the page is wide, and more of them than fit one page.
+        QByteArray wide;
+        for (int line = 0; line < 90; ++line)
+            wide += "Line " + QByteArray::number(line) + " of a text that runs on well past the width of any page it is printed on\n";
+        QVERIFY(m_root->writeFile(QStringLiteral("/documents/wide.txt"), wide).size() > 0);
+        ::chmod(QFile::encodeName(document(QStringLiteral("wide.txt"))), 0644);
         ::chmod(QFile::encodeName(document(QStringLiteral("notes.txt"))), 0644);
         ::chmod(QFile::encodeName(m_root->system(QStringLiteral("/documents"))), 0755);
     }
@@ -253,6 +275,149 @@ private slots:
         const QString stored = waitForTheReleaseCode(converted);
         QVERIFY2(!stored.isEmpty(), qPrintable(diagnostics()));
         QCOMPARE(pageCount(stored), pages);
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(id), int(IPP_JSTATE_COMPLETED), roadMilliseconds);
+    }
+
+    // Text is laid out within the page's margins (0.25 in), not edge to edge.
+    void textHasMargins()
+    {
+        const int converted = convertedJobs();
+        const int id = print({document(QStringLiteral("wide.txt"))});
+        QVERIFY(id > 0);
+        const QString stored = waitForTheReleaseCode(converted);
+        QVERIFY2(!stored.isEmpty(), qPrintable(diagnostics()));
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), stored, QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(30000));
+        const QString boxes = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        const auto page = QRegularExpression(QStringLiteral("<page width=\"([\\d.]+)\" height=\"([\\d.]+)\">")).match(boxes);
+        QVERIFY2(page.hasMatch(), qPrintable(boxes.left(500)));
+        const double width = page.captured(1).toDouble();
+        const double height = page.captured(2).toDouble();
+        const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">"));
+        int words = 0;
+        for (auto it = word.globalMatch(boxes); it.hasNext(); ++words) {
+            const auto box = it.next();
+            const QString where = box.captured(0);
+            QVERIFY2(box.captured(1).toDouble() >= 18 && box.captured(2).toDouble() >= 18, qPrintable(where));
+            QVERIFY2(box.captured(3).toDouble() <= width - 18 && box.captured(4).toDouble() <= height - 18 + 1, qPrintable(where));
+        }
+        // The filter's text has no word spacing a reader finds: a box a line.
+        QVERIFY2(words >= 90, qPrintable(QString::number(words)));
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(id), int(IPP_JSTATE_COMPLETED), roadMilliseconds);
+    }
+
+    // A job held for want of an agent is still recognised as such after the
+    // scheduler has restarted: the agent releases it when it starts.
+    void heldJobOutlivesASchedulerRestart()
+    {
+        stopAgent();
+        const int id = print({document(QStringLiteral("one.pdf"))});
+        QVERIFY(id > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(id), int(IPP_JSTATE_HELD), roadMilliseconds);
+        QVERIFY(QFileInfo::exists(heldMark(id)));
+        m_cupsd->stop();
+        QString reason;
+        QVERIFY2(m_cupsd->start(&reason), qPrintable(reason));
+        QCOMPARE(jobState(id), int(IPP_JSTATE_HELD));
+
+        const int converted = convertedJobs();
+        QVERIFY(startAgent());
+        QVERIFY2(!waitForTheReleaseCode(converted).isEmpty(), qPrintable(diagnostics()));
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(id), int(IPP_JSTATE_COMPLETED), roadMilliseconds);
+        QVERIFY(!QFileInfo::exists(heldMark(id)));
+    }
+
+    // An agent of a console or SSH login cannot show the client: the job is
+    // kept, not reported printed, until the user's graphical session.
+    void noGraphicalSessionKeepsTheJob()
+    {
+        stopAgent();
+        QVERIFY(startAgent(false));
+        const int id = print({document(QStringLiteral("one.pdf"))});
+        QVERIFY(id > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(id), int(IPP_JSTATE_HELD), roadMilliseconds);
+        QVERIFY(QFileInfo::exists(heldMark(id)));
+        QVERIFY(jobFolders().isEmpty());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += m_agent.readAll()).contains("No graphical session"), 20000);
+
+        stopAgent();
+        const int converted = convertedJobs();
+        QVERIFY(startAgent());
+        QVERIFY2(!waitForTheReleaseCode(converted).isEmpty(), qPrintable(diagnostics()));
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(id), int(IPP_JSTATE_COMPLETED), roadMilliseconds);
+    }
+
+    // A job whose user stays away longer than the administrator's days is
+    // given up when the queue next prints; younger ones wait on.
+    void heldJobGivenUpAfterTheAdministratorsDays()
+    {
+        stopAgent();
+        const int old = print({document(QStringLiteral("one.pdf"))});
+        QVERIFY(old > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(old), int(IPP_JSTATE_HELD), roadMilliseconds);
+        QVERIFY(testsupport::TestRoot::setTimesBack(heldMark(old), 8 * 24 * 3600));
+        const int young = print({document(QStringLiteral("two.pdf"))});
+        QVERIFY(young > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(young), int(IPP_JSTATE_HELD), roadMilliseconds);
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(old), int(IPP_JSTATE_CANCELED), roadMilliseconds);
+        QVERIFY(!QFileInfo::exists(heldMark(old)));
+
+        const int converted = convertedJobs();
+        QVERIFY(startAgent());
+        QVERIFY2(!waitForTheReleaseCode(converted).isEmpty(), qPrintable(diagnostics()));
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(young), int(IPP_JSTATE_COMPLETED), roadMilliseconds);
+    }
+
+    // What a backend stopped midway left (the scheduler stopped while a job
+    // spooled) goes with the next job.
+    void leftoversOfAStoppedBackendGo()
+    {
+        const QString left = m_root->spoolRoot() + QStringLiteral("/job999-AbC123");
+        QVERIFY(!m_root->writeFile(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/job999-AbC123/.job999.pdf.part"),
+                                   "%PDF-1.4 half").isEmpty());
+        QVERIFY(testsupport::TestRoot::setTimesBack(left, 60));
+        const int converted = convertedJobs();
+        const int id = print({document(QStringLiteral("one.pdf"))});
+        QVERIFY(id > 0);
+        QVERIFY2(!waitForTheReleaseCode(converted).isEmpty(), qPrintable(diagnostics()));
+        QVERIFY(!QFileInfo::exists(left));
+    }
+
+    // Installing over the installed version keeps the queue with the job it
+    // holds and the options its administrator chose, and the admin file's
+    // service: the held job prints, to that service, once the agent runs.
+    void upgradeKeepsTheQueueItsJobsAndSettings()
+    {
+        stopAgent();
+        QCOMPARE(m_cupsd->runCommand(QStringLiteral("lpadmin"), {QStringLiteral("-p"), queue, QStringLiteral("-L"),
+                                                                  QStringLiteral("Shop floor"), QStringLiteral("-o"),
+                                                                  QStringLiteral("PageSize=A4")}),
+                 0);
+        const int id = print({document(QStringLiteral("one.pdf"))});
+        QVERIFY(id > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(jobState(id), int(IPP_JSTATE_HELD), roadMilliseconds);
+
+        InstallationMedium medium(*m_root, QStringLiteral("/medium-again"));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
+        InstallerRun upgrade(medium, {QStringLiteral("-s"), user}, InstallationMedium::environment(*m_root));
+        QCOMPARE(upgrade.finish(), 0);
+        const QString installLog = m_root->readText(QStringLiteral("/var/log/install.log"));
+        QVERIFY2(installLog.contains(QLatin1String("Print queue Corvane_Tavoren kept, with its jobs and options")), qPrintable(installLog.right(3000)));
+
+        QCOMPARE(jobState(id), int(IPP_JSTATE_HELD));
+        QByteArray shown;
+        QCOMPARE(m_cupsd->runCommand(QStringLiteral("lpstat"), {QStringLiteral("-l"), QStringLiteral("-p"), queue}, &shown), 0);
+        QVERIFY2(shown.contains("Location: Shop floor"), shown.constData());
+        // The scheduler's own copy of the printer's description keeps the default chosen.
+        const QString description = m_root->readText(QStringLiteral("/etc/cups/ppd/Corvane_Tavoren.ppd"));
+        QVERIFY2(description.contains(QLatin1String("*DefaultPageSize: A4")), qPrintable(description.left(2000)));
+        QVERIFY(description.contains(QLatin1String("*ImageableArea A4/A4: \"18 18 577 824\"")));
+
+        const int converted = convertedJobs();
+        QVERIFY(startAgent());
+        QVERIFY2(!waitForTheReleaseCode(converted).isEmpty(), qPrintable(diagnostics()));
         QTRY_COMPARE_WITH_TIMEOUT(jobState(id), int(IPP_JSTATE_COMPLETED), roadMilliseconds);
     }
 

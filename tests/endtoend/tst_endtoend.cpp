@@ -78,27 +78,6 @@ int convertedJobs()
     return count;
 }
 
-// The user's own client file with the address, as the user's client leaves
-// it: folders 0700 and the file 0600, all the user's.
-bool rememberOwnerFor(const QString &configHome, uid_t uid, gid_t gid, const QString &address)
-{
-    const QString folder = configHome + QStringLiteral("/CorvaneTavoren");
-    const QString path = folder + QStringLiteral("/TavorenClient.plist");
-    if (!QDir().mkpath(folder))
-        return false;
-    const QByteArray xml = PlistWriter::xml({{QStringLiteral("owneremail"), address}});
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(xml) != xml.size())
-        return false;
-    file.close();
-    for (const auto &[entry, mode] : {std::pair{configHome, 0700}, std::pair{folder, 0700}, std::pair{path, 0600}}) {
-        const QByteArray name = QFile::encodeName(entry);
-        if (::chown(name.constData(), uid, gid) != 0 || ::chmod(name.constData(), mode_t(mode)) != 0)
-            return false;
-    }
-    return true;
-}
-
 // The backend, as the print scheduler runs it, hands `title` to the user's agent.
 bool printFor(const QString &backendProgram, const QString &user, const QString &title, const QByteArray &pdf)
 {
@@ -248,11 +227,11 @@ private slots:
 
         // Root's configuration home is the root's XDG_CONFIG_HOME; the other
         // user has none set and keeps it in ~/.config.
-        QVERIFY(rememberOwnerFor(root.configHome(), 0, 0, QStringLiteral("rhea@example.com")));
+        QVERIFY(InstalledDriver::rememberOwnerOf(root.configHome(), 0, 0, QStringLiteral("rhea@example.com")));
         const QString otherHome = root.makeDir(QStringLiteral("/home/") + other);
         QCOMPARE(::chown(QFile::encodeName(otherHome).constData(), SecondUser::uid(), SecondUser::gid()), 0);
         QCOMPARE(::chmod(QFile::encodeName(otherHome).constData(), 0700), 0);
-        QVERIFY(rememberOwnerFor(otherHome + QStringLiteral("/.config"), SecondUser::uid(), SecondUser::gid(),
+        QVERIFY(InstalledDriver::rememberOwnerOf(otherHome + QStringLiteral("/.config"), SecondUser::uid(), SecondUser::gid(),
                                  QStringLiteral("otto@example.com")));
 
         AgentProcess rootAgent;

@@ -4,6 +4,7 @@
 // stand-in for it. Everything runs below a root of the test's own.
 #include "support/HelperToolProcess.h"
 #include "support/InstallationMedium.h"
+#include "shared/PropertyList.h"
 #include "support/PlistWriter.h"
 #include "support/SecondUser.h"
 #include "support/TestRoot.h"
@@ -266,36 +267,53 @@ private slots:
         agent.waitForFinished();
     }
 
-    // An installed version goes first, by its own uninstall script, which
-    // also stops the agents running from it.
-    void installationOverAnInstalledVersion()
+    // An installed version goes first, by its own uninstall script, but an
+    // upgrade keeps what the administrator and the users set: every value of
+    // the admin file (only keys new in this version are added; the public or
+    // private choice is the new one), the users' own settings, and running
+    // agents, which start again from the new files.
+    void upgradeKeepsSettingsAndAgents()
     {
         TestRoot root;
         HelperToolProcess helper;
         InstallationMedium medium(root);
         QVERIFY(medium.layOut(InstallationMedium::Package::Built));
-        QVERIFY(InstallationMedium::realPackageInstaller(root));
         {
             InstallerRun first(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
             QCOMPARE(first.finish(), 0);
         }
+        // The administrator points the client elsewhere; this version's new key is not there yet.
+        QFile adminFile(root.system(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist")));
+        QVERIFY(adminFile.open(QIODevice::ReadOnly));
+        auto admin = tavoren::shared::PropertyList::fromBytes(adminFile.readAll());
+        adminFile.close();
+        QVERIFY(admin);
+        admin->setString(QStringLiteral("host"), QStringLiteral("print.shop.example:8443"));
+        admin->setInteger(QStringLiteral("secure_connect"), 0);
+        admin->remove(QStringLiteral("heldjobdays"));
+        root.writeFile(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist"), admin->toXml());
+        const QString own = root.writeFile(QStringLiteral("/home/config/CorvaneTavoren/TavorenClient.plist"),
+                                           PlistWriter::xml({{QStringLiteral("owneremail"), QStringLiteral("grace@example.com")}}));
+        const QByteArray ownBefore = root.readText(QStringLiteral("/home/config/CorvaneTavoren/TavorenClient.plist")).toUtf8();
+
         QProcess agent;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TAVOREN_ROOT"), root.path());
         agent.setProcessEnvironment(environment);
         agent.start(root.system(agentPath), {});
         QVERIFY(agent.waitForStarted());
+        const QString socket = root.system(QStringLiteral("/private/tmp/Corvane_Tavoren_Socket/root/com.corvane.TavorenAgentApp.socket"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 20000);
         const QString leftover = root.writeFile(printers + QStringLiteral("/not-from-the-package"), "x");
 
         InstallerRun second(medium, {QStringLiteral("-s"), QStringLiteral("alice"), QStringLiteral("PUBLIC")},
                             InstallationMedium::environment(root));
         QCOMPARE(second.finish(), 0);
-        QVERIFY(agent.waitForFinished(10000));
 
         const QString log = root.readText(installerLog);
         const QStringList order{QStringLiteral("Preparing for Uninstallation!!!"),
                                 QStringLiteral("Will delete existing Corvane Tavoren Driver."),
-                                QStringLiteral("Stopped the agent"),
+                                QStringLiteral("Corvane Tavoren Driver removed for an upgrade"),
                                 QStringLiteral("The removal script ended with exit status 0"),
                                 QStringLiteral("Older Corvane Tavoren Driver uninstalled successfully."),
                                 QStringLiteral("Uninstallation finished."),
@@ -307,13 +325,101 @@ private slots:
             QVERIFY2(next > at, qPrintable(step));
             at = next;
         }
+        QVERIFY(!log.contains(QLatin1String("Stopped the agent")));
         // The removal took the receipt, so the package installer installed
         // anew rather than over the old files.
         const QString installLog = root.readText(QStringLiteral("/var/log/install.log"));
         QCOMPARE(installLog.count(QLatin1String("installer: Installing at base path /")), 2);
         QVERIFY(!installLog.contains(QLatin1String("Upgrading")));
+        QVERIFY(installLog.contains(QLatin1String("kept; added the new keys heldjobdays")));
         QVERIFY(QFileInfo::exists(leftover));
-        QCOMPARE(InstallationMedium::isPrivateInstall(root), 0);
+
+        QVERIFY(adminFile.open(QIODevice::ReadOnly));
+        const auto after = tavoren::shared::PropertyList::fromBytes(adminFile.readAll());
+        QVERIFY(after);
+        QCOMPARE(after->string(QStringLiteral("host")), QStringLiteral("print.shop.example:8443"));
+        QCOMPARE(after->integer(QStringLiteral("secure_connect")), std::int64_t(0));
+        QCOMPARE(after->integer(QStringLiteral("heldjobdays")), std::int64_t(7));
+        QCOMPARE(after->boolean(QStringLiteral("IsPrivateInstall")), false);
+        QCOMPARE(root.readText(QStringLiteral("/home/config/CorvaneTavoren/TavorenClient.plist")).toUtf8(), ownBefore);
+        QVERIFY(QFileInfo::exists(own));
+
+        // The same agent process runs the new file, and serves.
+        QVERIFY(installLog.contains(QStringLiteral("Restarted the agent %1").arg(agent.processId())));
+        const QString exe = QStringLiteral("/proc/%1/exe").arg(agent.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(QFile::symLinkTarget(exe), root.system(agentPath), 20000);
+        QCOMPARE(agent.state(), QProcess::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 20000);
+        agent.terminate();
+        QVERIFY(agent.waitForFinished(20000));
+    }
+
+    // Installed on a clean computer with the silent command alone, then
+    // removed by an administrator with Uninstall.sh: the computer is as it
+    // was, but for the system's install log, and nothing of the system still
+    // runs. Again (a copy: the first run removes the script), it changes
+    // nothing and says so.
+    void removalLeavesTheComputerAsItWas()
+    {
+        TestRoot root;
+        HelperToolProcess helper;
+        // A clean computer with CUPS: the system's folders, nothing of ours.
+        for (const QString &entry : QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+            QVERIFY(QFileInfo(root.path() + QLatin1Char('/') + entry).isDir() ? QDir(root.path() + QLatin1Char('/') + entry).removeRecursively()
+                                                                               : QFile::remove(root.path() + QLatin1Char('/') + entry));
+        for (const char *folder : {"/var/tmp", "/var/run", "/var/log/cups", "/usr/lib/cups/backend", "/usr/share/ppd", "/etc/xdg/autostart", "/tmp"})
+            QVERIFY(QDir().mkpath(root.system(QLatin1String(folder))));
+        QVERIFY(root.makeSharedFolder(QStringLiteral("/var/tmp")) && root.makeSharedFolder(QStringLiteral("/tmp")));
+        const auto listing = [&root] {
+            QStringList found;
+            QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                struct stat status{};
+                ::lstat(QFile::encodeName(path).constData(), &status);
+                found << QStringLiteral("%1 %2 %3").arg(path.mid(root.path().size())).arg(status.st_mode, 0, 8).arg(status.st_uid);
+            }
+            found.sort();
+            return found;
+        };
+        const QStringList before = listing();
+        InstallationMedium medium(root, QStringLiteral("/tmp/medium"));
+        QVERIFY(medium.layOut(InstallationMedium::Package::Built));
+        const QStringList withMedium = listing();
+
+        InstallerRun run(medium, {QStringLiteral("-s"), QStringLiteral("alice")}, InstallationMedium::environment(root));
+        QCOMPARE(run.finish(), 0);
+        QVERIFY(HelperToolProcess::isServing());
+        const QString copy = root.system(QStringLiteral("/tmp/Uninstall.sh"));
+        QVERIFY(QFile::copy(root.system(printers + QStringLiteral("/Uninstall.sh")), copy));
+
+        QProcess uninstall;
+        uninstall.setProcessEnvironment(InstallationMedium::environment(root));
+        uninstall.setProcessChannelMode(QProcess::MergedChannels);
+        uninstall.start(QStringLiteral("/bin/sh"), {root.system(printers + QStringLiteral("/Uninstall.sh"))});
+        QVERIFY(uninstall.waitForFinished(60000));
+        const QString said = QString::fromUtf8(uninstall.readAll());
+        QVERIFY2(uninstall.exitCode() == 0, qPrintable(said));
+        QVERIFY2(said.contains(QLatin1String("Stopped the helper tool")), qPrintable(said));
+        QTRY_VERIFY_WITH_TIMEOUT(!HelperToolProcess::isRunning(HelperToolProcess::pid()), 20000);
+        QStringList after = listing();
+        after.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/var/log/install.log ")) || line.startsWith(QLatin1String("/tmp/Uninstall.sh ")); });
+        QVERIFY2(after == withMedium, qPrintable(QStringList(QSet<QString>(after.begin(), after.end()).subtract(QSet<QString>(withMedium.begin(), withMedium.end())).values()).join(QLatin1Char(' ')) + QStringLiteral(" | ")
+                                                 + QStringList(QSet<QString>(withMedium.begin(), withMedium.end()).subtract(QSet<QString>(after.begin(), after.end())).values()).join(QLatin1Char(' '))));
+
+        QProcess again;
+        again.setProcessEnvironment(InstallationMedium::environment(root));
+        again.setProcessChannelMode(QProcess::MergedChannels);
+        again.start(QStringLiteral("/bin/sh"), {copy});
+        QVERIFY(again.waitForFinished(60000));
+        QCOMPARE(again.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(again.readAll()), QStringLiteral("Corvane Tavoren Driver removed\n"));
+        QVERIFY(QFile::remove(copy));
+        QVERIFY(QDir(medium.path()).removeRecursively());
+        QStringList last = listing();
+        last.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/var/log/install.log ")); });
+        QCOMPARE(last, before);
     }
 
     // The helper was blessed once but no longer runs: the probe fails and

@@ -618,7 +618,9 @@ void KYInstaller::runScriptDirectly(const QString &path)
     QProcess shell;
     shell.setProcessChannelMode(QProcess::MergedChannels);
     shell.setStandardInputFile(QProcess::nullDevice());
-    shell.start(QString::fromLatin1(KYGlobalConstants::shell), {script});
+    // Before an upgrade: the queue, its jobs, the settings and the running
+    // agents stay for the new version.
+    shell.start(QString::fromLatin1(KYGlobalConstants::shell), {script, QStringLiteral("--upgrade")});
     if (!shell.waitForStarted()) {
         WriteLog(QStringLiteral("The removal script %1 cannot be run: %2").arg(script, shell.errorString()));
         return;

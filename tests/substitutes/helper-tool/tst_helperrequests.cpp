@@ -160,7 +160,7 @@ private slots:
         QTest::newRow("probe") << command(QStringLiteral("ls /Applications/")) << QStringLiteral("0") << QByteArray();
         QTest::newRow("probe, quoted and tabbed") << command(QStringLiteral("\"ls\"\t/Applications/")) << QStringLiteral("0") << QByteArray();
         QTest::newRow("removal") << command(QStringLiteral("/bin/sh /Library/Printers/CorvaneTavoren/Uninstall.sh")) << QStringLiteral("4")
-                                 << QByteArray("removal\n");
+                                 << QByteArray("removal\n--upgrade\n");
         // The package installer gets the helper's own copy of the package.
         QTest::newRow("installation") << installation() << QStringLiteral("5")
                                       << QByteArray("installer\n-pkg\nSTAGED\n-target\n/\n-verboseR\n");
