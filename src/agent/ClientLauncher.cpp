@@ -116,8 +116,10 @@ pid_t ClientLauncher::launch(const std::string &jobArgument, int *error)
 
 std::size_t ClientLauncher::adoptChildren()
 {
-    const shared::Descriptor proc(shared::FileTree::openRealFolder("/proc"));
-    const auto names = proc ? shared::FileTree::names(proc.get()) : std::nullopt;
+    const auto proc = shared::FileTree::openRealFolder("/proc");
+    if (!proc)
+        return 0;
+    const auto names = shared::FileTree::names(proc->get());
     if (!names)
         return 0;
     const pid_t self = ::getpid();
@@ -128,11 +130,11 @@ std::size_t ClientLauncher::adoptChildren()
         const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
         if (error != std::errc() || end != name.data() + name.size() || pid <= 0 || m_running.count(pid) != 0)
             continue;
-        if (parentOf(readProcFile(proc.get(), name + "/stat")) != self)
+        if (parentOf(readProcFile(proc->get(), name + "/stat")) != self)
             continue;
         // The arguments, each ending in a NUL: the job's is the second. An
         // ended client shows none and is collected all the same.
-        const std::string commandLine = readProcFile(proc.get(), name + "/cmdline");
+        const std::string commandLine = readProcFile(proc->get(), name + "/cmdline");
         const std::size_t first = commandLine.find('\0');
         std::string argument;
         if (first != std::string::npos && first + 1 < commandLine.size())

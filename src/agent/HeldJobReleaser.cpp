@@ -1,7 +1,7 @@
 #include "agent/HeldJobReleaser.h"
 
 #include "shared/Descriptor.h"
-#include "shared/FileError.h"
+#include "shared/Error.h"
 #include "shared/FileTree.h"
 #include "shared/HandOff.h"
 #include "shared/SystemLog.h"
@@ -50,20 +50,22 @@ std::set<int> HeldJobReleaser::markedJobs(const std::string &folder)
 {
     std::set<int> ids;
     const std::string ignored = "The held-jobs folder \"" + folder + "\" ";
-    const shared::Descriptor fd(shared::FileTree::openRealFolder(folder));
-    if (!fd) {
+    auto opened = shared::FileTree::openRealFolder(folder);
+    if (!opened) {
         // No job held yet, or a backend from before the markers.
-        if (errno == ENOENT)
+        const int error = opened.error().code;
+        if (error == ENOENT)
             return ids;
-        if (errno == ELOOP)
+        if (error == ELOOP)
             log(ignored + "is a symbolic link; its markers are ignored");
         else
-            log(shared::FileError{"list", folder, errno}.description());
+            log(shared::Error::system("list", folder, error).description());
         return ids;
     }
+    const shared::Descriptor fd = std::move(*opened);
     struct stat status{};
     if (::fstat(fd.get(), &status) != 0) {
-        log(shared::FileError{"list", folder, errno}.description());
+        log(shared::Error::system("list", folder).description());
         return ids;
     }
     // Anyone else who can write there could have another user's job, or
@@ -76,9 +78,9 @@ std::set<int> HeldJobReleaser::markedJobs(const std::string &folder)
         log(ignored + "is writable by others; its markers are ignored");
         return ids;
     }
-    const auto names = shared::FileTree::names(fd.get());
+    const auto names = shared::FileTree::names(fd.get(), folder);
     if (!names) {
-        log(shared::FileError{"list", folder, errno}.description());
+        log(names.error().description());
         return ids;
     }
     for (const std::string &name : *names) {

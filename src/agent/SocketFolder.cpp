@@ -1,7 +1,6 @@
 #include "agent/SocketFolder.h"
 
 #include "agent/AgentConstants.h"
-#include "shared/FileError.h"
 #include "shared/FileTree.h"
 #include "shared/SystemLog.h"
 
@@ -40,9 +39,11 @@ bool SocketFolder::refuse(const std::string &reason)
 bool SocketFolder::checkRoot()
 {
     const std::string quoted = "The socket root \"" + m_rootPath + "\"";
-    m_root.reset(shared::FileTree::openRealFolder(m_rootPath));
+    auto opened = shared::FileTree::openRealFolder(m_rootPath);
+    if (opened)
+        m_root = std::move(*opened);
     if (!m_root) {
-        switch (errno) {
+        switch (opened.error().code) {
         case ENOENT:
             return refuse(quoted + " is missing; the driver package makes it");
         case ELOOP:
@@ -50,12 +51,12 @@ bool SocketFolder::checkRoot()
         case ENOTDIR:
             return refuse(quoted + " is not a folder");
         default:
-            return refuse(shared::FileError{"open", m_rootPath, errno}.description());
+            return refuse(opened.error().description());
         }
     }
     struct stat status{};
     if (::fstat(m_root.get(), &status) != 0)
-        return refuse(shared::FileError{"open", m_rootPath, errno}.description());
+        return refuse(shared::Error::system("open", m_rootPath).description());
     // Only root's sticky folder keeps one user from removing or replacing
     // another's entry.
     if (status.st_uid != 0)
@@ -79,24 +80,24 @@ bool SocketFolder::prepare()
         // Nothing left by an earlier run is nothing to say.
         const int error = errno;
         if (error != ENOENT) {
-            log(shared::FileError{"remove", m_folderPath, error}.description());
+            log(shared::Error::system("remove", m_folderPath, error).description());
             return false;
         }
     } else if (entry.st_uid != self) {
         return refuse(notOwn);
-    } else if (auto failure = shared::FileTree::removeAt(m_root.get(), m_userName, m_folderPath)) {
-        return refuse(failure->description());
+    } else if (auto removed = shared::FileTree::removeAt(m_root.get(), m_userName, m_folderPath); !removed) {
+        return refuse(removed.error().description());
     }
 
     if (::mkdirat(m_root.get(), m_userName.c_str(), 0700) != 0)
-        return refuse(shared::FileError{"create", m_folderPath, errno}.description());
+        return refuse(shared::Error::system("create", m_folderPath).description());
     m_folder.reset(::openat(m_root.get(), m_userName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat folder{};
     if (!m_folder || ::fstat(m_folder.get(), &folder) != 0 || !S_ISDIR(folder.st_mode) || folder.st_uid != self)
         return refuse(notOwn);
     // mkdir applies the umask; private is meant exactly.
     if (::fchmod(m_folder.get(), 0700) != 0)
-        return refuse(shared::FileError{"create", m_folderPath, errno}.description());
+        return refuse(shared::Error::system("create", m_folderPath).description());
     // The bind goes by path: the path must still lead to this folder.
     struct stat byPath{};
     if (::lstat(m_folderPath.c_str(), &byPath) != 0 || byPath.st_dev != folder.st_dev || byPath.st_ino != folder.st_ino)
@@ -109,10 +110,10 @@ bool SocketFolder::makeSocketPrivate()
     const std::string socket = socketPath();
     // The root backend still connects: root is not held back by the mode.
     if (::fchmodat(m_folder.get(), SOCKET_FILE, 0600, 0) != 0)
-        return refuse(shared::FileError{"protect", socket, errno}.description());
+        return refuse(shared::Error::system("protect", socket).description());
     struct stat status{};
     if (::fstatat(m_folder.get(), SOCKET_FILE, &status, AT_SYMLINK_NOFOLLOW) != 0)
-        return refuse(shared::FileError{"protect", socket, errno}.description());
+        return refuse(shared::Error::system("protect", socket).description());
     if (!S_ISSOCK(status.st_mode) || status.st_uid != ::geteuid())
         return refuse("Socket is not the user's own: " + socket);
     return true;
@@ -121,7 +122,7 @@ bool SocketFolder::makeSocketPrivate()
 void SocketFolder::removeSocket()
 {
     if (m_folder && ::unlinkat(m_folder.get(), SOCKET_FILE, 0) != 0)
-        log(shared::FileError{"remove", socketPath(), errno}.description());
+        log(shared::Error::system("remove", socketPath()).description());
 }
 
 } // namespace tavoren::agent

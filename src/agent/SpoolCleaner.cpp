@@ -62,17 +62,19 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
     Result result;
     const std::time_t now = std::time(nullptr);
     // Never through a link: what the root is must be the folder removed from.
-    const int root = shared::FileTree::openRealFolder(m_root);
-    if (root < 0) {
+    auto opened = shared::FileTree::openRealFolder(m_root);
+    if (!opened) {
         // No spool root yet (no job was ever spooled): nothing to clean.
-        if (errno != ENOENT)
-            result.failure = shared::FileError{"list", m_root, errno == ELOOP ? ENOTDIR : errno};
+        const int error = opened.error().code;
+        if (error != ENOENT)
+            result.failure = shared::Error::system("list", m_root, error == ELOOP ? ENOTDIR : error);
         return result;
     }
-    const auto names = shared::FileTree::names(root);
+    const shared::Descriptor rootFd = std::move(*opened);
+    const int root = rootFd.get();
+    const auto names = shared::FileTree::names(root, m_root);
     if (!names) {
-        result.failure = shared::FileError{"list", m_root, errno};
-        ::close(root);
+        result.failure = names.error();
         return result;
     }
     const uid_t self = ::geteuid();
@@ -82,7 +84,7 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
         const std::string path = m_root + "/" + name;
         struct stat status{};
         if (::fstatat(root, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            result.failure = shared::FileError{"list", path, errno};
+            result.failure = shared::Error::system("list", path);
             break;
         }
         // Another user's job; their own agent sweeps it.
@@ -95,38 +97,34 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
             continue;
         // A plain file or a link is no job folder: listing it fails, as
         // listing a file does, and the pass ends there.
-        const int folder = ::openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (folder < 0) {
-            result.failure = shared::FileError{"list", path, errno == ELOOP ? ENOTDIR : errno};
+        const shared::Descriptor folder(::openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder) {
+            result.failure = shared::Error::system("list", path, errno == ELOOP ? ENOTDIR : errno);
             break;
         }
         // Swapped since the look above: not ours to empty.
-        struct stat opened{};
-        if (::fstat(folder, &opened) != 0 || opened.st_uid != self) {
-            ::close(folder);
+        struct stat folderStatus{};
+        if (::fstat(folder.get(), &folderStatus) != 0 || folderStatus.st_uid != self)
             continue;
-        }
-        const auto inner = shared::FileTree::names(folder);
+        const auto inner = shared::FileTree::names(folder.get(), path);
         if (!inner) {
-            result.failure = shared::FileError{"list", path, errno};
-            ::close(folder);
+            result.failure = inner.error();
             break;
         }
         for (const std::string &innerName : *inner) {
-            result.failure = shared::FileTree::removeAt(folder, innerName, path + "/" + innerName);
-            if (result.failure)
+            if (auto removed = shared::FileTree::removeAt(folder.get(), innerName, path + "/" + innerName); !removed) {
+                result.failure = removed.error();
                 break;
+            }
         }
-        ::close(folder);
         if (result.failure)
             break;
         if (::unlinkat(root, name.c_str(), AT_REMOVEDIR) != 0) {
-            result.failure = shared::FileError{"remove", path, errno};
+            result.failure = shared::Error::system("remove", path);
             break;
         }
         ++result.removedFolders;
     }
-    ::close(root);
     return result;
 }
 

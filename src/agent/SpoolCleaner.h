@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/FileError.h"
+#include "shared/Error.h"
 
 #include <cstddef>
 #include <optional>
@@ -20,7 +20,7 @@ public:
     {
         std::size_t removedFolders = 0;
         // The failure that ended the pass early.
-        std::optional<shared::FileError> failure;
+        std::optional<shared::Error> failure;
     };
 
     explicit SpoolCleaner(std::string spoolRoot);

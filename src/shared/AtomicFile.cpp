@@ -36,7 +36,7 @@ AtomicFile::~AtomicFile()
         ::unlinkat(m_folderFd, m_temporaryName.c_str(), 0);
 }
 
-std::optional<AtomicFile> AtomicFile::create(int folderFd, std::string name, int *error)
+Expected<AtomicFile> AtomicFile::create(int folderFd, std::string name)
 {
     // Exclusive creation: a name planted by someone else is never reused.
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -47,31 +47,29 @@ std::optional<AtomicFile> AtomicFile::create(int folderFd, std::string name, int
         if (errno != EEXIST)
             break;
     }
-    *error = errno;
-    return std::nullopt;
+    return Error::system("create a new file for", name);
 }
 
-int AtomicFile::commit(mode_t mode, uid_t owner, gid_t group)
+Expected<void> AtomicFile::commit(mode_t mode, uid_t owner, gid_t group)
 {
     const bool keepOwner = owner == uid_t(-1) && group == gid_t(-1);
     if ((!keepOwner && ::fchown(m_file.get(), owner, group) != 0) || ::fchmod(m_file.get(), mode) != 0
         || ::fsync(m_file.get()) != 0)
-        return errno;
+        return Error::system("write", m_name);
     if (::renameat(m_folderFd, m_temporaryName.c_str(), m_folderFd, m_name.c_str()) != 0)
-        return errno;
+        return Error::system("replace", m_name);
     m_committed = true;
     ::fsync(m_folderFd);
-    return 0;
+    return {};
 }
 
-int AtomicFile::replace(int folderFd, const std::string &name, std::string_view content, mode_t mode)
+Expected<void> AtomicFile::replace(int folderFd, const std::string &name, std::string_view content, mode_t mode)
 {
-    int error = 0;
-    auto file = create(folderFd, name, &error);
+    auto file = create(folderFd, name);
     if (!file)
-        return error;
+        return file.error();
     if (!file->write(content))
-        return errno;
+        return Error::system("write", name);
     return file->commit(mode);
 }
 

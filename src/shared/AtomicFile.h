@@ -1,8 +1,8 @@
 #pragma once
 
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -15,8 +15,8 @@ namespace tavoren::shared {
 class AtomicFile
 {
 public:
-    // errno when the new file cannot be made.
-    static std::optional<AtomicFile> create(int folderFd, std::string name, int *error);
+    // The new file, or why it cannot be made.
+    static Expected<AtomicFile> create(int folderFd, std::string name);
 
     AtomicFile(AtomicFile &&other) noexcept;
     AtomicFile &operator=(AtomicFile &&) = delete;
@@ -27,11 +27,11 @@ public:
     int fd() const { return m_file.get(); }
     bool write(std::string_view bytes) { return m_file.writeAll(bytes); }
     // Mode and owner (-1 keeps it), then fsync, rename over the final name
-    // and fsync the folder. 0 or errno.
-    int commit(mode_t mode, uid_t owner = uid_t(-1), gid_t group = gid_t(-1));
+    // and fsync the folder.
+    Expected<void> commit(mode_t mode, uid_t owner = uid_t(-1), gid_t group = gid_t(-1));
 
-    // The whole content at once: 0 or errno.
-    static int replace(int folderFd, const std::string &name, std::string_view content, mode_t mode);
+    // The whole content at once.
+    static Expected<void> replace(int folderFd, const std::string &name, std::string_view content, mode_t mode);
 
 private:
     AtomicFile(int folderFd, std::string name, std::string temporaryName, shared::Descriptor file);

@@ -24,17 +24,16 @@ std::string lastComponentOf(const std::string &path)
 }
 } // namespace
 
-std::optional<std::vector<std::string>> FileTree::names(int folderFd)
+Expected<std::vector<std::string>> FileTree::names(int folderFd, const std::string &shownPath)
 {
     const int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
     if (own < 0)
-        return std::nullopt;
+        return Error::system("list", shownPath);
     DIR *dir = ::fdopendir(own);
     if (!dir) {
         const int error = errno;
         ::close(own);
-        errno = error;
-        return std::nullopt;
+        return Error::system("list", shownPath, error);
     }
     ::rewinddir(dir);
     std::vector<std::string> result;
@@ -47,90 +46,81 @@ std::optional<std::vector<std::string>> FileTree::names(int folderFd)
     }
     const int error = errno;
     ::closedir(dir);
-    if (error != 0) {
-        errno = error;
-        return std::nullopt;
-    }
+    if (error != 0)
+        return Error::system("list", shownPath, error);
     return result;
 }
 
-std::optional<FileError> FileTree::removeAt(int folderFd, const std::string &name, const std::string &shownPath)
+Expected<void> FileTree::removeAt(int folderFd, const std::string &name, const std::string &shownPath)
 {
     struct stat status{};
     if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-        return FileError{"remove", shownPath, errno};
+        return Error::system("remove", shownPath);
     if (S_ISDIR(status.st_mode)) {
-        const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            return FileError{"remove", shownPath, errno};
-        const auto inner = names(fd);
-        if (!inner) {
-            const int error = errno;
-            ::close(fd);
-            return FileError{"list", shownPath, error};
-        }
+        const Descriptor folder(::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder)
+            return Error::system("remove", shownPath);
+        const auto inner = names(folder.get(), shownPath);
+        if (!inner)
+            return inner.error();
         for (const std::string &innerName : *inner) {
-            if (auto failure = removeAt(fd, innerName, shownPath + "/" + innerName)) {
-                ::close(fd);
-                return failure;
-            }
+            if (auto removed = removeAt(folder.get(), innerName, shownPath + "/" + innerName); !removed)
+                return removed;
         }
-        ::close(fd);
         if (::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) != 0)
-            return FileError{"remove", shownPath, errno};
-        return std::nullopt;
+            return Error::system("remove", shownPath);
+        return {};
     }
     if (::unlinkat(folderFd, name.c_str(), 0) != 0)
-        return FileError{"remove", shownPath, errno};
-    return std::nullopt;
+        return Error::system("remove", shownPath);
+    return {};
 }
 
-std::optional<FileError> FileTree::remove(const std::string &path)
+Expected<void> FileTree::remove(const std::string &path)
 {
     const std::string name = lastComponentOf(path);
     if (name.empty() || name == "." || name == "..")
-        return FileError{"remove", path, EINVAL};
-    const int parent = ::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parent < 0)
-        return FileError{"remove", path, errno};
-    auto failure = removeAt(parent, name, path);
-    ::close(parent);
-    return failure;
+        return Error::system("remove", path, EINVAL);
+    const Descriptor parent(::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parent)
+        return Error::system("remove", path);
+    return removeAt(parent.get(), name, path);
 }
 
-int FileTree::openRealFolder(const std::string &path)
+Expected<Descriptor> FileTree::openRealFolder(const std::string &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == ENOTDIR) {
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd)
+        return fd;
+    int error = errno;
+    if (error == ENOTDIR) {
         // O_DIRECTORY is checked first on Linux: tell a link apart.
         struct stat status{};
         if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode))
-            errno = ELOOP;
-        else
-            errno = ENOTDIR;
+            error = ELOOP;
     }
-    return fd;
+    return Error::system("open", path, error);
 }
 
-std::optional<FileError> FileTree::makeFolders(const std::string &path, unsigned mode, unsigned intermediateMode)
+Expected<void> FileTree::makeFolders(const std::string &path, unsigned mode, unsigned intermediateMode)
 {
     struct stat status{};
     if (::stat(path.c_str(), &status) == 0)
-        return S_ISDIR(status.st_mode) ? std::nullopt : std::optional<FileError>(FileError{"create", path, ENOTDIR});
+        return S_ISDIR(status.st_mode) ? Expected<void>() : Expected<void>(Error::system("create", path, ENOTDIR));
     const std::string parent = parentOf(path);
     if (parent != path && parent != "/" && parent != ".") {
-        if (auto failure = makeFolders(parent, intermediateMode, intermediateMode))
-            return failure;
+        if (auto made = makeFolders(parent, intermediateMode, intermediateMode); !made)
+            return made;
     }
     if (::mkdir(path.c_str(), mode) != 0) {
         if (errno == EEXIST && ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-            return std::nullopt;
-        return FileError{"create", path, errno};
+            return {};
+        return Error::system("create", path);
     }
     // mkdir applies the umask; the mode asked for is meant as given.
     if (::chmod(path.c_str(), mode) != 0)
-        return FileError{"create", path, errno};
-    return std::nullopt;
+        return Error::system("create", path);
+    return {};
 }
 
 } // namespace tavoren::shared

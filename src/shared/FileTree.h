@@ -1,8 +1,8 @@
 #pragma once
 
-#include "shared/FileError.h"
+#include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,25 +16,26 @@ class FileTree
 public:
     // Removes `path` with everything in it. The folder holding it is opened
     // as given; below that nothing is followed.
-    static std::optional<FileError> remove(const std::string &path);
+    static Expected<void> remove(const std::string &path);
 
     // Removes the entry `name` of the open folder `folderFd`; `shownPath` is
     // the entry's path for the error.
-    static std::optional<FileError> removeAt(int folderFd, const std::string &name, const std::string &shownPath);
+    static Expected<void> removeAt(int folderFd, const std::string &name, const std::string &shownPath);
 
     // The entry names of an open folder ("." and ".." left out), in the
-    // order of the listing. The descriptor stays open.
-    static std::optional<std::vector<std::string>> names(int folderFd);
+    // order of the listing; `shownPath` names the folder in an error. The
+    // descriptor stays open.
+    static Expected<std::vector<std::string>> names(int folderFd, const std::string &shownPath = {});
 
     // Creates `path` with `mode` and missing folders above it with
     // `intermediateMode`, both exactly, the umask aside. An existing folder
     // is fine and keeps its mode.
-    static std::optional<FileError> makeFolders(const std::string &path, unsigned mode, unsigned intermediateMode);
+    static Expected<void> makeFolders(const std::string &path, unsigned mode, unsigned intermediateMode);
 
-    // Opens `path` as a folder without following a link in its place: the
-    // descriptor, or -1 with errno (ELOOP for a link, ENOTDIR for anything
-    // else that is no folder). The caller closes it.
-    static int openRealFolder(const std::string &path);
+    // Opens `path` as a folder without following a link in its place; the
+    // error's code is ELOOP for a link, ENOTDIR for anything else that is no
+    // folder.
+    static Expected<Descriptor> openRealFolder(const std::string &path);
 };
 
 } // namespace tavoren::shared

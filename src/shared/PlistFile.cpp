@@ -113,15 +113,12 @@ Expected<void> PlistFile::write(int folderFd, const std::string &name, mode_t mo
     const std::unique_ptr<char, XmlFree> written(xml);
     if (!xml || length == 0)
         return Error::because("write", name, "it could not be encoded");
-    int error = 0;
-    auto replacement = AtomicFile::create(folderFd, name, &error);
+    auto replacement = AtomicFile::create(folderFd, name);
     if (!replacement)
-        return Error::system("write", name, error);
+        return replacement.error();
     if (!replacement->write(std::string_view(xml, length)))
         return Error::system("write", name);
-    if (const int failure = replacement->commit(mode, 0, 0))
-        return Error::system("write", name, failure);
-    return {};
+    return replacement->commit(mode, 0, 0);
 }
 
 bool PlistFile::has(const std::string &key) const

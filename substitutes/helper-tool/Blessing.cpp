@@ -81,8 +81,8 @@ std::optional<std::string> Blessing::install(std::string *failure)
     const std::string folderPath = shared::SystemPath::resolve(HelperPaths::toolFolder);
     const std::string parentPath = folderPath.substr(0, folderPath.find_last_of('/'));
     const std::string folderName = folderPath.substr(parentPath.size() + 1);
-    if (auto error = shared::FileTree::makeFolders(parentPath, 0755, 0755)) {
-        *failure = error->description();
+    if (auto made = shared::FileTree::makeFolders(parentPath, 0755, 0755); !made) {
+        *failure = made.error().description();
         return std::nullopt;
     }
     const shared::Descriptor parent(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -111,10 +111,13 @@ std::optional<std::string> Blessing::install(std::string *failure)
     }
 
     const shared::Descriptor self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
-    int error = 0;
-    auto copy = self ? shared::AtomicFile::create(folder.get(), HelperPaths::toolName, &error) : std::nullopt;
+    if (!self) {
+        *failure = "cannot copy the helper into " + shown + ": " + errorText(errno);
+        return std::nullopt;
+    }
+    auto copy = shared::AtomicFile::create(folder.get(), HelperPaths::toolName);
     if (!copy) {
-        *failure = "cannot copy the helper into " + shown + ": " + errorText(self ? error : errno);
+        *failure = "cannot copy the helper into " + shown + ": " + errorText(copy.error().code);
         return std::nullopt;
     }
     std::vector<char> buffer(1 << 16);
@@ -129,8 +132,8 @@ std::optional<std::string> Blessing::install(std::string *failure)
             return std::nullopt;
         }
     }
-    if ((error = copy->commit(0755, 0, 0)) != 0) {
-        *failure = "cannot copy the helper into " + shown + ": " + errorText(error);
+    if (const auto committed = copy->commit(0755, 0, 0); !committed) {
+        *failure = "cannot copy the helper into " + shown + ": " + errorText(committed.error().code);
         return std::nullopt;
     }
     return folderPath + "/" + HelperPaths::toolName;
@@ -155,18 +158,17 @@ shared::Expected<void> Blessing::installCarriedInstaller(const BuiltArtefacts &b
     auto support = shared::SharedFolder::make(shared::SystemPath::resolve(HelperPaths::supportFolder), shared::SharedFolder::Options::forRootAlone());
     if (!support)
         return support.error();
-    int error = 0;
-    auto copy = shared::AtomicFile::create(support->get(), HelperPaths::carriedInstaller, &error);
+    auto copy = shared::AtomicFile::create(support->get(), HelperPaths::carriedInstaller);
     if (!copy)
-        return shared::Error::system("copy the package installer into", shown, error);
+        return shared::Error::system("copy the package installer into", shown, copy.error().code);
     // Checked on the bytes copied: the carried file may change meanwhile.
     const std::string digest = PackageStaging::sha256(from.get(), [&](std::string_view block) { return copy->write(block); });
     if (digest.empty())
         return shared::Error::system("copy the package installer into", shown);
     if (digest != built.installerSha256)
         return shared::Error::because("bless", source, "it is not the package installer this helper was built with");
-    if ((error = copy->commit(0700, 0, 0)) != 0)
-        return shared::Error::system("copy the package installer into", shown, error);
+    if (const auto committed = copy->commit(0700, 0, 0); !committed)
+        return shared::Error::system("copy the package installer into", shown, committed.error().code);
     return {};
 }
 

@@ -155,8 +155,8 @@ int HelperDaemon::run()
 
 std::optional<std::string> HelperDaemon::listen()
 {
-    if (auto failure = shared::FileTree::makeFolders(folderOf(m_socketPath), 0755, 0755))
-        return failure->description();
+    if (auto made = shared::FileTree::makeFolders(folderOf(m_socketPath), 0755, 0755); !made)
+        return made.error().description();
     // Bound under another name and renamed into place: the socket path never
     // goes missing while a newer helper takes over.
     const std::string fresh = m_socketPath + "." + std::to_string(::getpid()) + ".new";
@@ -191,12 +191,16 @@ std::optional<std::string> HelperDaemon::writePidFile()
 {
     const std::string folderPath = folderOf(m_pidPath);
     const shared::Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    int error = 0;
-    auto file = folder ? shared::AtomicFile::create(folder.get(), m_pidPath.substr(folderPath.size() + 1), &error) : std::nullopt;
+    const auto cannot = [this](int error) { return "cannot write the pid file " + m_pidPath + ": " + errorText(error); };
     if (!folder)
-        error = errno;
-    if (!file || !file->write(std::to_string(::getpid()) + "\n") || (error = file->commit(0644, ::geteuid(), ::getegid())) != 0)
-        return "cannot write the pid file " + m_pidPath + ": " + errorText(error ? error : errno);
+        return cannot(errno);
+    auto file = shared::AtomicFile::create(folder.get(), m_pidPath.substr(folderPath.size() + 1));
+    if (!file)
+        return cannot(file.error().code);
+    if (!file->write(std::to_string(::getpid()) + "\n"))
+        return cannot(errno);
+    if (const auto committed = file->commit(0644, ::geteuid(), ::getegid()); !committed)
+        return cannot(committed.error().code);
     return std::nullopt;
 }
 

@@ -36,7 +36,7 @@ PackageStaging::PackageStaging(PackageStaging &&other) noexcept
 PackageStaging::~PackageStaging()
 {
     if (m_support)
-        shared::FileTree::removeAt(m_support.get(), HelperPaths::stagingName, m_path);
+        [[maybe_unused]] const auto removed = shared::FileTree::removeAt(m_support.get(), HelperPaths::stagingName, m_path);
 }
 
 std::string PackageStaging::sha256(int fd, const std::function<bool(std::string_view)> &copy)
@@ -77,8 +77,8 @@ shared::Expected<PackageStaging> PackageStaging::stage(const std::string &reques
         return support.error();
     // A copy left by a helper that ended mid-installation goes first.
     if (auto left = shared::FileTree::removeAt(support->get(), HelperPaths::stagingName, supportFolder);
-        left && left->error != ENOENT)
-        return shared::Error::system("clear", supportFolder + "/" + HelperPaths::stagingName, left->error);
+        !left && left.error().code != ENOENT)
+        return shared::Error::system("clear", supportFolder + "/" + HelperPaths::stagingName, left.error().code);
     if (::mkdirat(support->get(), HelperPaths::stagingName, 0700) != 0)
         return shared::Error::system("create", supportFolder + "/" + HelperPaths::stagingName);
     const std::string name = requested.substr(requested.find_last_of('/') + 1);

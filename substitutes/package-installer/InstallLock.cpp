@@ -1,6 +1,6 @@
 #include "package-installer/InstallLock.h"
 
-#include "shared/FileError.h"
+#include "shared/Error.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,12 +12,12 @@ std::optional<shared::Descriptor> InstallLock::take(int receiptsFd, const std::s
 {
     shared::Descriptor fd(::openat(receiptsFd, fileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
     if (!fd) {
-        error = shared::FileError{"open", shownPath, errno}.description();
+        error = shared::Error::system("open", shownPath, errno).description();
         return std::nullopt;
     }
     while (::flock(fd.get(), LOCK_EX) != 0) {
         if (errno != EINTR) {
-            error = shared::FileError{"lock", shownPath, errno}.description();
+            error = shared::Error::system("lock", shownPath, errno).description();
             return std::nullopt;
         }
     }

@@ -20,15 +20,15 @@ InstallLog::InstallLog()
     if (m_host.empty())
         m_host = "localhost";
     const std::string folder = shared::SystemPath::resolve("/var/log");
-    if (auto failure = shared::FileTree::makeFolders(folder, 0755, 0755)) {
-        shared::SystemLog::instance().write("installer: " + failure->description());
+    if (auto made = shared::FileTree::makeFolders(folder, 0755, 0755); !made) {
+        shared::SystemLog::instance().write("installer: " + made.error().description());
         return;
     }
     const shared::Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd)
         m_fd.reset(::openat(folderFd.get(), "install.log", O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!m_fd)
-        shared::SystemLog::instance().write("installer: " + shared::FileError{"open", folder + "/install.log", errno}.description());
+        shared::SystemLog::instance().write("installer: " + shared::Error::system("open", folder + "/install.log", errno).description());
 }
 
 std::string InstallLog::line(std::string_view message, std::int64_t time, const std::string &host, long pid)
@@ -49,7 +49,7 @@ void InstallLog::write(std::string_view message)
     // One write per line; a short write of a regular file is not retried.
     if (::write(m_fd.get(), text.data(), text.size()) < 0) {
         shared::SystemLog::instance().write(
-            "installer: " + shared::FileError{"write", shared::SystemPath::resolve("/var/log/install.log"), errno}.description());
+            "installer: " + shared::Error::system("write", shared::SystemPath::resolve("/var/log/install.log"), errno).description());
         m_fd.reset();
     }
 }

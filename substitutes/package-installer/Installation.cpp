@@ -282,11 +282,11 @@ int Installation::install(InstallerOutput &output, InstallLog &log)
         return fail(*problem);
 
     output.phase("Waiting for other installations to complete" + ellipsis);
-    if (auto failure = shared::FileTree::makeFolders(receiptsPath, 0755, 0755))
-        return fail(failure->description());
+    if (auto made = shared::FileTree::makeFolders(receiptsPath, 0755, 0755); !made)
+        return fail(made.error().description());
     const shared::Descriptor receiptsFd(::open(receiptsPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!receiptsFd)
-        return fail(shared::FileError{"open", receiptsPath, errno}.description());
+        return fail(shared::Error::system("open", receiptsPath, errno).description());
     const auto lock = InstallLock::take(receiptsFd.get(), receiptsPath + "/" + InstallLock::fileName, error);
     if (!lock)
         return fail(error);

@@ -4,7 +4,7 @@
 #include "package-installer/PackageWriter.h"
 #include "package-installer/PayloadPath.h"
 #include "shared/Descriptor.h"
-#include "shared/FileError.h"
+#include "shared/Error.h"
 #include "shared/FileTree.h"
 
 #include <algorithm>
@@ -24,15 +24,15 @@ std::optional<std::string> walk(int folderFd, const std::string &folderPath, con
 {
     if (depth > maximumDepth)
         return "\"" + folderPath + "\" lies too deep";
-    const auto names = shared::FileTree::names(folderFd);
+    const auto names = shared::FileTree::names(folderFd, folderPath);
     if (!names)
-        return shared::FileError{"list", folderPath, errno}.description();
+        return names.error().description();
     for (const std::string &name : *names) {
         const std::string path = folderPath + "/" + name;
         const std::string entryPath = archived + "/" + name;
         struct stat status{};
         if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-            return shared::FileError{"examine", path, errno}.description();
+            return shared::Error::system("examine", path, errno).description();
         if (entries.size() >= maximumEntries)
             return "\"" + folderPath + "\" holds more than " + std::to_string(maximumEntries) + " items";
         PayloadEntry entry;
@@ -48,7 +48,7 @@ std::optional<std::string> walk(int folderFd, const std::string &folderPath, con
             std::string target(std::size_t(4096), '\0');
             const ssize_t length = ::readlinkat(folderFd, name.c_str(), target.data(), target.size());
             if (length < 0 || std::size_t(length) >= target.size())
-                return shared::FileError{"read the link", path, length < 0 ? errno : ENAMETOOLONG}.description();
+                return shared::Error::system("read the link", path, length < 0 ? errno : ENAMETOOLONG).description();
             target.resize(std::size_t(length));
             entry.kind = PayloadEntry::Kind::SymbolicLink;
             entry.link = std::move(target);
@@ -58,7 +58,7 @@ std::optional<std::string> walk(int folderFd, const std::string &folderPath, con
             entries.push_back(std::move(entry));
             const shared::Descriptor inner(::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (!inner)
-                return shared::FileError{"open", path, errno}.description();
+                return shared::Error::system("open", path, errno).description();
             if (auto problem = walk(inner.get(), path, entryPath, depth + 1, entries))
                 return problem;
         } else {
@@ -113,7 +113,7 @@ std::optional<std::string> PackageBuilder::collect(const std::string &folder, st
 {
     const shared::Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd)
-        return shared::FileError{"open", folder, errno}.description();
+        return shared::Error::system("open", folder, errno).description();
     std::vector<PayloadEntry> found;
     if (auto problem = walk(fd.get(), folder, ".", 0, found))
         return problem;

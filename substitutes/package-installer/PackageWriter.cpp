@@ -2,7 +2,7 @@
 
 #include "shared/AtomicFile.h"
 #include "shared/Descriptor.h"
-#include "shared/FileError.h"
+#include "shared/Error.h"
 #include "package-installer/CpioWriter.h"
 #include "package-installer/XarWriter.h"
 
@@ -51,11 +51,12 @@ std::optional<std::string> PackageWriter::writeFile(const Contents &contents, co
     const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty() || name == "." || name == "..")
-        return shared::FileError{"create", path, EINVAL}.description();
+        return shared::Error::system("create", path, EINVAL).description();
     const shared::Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const int error = folderFd ? shared::AtomicFile::replace(folderFd.get(), name, package, 0644) : errno;
-    if (error != 0)
-        return shared::FileError{"create", path, error}.description();
+    if (!folderFd)
+        return shared::Error::system("create", path).description();
+    if (const auto written = shared::AtomicFile::replace(folderFd.get(), name, package, 0644); !written)
+        return shared::Error::system("create", path, written.error().code).description();
     return std::nullopt;
 }
 

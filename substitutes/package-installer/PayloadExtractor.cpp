@@ -323,8 +323,8 @@ void PayloadExtractor::removeLeftovers()
         }
         std::vector<std::string> kept = aside.folder;
         kept.push_back(aside.temporary);
-        if (auto failure = shared::FileTree::removeAt(folder->get(), aside.temporary, PayloadPath::absolute(m_prefix, kept)))
-            m_leftoversKept.push_back(what + failure->description() + ".");
+        if (auto removed = shared::FileTree::removeAt(folder->get(), aside.temporary, PayloadPath::absolute(m_prefix, kept)); !removed)
+            m_leftoversKept.push_back(what + removed.error().description() + ".");
     }
     m_aside.clear();
 }
@@ -352,7 +352,7 @@ void PayloadExtractor::undo()
         if (!folder)
             continue;
         if (::renameat2(folder->get(), aside->temporary.c_str(), folder->get(), aside->name.c_str(), RENAME_NOREPLACE) != 0)
-            shared::FileTree::removeAt(folder->get(), aside->temporary, aside->temporary);
+            [[maybe_unused]] const auto removed = shared::FileTree::removeAt(folder->get(), aside->temporary, aside->temporary);
     }
     m_aside.clear();
 }

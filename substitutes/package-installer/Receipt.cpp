@@ -1,7 +1,7 @@
 #include "package-installer/Receipt.h"
 
 #include "shared/AtomicFile.h"
-#include "shared/FileError.h"
+#include "shared/Error.h"
 #include "shared/Descriptor.h"
 
 #include <plist/plist.h>
@@ -62,8 +62,8 @@ std::optional<std::string> Receipt::write(int folderFd, const std::string &folde
         return std::string("Could not write the package receipt.");
     // The list first: a receipt is only there once its list is.
     for (const auto &[name, content] : {std::pair{identifier + ".paths", pathList()}, std::pair{identifier + ".plist", xml}}) {
-        if (const int error = shared::AtomicFile::replace(folderFd, name, content, 0644))
-            return shared::FileError{"write", folderPath + "/" + name, error}.description() + ".";
+        if (const auto written = shared::AtomicFile::replace(folderFd, name, content, 0644); !written)
+            return shared::Error::system("write", folderPath + "/" + name, written.error().code).description() + ".";
     }
     return std::nullopt;
 }

@@ -53,12 +53,15 @@ shared::Expected<shared::Descriptor> HeldJobs::open(bool create) const
         return shared::SharedFolder::make(m_folder, options);
     }
     if (create) {
-        if (auto failure = shared::FileTree::makeFolders(m_folder, folderMode, 0755))
-            return shared::Error::system("create", m_folder, failure->error);
+        if (auto made = shared::FileTree::makeFolders(m_folder, folderMode, 0755); !made)
+            return made.error();
     }
-    shared::Descriptor folder(shared::FileTree::openRealFolder(m_folder));
+    auto opened = shared::FileTree::openRealFolder(m_folder);
+    if (!opened)
+        return opened.error();
+    shared::Descriptor folder = std::move(*opened);
     struct stat status{};
-    if (!folder || ::fstat(folder.get(), &status) != 0)
+    if (::fstat(folder.get(), &status) != 0)
         return shared::Error::system("open", m_folder);
     // Markers others could add would have this user's backend cancel their jobs.
     if (status.st_uid != ::geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
@@ -91,8 +94,8 @@ shared::Expected<void> HeldJobs::hold(const std::string &jobId) const
         struct stat status{};
         if (::fstatat(folder->get(), jobId.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode))
             return {};
-        if (auto failure = shared::FileTree::removeAt(folder->get(), jobId, path); failure && failure->error != ENOENT)
-            return shared::Error::system("replace", path, failure->error);
+        if (auto removed = shared::FileTree::removeAt(folder->get(), jobId, path); !removed && removed.error().code != ENOENT)
+            return shared::Error::system("replace", path, removed.error().code);
     }
     return shared::Error::because("create", path, "something else keeps being put in its place");
 }
@@ -117,9 +120,9 @@ shared::Expected<std::vector<HeldJobs::Marker>> HeldJobs::markers() const
             return std::vector<Marker>();
         return folder.error();
     }
-    const auto names = shared::FileTree::names(folder->get());
+    const auto names = shared::FileTree::names(folder->get(), m_folder);
     if (!names)
-        return shared::Error::system("list", m_folder);
+        return names.error();
     std::vector<Marker> result;
     for (const std::string &name : *names) {
         const int id = jobIdOf(name);

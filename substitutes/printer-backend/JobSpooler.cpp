@@ -49,15 +49,16 @@ std::optional<std::string> JobSpooler::openRoot(shared::Descriptor &root) const
         if (errno != ENOENT && errno != ENOTDIR)
             return failed("Could not open the spool root " + m_root, errno);
         // Sticky like /tmp: each user's agent may sweep only its own jobs.
-        if (auto error = shared::FileTree::makeFolders(m_root, 01777, 0755))
-            return error->description();
+        if (auto made = shared::FileTree::makeFolders(m_root, 01777, 0755); !made)
+            return made.error().description();
     }
-    root.reset(shared::FileTree::openRealFolder(m_root));
-    if (!root) {
-        if (errno == ELOOP)
+    auto opened = shared::FileTree::openRealFolder(m_root);
+    if (!opened) {
+        if (opened.error().code == ELOOP)
             return quoted + " is a symbolic link";
-        return failed("Could not open the spool root " + m_root, errno);
+        return failed("Could not open the spool root " + m_root, opened.error().code);
     }
+    root = std::move(*opened);
     if (::fstat(root.get(), &status) != 0)
         return failed("Could not open the spool root " + m_root, errno);
     // Anyone who may write there without the sticky bit could swap a job
@@ -90,9 +91,9 @@ std::optional<std::string> JobSpooler::makeJobFolder(int root, const std::string
 
 void JobSpooler::discard(const SpooledJob &job) const
 {
-    const shared::Descriptor root(shared::FileTree::openRealFolder(m_root));
-    if (root)
-        shared::FileTree::removeAt(root.get(), job.name, job.folder);
+    // Whatever cannot go now, a later backend's tidying finds.
+    if (const auto root = shared::FileTree::openRealFolder(m_root))
+        [[maybe_unused]] const auto removed = shared::FileTree::removeAt(root->get(), job.name, job.folder);
 }
 
 std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::string &jobId, const UserAccount &user,
@@ -112,7 +113,7 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
     }
     const std::string folder = m_root + "/" + name;
     auto giveUp = [&](Failure why) -> std::optional<SpooledJob> {
-        shared::FileTree::removeAt(root.get(), name, folder);
+        [[maybe_unused]] const auto removed = shared::FileTree::removeAt(root.get(), name, folder);
         *failure = std::move(why);
         return std::nullopt;
     };
@@ -227,7 +228,7 @@ std::size_t JobSpooler::removeStale(std::chrono::seconds minimumAge, const std::
     }
     const auto names = shared::FileTree::names(root.get());
     if (!names) {
-        log(failed("Leftover job folders not looked for: could not list " + m_root, errno));
+        log(failed("Leftover job folders not looked for: could not list " + m_root, names.error().code));
         return 0;
     }
     const auto now = std::chrono::system_clock::now();
@@ -254,8 +255,8 @@ std::size_t JobSpooler::removeStale(std::chrono::seconds minimumAge, const std::
         if (::fstatat(root.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != status.st_dev
             || named.st_ino != status.st_ino)
             continue;
-        if (auto failure = shared::FileTree::removeAt(root.get(), name, path)) {
-            log("Could not remove the leftover job folder: " + failure->description());
+        if (auto gone = shared::FileTree::removeAt(root.get(), name, path); !gone) {
+            log("Could not remove the leftover job folder: " + gone.error().description());
             continue;
         }
         ++removed;

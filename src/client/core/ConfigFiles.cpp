@@ -293,7 +293,7 @@ void ConfigFiles::setOwnerEmail(const QString &address)
         ok = !xml.isEmpty()
             && shared::AtomicFile::replace(folder.get(), QFile::encodeName(clientFileName()).toStdString(),
                                            std::string_view(xml.constData(), std::size_t(xml.size())), 0600)
-                == 0;
+                   .hasValue();
     }
     if (!ok) {
         Log(LogLevel::Error, Constants::plistTavorenClient,

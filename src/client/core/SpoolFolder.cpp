@@ -109,12 +109,12 @@ bool SpoolFolder::removeJobFolder(const QString &filePath, QString *problem)
         return false;
     const auto names = shared::FileTree::names(job->folder.get());
     if (!names) {
-        *problem = QStringLiteral("the job folder cannot be listed: ") + errorText(errno);
+        *problem = QStringLiteral("the job folder cannot be listed: ") + errorText(names.error().code);
         return false;
     }
     for (const std::string &name : *names) {
-        if (auto failure = shared::FileTree::removeAt(job->folder.get(), name, name)) {
-            *problem = QString::fromStdString(failure->description());
+        if (auto removed = shared::FileTree::removeAt(job->folder.get(), name, name); !removed) {
+            *problem = QString::fromStdString(removed.error().description());
             return false;
         }
     }
