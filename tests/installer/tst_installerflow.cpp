@@ -3,8 +3,11 @@
 // progress, the installation with localised phases, the public choice, and
 // everything in the order the front-end sees it.
 #include "installer/core/KYInstaller.h"
+#include "installer/core/PlatformEnvironment.h"
 #include "support/HelperToolProcess.h"
 #include "support/InstallationMedium.h"
+#include "support/MemorySystemLog.h"
+#include "support/RecordingFrontEnd.h"
 #include "support/PlistWriter.h"
 #include "support/TestRoot.h"
 
@@ -22,38 +25,6 @@ using namespace tavoren::testsupport;
 namespace {
 const QString receipt = QStringLiteral("/var/db/receipts/com.Corvane.TavorenInstaller.plist");
 
-// Records every call as one line, in order.
-class RecordingFrontEnd final : public InstallerFrontEnd
-{
-public:
-    QStringList calls;
-
-    void showPackageFound() override { calls.append(QStringLiteral("found")); }
-    void showPackageMissing(const QString &text) override { calls.append(QStringLiteral("missing:") + text); }
-    void showDetectionResult(const QString &label, const std::optional<QString> &warning) override
-    {
-        calls.append(QStringLiteral("detected:") + label + QLatin1Char('|') + warning.value_or(QStringLiteral("-")));
-    }
-    void setDestinationDiskDetails() override { calls.append(QStringLiteral("disk")); }
-    void helperRegistrationFailed() override { calls.append(QStringLiteral("helper failed")); }
-    void lockInstallationStart() override { calls.append(QStringLiteral("lock")); }
-    void setWindowCloseEnabled(bool enabled) override
-    {
-        calls.append(QStringLiteral("close:") + (enabled ? QLatin1String("on") : QLatin1String("off")));
-    }
-    void displayInstallationInProgressView() override { calls.append(QStringLiteral("progress view")); }
-    void setProgressHeadline(const QString &text) override { calls.append(QStringLiteral("headline:") + text); }
-    void updatesTheInstallationProgressbar() override { calls.append(QStringLiteral("bar")); }
-    void displayProgressInfo(const ProgressRecord &record) override
-    {
-        calls.append(QStringLiteral("%1:%2").arg(record.progressValue).arg(record.progressString));
-    }
-    void displayInstallFinishedView(bool failed) override
-    {
-        calls.append(failed ? QStringLiteral("finished:failed") : QStringLiteral("finished:ok"));
-    }
-};
-
 QString localized(const QString &key)
 {
     if (key == QLatin1String("displayName"))
@@ -65,10 +36,10 @@ QString localized(const QString &key)
     return QLatin1Char('[') + key + QLatin1Char(']');
 }
 
-KYInstaller::Environment environmentFor(const InstallationMedium &medium)
+KYInstaller::Environment environmentFor(const InstallationMedium &medium, MemorySystemLog &systemLog)
 {
     KYInstaller::Environment environment =
-        KYInstaller::platformEnvironment(KYInstaller::bundlePathOf(QFileInfo(medium.installer()).path()));
+        PlatformEnvironment::make(KYInstaller::bundlePathOf(QFileInfo(medium.installer()).path()), systemLog);
     environment.timing.pollInterval = std::chrono::milliseconds(2);
     environment.timing.missingProgressFileWait = std::chrono::milliseconds(0);
     environment.timing.uninstallCompletePause = std::chrono::milliseconds(0);
@@ -107,7 +78,8 @@ private slots:
                        PlistWriter::xml(PlistWriter::adminDefaults()));
 
         RecordingFrontEnd frontEnd;
-        KYInstaller installer(frontEnd, environmentFor(medium));
+        MemorySystemLog systemLog;
+        KYInstaller installer(frontEnd, environmentFor(medium, systemLog));
         installer.start({QStringLiteral("TavorenInstaller")});
         QTRY_VERIFY_WITH_TIMEOUT(installer.state().isInitializationComplete, 10000);
         QCOMPARE(frontEnd.calls, (QStringList{QStringLiteral("disk"), QStringLiteral("found"),
@@ -172,8 +144,9 @@ private slots:
         const QByteArray admin = PlistWriter::xml(PlistWriter::adminDefaults());
         const QString adminPath = root.writeFile(QStringLiteral("/Library/Preferences/CorvaneTavorenAdmin.plist"), admin);
         RecordingFrontEnd frontEnd;
+        MemorySystemLog systemLog;
         {
-            KYInstaller installer(frontEnd, environmentFor(medium));
+            KYInstaller installer(frontEnd, environmentFor(medium, systemLog));
             installer.start({QStringLiteral("TavorenInstaller")});
             QTRY_VERIFY_WITH_TIMEOUT(installer.state().isInitializationComplete, 10000);
             installer.proceedWithInstallation();
@@ -204,7 +177,8 @@ private slots:
         QVERIFY(silent->listen(HelperToolProcess::socketPath()));
 
         RecordingFrontEnd frontEnd;
-        KYInstaller::Environment environment = environmentFor(medium);
+        MemorySystemLog systemLog;
+        KYInstaller::Environment environment = environmentFor(medium, systemLog);
         environment.timing.helperReplyTimeout = std::chrono::seconds(1);
         KYInstaller installer(frontEnd, environment);
         installer.start({QStringLiteral("TavorenInstaller")});

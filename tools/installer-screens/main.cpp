@@ -5,9 +5,21 @@
 // holds a stand-in package installer which waits for the file "go".
 //   tavoren-installer-screens MEDIUM-FOLDER OUTPUT-FOLDER
 #include "installer/app/KYAppDelegate.h"
+#include "installer/app/KYAppsBusySheet.h"
+#include "installer/app/KYLogWindow.h"
+#include "installer/app/KYProgressScreen.h"
+#include "installer/app/KYQuitSheet.h"
+#include "installer/app/KYResultScreen.h"
 #include "installer/app/KYSourceView.h"
 #include "installer/app/KYViewController.h"
+#include "installer/app/KYWarningSheet.h"
+#include "installer/app/KYWelcomeScreen.h"
+#include "installer/core/PlatformEnvironment.h"
+#include "shared/SyslogSystemLog.h"
+#include "ui_KYProgressScreen.h"
+#include "ui_KYQuitSheet.h"
 #include "ui_KYViewController.h"
+#include "ui_KYWelcomeScreen.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -45,10 +57,11 @@ bool waitFor(const std::function<bool()> &condition, int milliseconds = 30000)
 class Session
 {
 public:
-    Session(const QString &medium, const QString &output)
+    Session(const QString &medium, const QString &output, tavoren::shared::SystemLog &systemLog)
         : m_output(output)
     {
-        KYInstaller::Environment environment = KYInstaller::platformEnvironment(medium + QStringLiteral("/TavorenInstaller.app"));
+        KYInstaller::Environment environment =
+            PlatformEnvironment::make(medium + QStringLiteral("/TavorenInstaller.app"), systemLog);
         environment.timing.pollInterval = std::chrono::milliseconds(20);
         environment.timing.missingProgressFileWait = std::chrono::milliseconds(0);
         environment.timing.uninstallCompletePause = std::chrono::milliseconds(300);
@@ -62,6 +75,9 @@ public:
     }
 
     Ui::KYViewController &ui() { return controller->ui(); }
+    Ui::KYWelcomeScreen &welcome() { return controller->welcomeScreen()->ui(); }
+    Ui::KYProgressScreen &progress() { return controller->progressScreen()->ui(); }
+    bool finished() { return controller->resultScreen()->isVisible(); }
 
     bool shoot(QWidget *window, const QString &name)
     {
@@ -80,9 +96,9 @@ public:
         QMimeData data;
         data.setData(QString::fromLatin1(KYSourceView::kPrivateDragObject), QByteArray());
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(ui().destinationIconView, &enter);
+        QApplication::sendEvent(welcome().destinationIconView, &enter);
         QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(ui().destinationIconView, &event);
+        QApplication::sendEvent(welcome().destinationIconView, &event);
     }
 
     std::unique_ptr<KYViewController> controller;
@@ -113,34 +129,35 @@ int main(int argc, char *argv[])
     QDir().mkpath(output);
     const QString go = root + QStringLiteral("/go");
     const QString receipt = root + QStringLiteral("/var/db/receipts/com.Corvane.TavorenInstaller.plist");
+    tavoren::shared::SyslogSystemLog systemLog;
     bool ok = true;
 
     {
         // The first screen, the help, the licence, the choice, the progress,
         // the quit sheet, the result and the log window.
-        Session s(medium, output);
-        ok &= waitFor([&] { return s.ui().checkBoxButton->isEnabled(); });
+        Session s(medium, output, systemLog);
+        ok &= waitFor([&] { return s.welcome().checkBoxButton->isEnabled(); });
         ok &= s.shoot(s.controller.get(), QStringLiteral("01-drag-to-install"));
         QEnterEvent enter(QPointF(4, 4), QPointF(4, 4), QPointF(4, 4));
-        QApplication::sendEvent(s.ui().helpIconView, &enter);
-        ok &= waitFor([&] { return s.ui().helpIconView->tooltipView()->isVisible(); });
-        ok &= s.shoot(s.ui().helpIconView->tooltipView(), QStringLiteral("02-help"));
-        s.ui().helpIconView->tooltipView()->hide();
-        s.controller->displayLicenseView(s.ui().termsOfServiceButton);
+        QApplication::sendEvent(s.welcome().helpIconView, &enter);
+        ok &= waitFor([&] { return s.welcome().helpIconView->tooltipView()->isVisible(); });
+        ok &= s.shoot(s.welcome().helpIconView->tooltipView(), QStringLiteral("02-help"));
+        s.welcome().helpIconView->tooltipView()->hide();
+        s.controller->displayLicenseView(s.welcome().termsOfServiceButton);
         ok &= s.shoot(s.controller.get(), QStringLiteral("03-licence"));
         s.controller->displayInstallationViewFromLicenseView();
-        s.ui().checkBoxButton->click();
+        s.welcome().checkBoxButton->click();
         s.drop();
         ok &= s.shoot(s.controller.get(), QStringLiteral("04-public-or-private"));
         s.ui().multipleActionsButton->click();
-        ok &= waitFor([&] { return s.ui().installProgressIndicator->value() >= 30; });
+        ok &= waitFor([&] { return s.progress().installProgressIndicator->value() >= 30; });
         ok &= s.shoot(s.controller.get(), QStringLiteral("05-progress"));
         s.controller->displayWarningSheetWhenQuittingApplication(s.ui().quitMenuItem);
         ok &= waitFor([&] { return s.controller->quitAppWarningSheet()->isVisible(); });
         ok &= s.shoot(s.controller->quitAppWarningSheet(), QStringLiteral("06-quit-sheet"));
-        s.ui().quit_App_WarningSheet_OK->click();
+        s.controller->quitAppWarningSheet()->ui().quit_App_WarningSheet_OK->click();
         writeFile(go, "go");
-        ok &= waitFor([&] { return s.ui().installationResultView->isVisible(); });
+        ok &= waitFor([&] { return s.finished(); });
         ok &= s.shoot(s.controller.get(), QStringLiteral("07-result-success"));
         ok &= waitFor([&] { return s.ui().installerLog->isEnabled(); });
         s.ui().installerLog->trigger();
@@ -148,39 +165,39 @@ int main(int argc, char *argv[])
         ok &= s.shoot(s.controller->logWindow(), QStringLiteral("08-log-window"));
         // The two sheets no step of the flow opens.
         s.controller->displayWarningSheet();
-        ok &= s.shoot(s.ui().warningSheetWindow, QStringLiteral("09-warning-sheet"));
-        s.ui().warningSheetWindow->hide();
+        ok &= s.shoot(s.controller->warningSheet(), QStringLiteral("09-warning-sheet"));
+        s.controller->warningSheet()->hide();
         s.controller->displayAppsBusyWarningSheet();
-        ok &= s.shoot(s.ui().appsBusyWarningSheetWindow, QStringLiteral("10-apps-busy-sheet"));
-        s.ui().appsBusyWarningSheetWindow->hide();
+        ok &= s.shoot(s.controller->appsBusySheet(), QStringLiteral("10-apps-busy-sheet"));
+        s.controller->appsBusySheet()->hide();
     }
     {
         // An installed version: the warning, then its removal.
         QFile::remove(go);
         writeFile(receipt, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>PackageVersion</key>"
                            "<string>0.9</string></dict></plist>\n");
-        Session s(medium, output);
-        ok &= waitFor([&] { return s.ui().checkBoxButton->isEnabled(); });
+        Session s(medium, output, systemLog);
+        ok &= waitFor([&] { return s.welcome().checkBoxButton->isEnabled(); });
         ok &= s.shoot(s.controller.get(), QStringLiteral("11-installed-version"));
-        s.ui().checkBoxButton->click();
+        s.welcome().checkBoxButton->click();
         s.drop();
         s.ui().multipleActionsButton->click();
-        ok &= waitFor([&] { return s.ui().installProgressIndicator->value() >= 20; });
+        ok &= waitFor([&] { return s.progress().installProgressIndicator->value() >= 20; });
         ok &= s.shoot(s.controller.get(), QStringLiteral("12-removal"));
         writeFile(go, "go");
-        ok &= waitFor([&] { return s.ui().installationResultView->isVisible(); }, 60000);
+        ok &= waitFor([&] { return s.finished(); }, 60000);
     }
     {
         // A failed installation.
         QFile::remove(go);
         writeFile(root + QStringLiteral("/fail"), "fail");
-        Session s(medium, output);
-        ok &= waitFor([&] { return s.ui().checkBoxButton->isEnabled(); });
-        s.ui().checkBoxButton->click();
+        Session s(medium, output, systemLog);
+        ok &= waitFor([&] { return s.welcome().checkBoxButton->isEnabled(); });
+        s.welcome().checkBoxButton->click();
         s.drop();
         s.ui().multipleActionsButton->click();
         writeFile(go, "go");
-        ok &= waitFor([&] { return s.ui().installationResultView->isVisible(); }, 60000);
+        ok &= waitFor([&] { return s.finished(); }, 60000);
         ok &= s.shoot(s.controller.get(), QStringLiteral("13-result-failure"));
         QFile::remove(root + QStringLiteral("/fail"));
     }
@@ -188,8 +205,8 @@ int main(int argc, char *argv[])
         // No package beside the installer.
         const QString package = medium + QStringLiteral("/OSX/Corvane Tavoren Driver.pkg");
         QFile::rename(package, package + QStringLiteral(".away"));
-        Session s(medium, output);
-        ok &= waitFor([&] { return !s.ui().initializationRow->isVisible(); });
+        Session s(medium, output, systemLog);
+        ok &= waitFor([&] { return !s.welcome().initializationRow->isVisible(); });
         ok &= s.shoot(s.controller.get(), QStringLiteral("14-missing-package"));
         QFile::rename(package + QStringLiteral(".away"), package);
     }

@@ -13,15 +13,17 @@ KYBackgroundView::KYBackgroundView(QWidget *parent)
 
 void KYBackgroundView::setImageName(const QString &name)
 {
+    if (!m_images)
+        return;
     const QPixmap image = KYSharedImages::named(name);
-    KYSharedImages::setBackgroundImage(
+    m_images->setBackgroundImage(
         image.isNull() ? image : image.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     update();
 }
 
 void KYBackgroundView::paintEvent(QPaintEvent *)
 {
-    const QPixmap image = KYSharedImages::backgroundImage();
+    const QPixmap image = m_images ? m_images->backgroundImage() : QPixmap();
     if (image.isNull())
         return;
     QPainter painter(this);

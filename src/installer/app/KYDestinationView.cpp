@@ -59,8 +59,8 @@ void KYDestinationView::dropEvent(QDropEvent *event)
         return;
     }
     // Dropping the destination onto itself means nothing.
-    if (event->source() != this)
-        KYNotificationCenter::defaultCenter().post(KYNotificationCenter::PerformDragOperationNotification);
+    if (event->source() != this && m_center)
+        m_center->post(KYNotificationCenter::PerformDragOperationNotification);
     event->setDropAction(Qt::CopyAction);
     event->accept();
     update();

@@ -1,44 +1,18 @@
 #include "installer/app/KYSharedImages.h"
 
+#include <QLabel>
+
 namespace tavoren::installer {
-
-namespace {
-QPixmap &sourceIcon()
-{
-    static QPixmap image;
-    return image;
-}
-
-QPixmap &background()
-{
-    static QPixmap image;
-    return image;
-}
-} // namespace
-
-QPixmap KYSharedImages::sourceIconImage()
-{
-    return sourceIcon();
-}
-
-void KYSharedImages::setSourceIconImage(const QPixmap &image)
-{
-    sourceIcon() = image;
-}
-
-QPixmap KYSharedImages::backgroundImage()
-{
-    return background();
-}
-
-void KYSharedImages::setBackgroundImage(const QPixmap &image)
-{
-    background() = image;
-}
 
 QPixmap KYSharedImages::named(const QString &name)
 {
     return QPixmap(QStringLiteral(":/images/") + name);
+}
+
+void KYSharedImages::show(QLabel *view, const QString &name)
+{
+    const QPixmap image = named(name);
+    view->setPixmap(image.isNull() ? image : image.scaled(view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 } // namespace tavoren::installer

@@ -24,13 +24,17 @@ KYSourceView::KYSourceView(QWidget *parent)
     // It takes the first click that activates the window, and key focus.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setFocusPolicy(Qt::StrongFocus);
-    KYSharedImages::setSourceIconImage(KYSharedImages::named(QStringLiteral("Alert.png")));
+}
+
+void KYSourceView::setSharedImages(const KYSharedImages *images)
+{
+    m_images = images;
     refreshImage();
 }
 
 void KYSourceView::refreshImage()
 {
-    const QPixmap image = KYSharedImages::sourceIconImage();
+    const QPixmap image = m_images ? m_images->sourceIconImage() : QPixmap();
     setPixmap(image.isNull() ? image : image.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
@@ -39,7 +43,8 @@ void KYSourceView::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton || !m_state || !m_state->isInitializationComplete)
         return;
     if (!m_state->isTermsAndConditionsAccepted) {
-        KYNotificationCenter::defaultCenter().post(KYNotificationCenter::TermsNotAcceptedNotification);
+        if (m_center)
+            m_center->post(KYNotificationCenter::TermsNotAcceptedNotification);
         return;
     }
     startDrag(event->position().toPoint());

@@ -5,6 +5,8 @@
 
 namespace tavoren::installer {
 
+class KYNotificationCenter;
+class KYSharedImages;
 struct InstallerState;
 
 // The product icon on the drag-to-install screen: inert until detection
@@ -24,7 +26,11 @@ public:
 
     // The flags that decide what a click does.
     void setState(const InstallerState *state) { m_state = state; }
-    // Shows (and drags) the process's source icon image.
+    // Where a click before the terms are accepted is posted.
+    void setNotificationCenter(KYNotificationCenter *center) { m_center = center; }
+    // The screen's images; the source icon image is the one shown.
+    void setSharedImages(const KYSharedImages *images);
+    // Shows (and drags) the source icon image.
     void refreshImage();
 
 signals:
@@ -42,6 +48,8 @@ private:
     void slideBack(const QPoint &from);
 
     const InstallerState *m_state = nullptr;
+    KYNotificationCenter *m_center = nullptr;
+    const KYSharedImages *m_images = nullptr;
 };
 
 } // namespace tavoren::installer

@@ -1,97 +1,103 @@
 #include "installer/app/KYViewController.h"
 
 #include "installer/app/KYAppDelegate.h"
-#include "installer/app/KYSharedImages.h"
-#include "installer/core/KYNotificationCenter.h"
+#include "installer/app/KYAppsBusySheet.h"
+#include "installer/app/KYLicenseScreen.h"
+#include "installer/app/KYLogWindow.h"
+#include "installer/app/KYProgressScreen.h"
+#include "installer/app/KYPublicPrivateScreen.h"
+#include "installer/app/KYQuitSheet.h"
+#include "installer/app/KYResultScreen.h"
+#include "installer/app/KYWarningSheet.h"
+#include "installer/app/KYWelcomeScreen.h"
 #include "shared/SystemPath.h"
+#include "ui_KYPublicPrivateScreen.h"
 #include "ui_KYViewController.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
-#include <QFileDialog>
-#include <QFontDatabase>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QStorageInfo>
 #include <QTimer>
-#include <QToolBar>
-#include <QWidgetAction>
 
 namespace tavoren::installer {
 
 namespace {
 const QLatin1String captureMissing("Error: Can not find Installation Log file at /var/tmp/kyr/kyr_install.log!");
+
+QString titleKey(KYViewController::MainButtonAction action)
+{
+    switch (action) {
+    case KYViewController::MainButtonAction::Next:
+        return QStringLiteral("Next");
+    case KYViewController::MainButtonAction::Back:
+        return QStringLiteral("Back");
+    case KYViewController::MainButtonAction::Install:
+        return QStringLiteral("Install");
+    }
+    return {};
+}
 } // namespace
 
 KYViewController::KYViewController(KYInstaller::Environment environment, const QString &resourceFolder, QWidget *parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::KYViewController>())
     , m_strings(resourceFolder)
-    , m_savePanel([](QWidget *over, const QString &title, const QString &suggestedName) {
-        return QFileDialog::getSaveFileName(over, title, suggestedName);
-    })
 {
     m_ui->setupUi(this);
     environment.localized = [this](const QString &key) { return localized(key); };
     m_installer = std::make_unique<KYInstaller>(*this, std::move(environment));
-    m_ui->sourceIconView->setState(&m_installer->state());
+    makeScreens();
+    connectActions();
+}
 
-    // The sheets and the log window are parts of the window resource, but
-    // windows of their own.
-    for (QWidget *sheet : {m_ui->quitAppWarningSheet, m_ui->warningSheetWindow, m_ui->appsBusyWarningSheetWindow})
-        makeSheet(sheet);
-    m_ui->logWindow->setParent(this, Qt::Window);
-    m_ui->logWindow->hide();
-    m_searchField = new QLineEdit(m_ui->logWindow);
-    m_searchField->setObjectName(QStringLiteral("searchField"));
-    m_searchField->setClearButtonEnabled(true);
-    m_searchField->setMinimumWidth(220);
-    m_searchItem = new QWidgetAction(m_ui->logWindow);
-    m_searchItem->setObjectName(QStringLiteral("searchItem"));
-    m_searchItem->setDefaultWidget(m_searchField);
+KYViewController::~KYViewController()
+{
+    // Its background threads end, and nothing they posted runs, before any
+    // control goes.
+    m_installer.reset();
+}
 
-    // The help icon's view: a small note under it.
-    m_helpText = new QLabel(this, Qt::ToolTip);
-    m_helpText->setObjectName(QStringLiteral("helpTooltipView"));
-    m_helpText->setWordWrap(true);
-    m_helpText->setStyleSheet(QStringLiteral(
-        "QLabel { background: #fbfcfe; color: #1b2b44; border: 1px solid #b8c4d6; border-radius: 4px; }"));
-    m_helpText->setMaximumWidth(360);
-    m_helpText->setMargin(8);
-    m_ui->helpIconView->setTooltipView(m_helpText);
-    m_ui->helpIconView->setParentWindow(this);
+void KYViewController::makeScreens()
+{
+    m_welcomeScreen = new KYWelcomeScreen(m_installer->state(), m_notificationCenter, m_ui->installationBox);
+    m_welcomeScreen->setParentWindow(this);
+    m_licenseScreen = new KYLicenseScreen(m_ui->installationBox);
+    m_publicPrivateScreen = new KYPublicPrivateScreen(m_ui->installationBox);
+    m_progressScreen = new KYProgressScreen(m_ui->installationBox);
+    m_resultScreen = new KYResultScreen(m_ui->installationBox);
+    for (QWidget *screen : {static_cast<QWidget *>(m_welcomeScreen), static_cast<QWidget *>(m_licenseScreen),
+                            static_cast<QWidget *>(m_publicPrivateScreen), static_cast<QWidget *>(m_progressScreen),
+                            static_cast<QWidget *>(m_resultScreen)})
+        m_ui->installationBoxLayout->addWidget(screen);
+    // Windows of their own, attached to this one.
+    m_quitSheet = new KYQuitSheet(this);
+    m_warningSheet = new KYWarningSheet(this);
+    m_appsBusySheet = new KYAppsBusySheet(this);
+    m_logWindow = new KYLogWindow(this);
+}
 
-    // Controls to actions.
-    connect(m_ui->checkBoxButton, &QAbstractButton::clicked, this, [this] { acceptTermsCheckBoxClicked(m_ui->checkBoxButton); });
-    connect(m_ui->publicCheckBoxButton, &QAbstractButton::clicked, this,
-            [this] { publicCheckBoxClicked(m_ui->publicCheckBoxButton); });
-    connect(m_ui->privateCheckBoxButton, &QAbstractButton::clicked, this,
-            [this] { privateCheckBoxClicked(m_ui->privateCheckBoxButton); });
+void KYViewController::connectActions()
+{
+    connect(m_welcomeScreen, &KYWelcomeScreen::termsClicked, this, &KYViewController::acceptTermsCheckBoxClicked);
+    connect(m_welcomeScreen, &KYWelcomeScreen::licenseLinkClicked, this, [this] { displayLicenseView(nullptr); });
+    connect(m_publicPrivateScreen, &KYPublicPrivateScreen::publicClicked, this,
+            [this] { publicCheckBoxClicked(m_publicPrivateScreen->ui().publicCheckBoxButton); });
+    connect(m_publicPrivateScreen, &KYPublicPrivateScreen::privateClicked, this,
+            [this] { privateCheckBoxClicked(m_publicPrivateScreen->ui().privateCheckBoxButton); });
     connect(m_ui->multipleActionsButton, &QAbstractButton::clicked, this,
             [this] { nextOrBackOrFinishButtonAction(m_ui->multipleActionsButton); });
     connect(m_ui->backButton, &QAbstractButton::clicked, this,
             [this] { backButtonActionInPublicPrivateView(m_ui->backButton); });
-    connect(m_ui->termsOfServiceButton, &QAbstractButton::clicked, this,
-            [this] { displayLicenseView(m_ui->termsOfServiceButton); });
     connect(m_ui->cancelButton, &QAbstractButton::clicked, this, [this] { exitApplication(m_ui->cancelButton); });
     connect(m_ui->closeButton, &QAbstractButton::clicked, this, [this] { exitApplication(m_ui->closeButton); });
-    connect(m_ui->quit_App_WarningSheet_OK, &QAbstractButton::clicked, this,
-            [this] { quitAppWarningSheetOKPressed(m_ui->quit_App_WarningSheet_OK); });
-    connect(m_ui->warningSheetOKButton, &QAbstractButton::clicked, this,
-            [this] { warningSheetOKPressed(m_ui->warningSheetOKButton); });
-    connect(m_ui->warningSheetCancelButton, &QAbstractButton::clicked, this,
-            [this] { warningSheetCancelPressed(m_ui->warningSheetCancelButton); });
-    connect(m_ui->appsBusyWarningSheet_CancelButton, &QAbstractButton::clicked, this,
-            [this] { appsBusyWarningSheetCancelPressed(m_ui->appsBusyWarningSheet_CancelButton); });
-    for (QAbstractButton *button : {static_cast<QAbstractButton *>(m_ui->appsBusyWarningSheet_ContinueButton),
-                                    static_cast<QAbstractButton *>(m_ui->feaRunning_ContinueButton)})
-        connect(button, &QAbstractButton::clicked, m_ui->appsBusyWarningSheetWindow, &QWidget::hide);
+    connect(m_quitSheet, &KYQuitSheet::okClicked, this, [this] { quitAppWarningSheetOKPressed(nullptr); });
+    connect(m_warningSheet, &KYWarningSheet::okClicked, this, [this] { warningSheetOKPressed(nullptr); });
+    connect(m_warningSheet, &KYWarningSheet::cancelClicked, this, [this] { warningSheetCancelPressed(nullptr); });
+    connect(m_appsBusySheet, &KYAppsBusySheet::cancelClicked, this, [this] { appsBusyWarningSheetCancelPressed(nullptr); });
     connect(m_ui->quitMenuItem, &QAction::triggered, this, [this] { displayWarningSheetWhenQuittingApplication(m_ui->quitMenuItem); });
     connect(m_ui->installerLog, &QAction::triggered, this, [this] { showInstallationLog(m_ui->installerLog); });
-    connect(m_ui->saveButtonItem, &QAction::triggered, this, [this] { showLogFileSavePanel(m_ui->saveButtonItem); });
     connect(m_ui->hideMenuItem, &QAction::triggered, this, &QWidget::showMinimized);
     connect(m_ui->showAll, &QAction::triggered, this, [this] {
         showNormal();
@@ -102,83 +108,32 @@ KYViewController::KYViewController(KYInstaller::Environment environment, const Q
                            localized(QStringLiteral("displayName")) + QLatin1Char('\n')
                                + m_installer->availablePackageVersion().value_or(QString()));
     });
-    connect(m_searchField, &QLineEdit::textChanged, this, [this] { filterLog(m_searchField); });
-    // A click on a choice's text ticks its box, as on its box.
-    for (QLabel *text : {m_ui->publicMessage, m_ui->privateMessage, m_ui->agreeTermsOfKYR})
-        text->installEventFilter(this);
-}
-
-bool KYViewController::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::MouseButtonRelease) {
-        QAbstractButton *box = watched == m_ui->publicMessage    ? static_cast<QAbstractButton *>(m_ui->publicCheckBoxButton)
-                               : watched == m_ui->privateMessage ? static_cast<QAbstractButton *>(m_ui->privateCheckBoxButton)
-                               : watched == m_ui->agreeTermsOfKYR ? static_cast<QAbstractButton *>(m_ui->checkBoxButton)
-                                                                 : nullptr;
-        if (box && box->isEnabled()) {
-            box->click();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-KYViewController::~KYViewController()
-{
-    // Its background threads end, and nothing they posted runs, before any
-    // control goes.
-    m_installer.reset();
-}
-
-QWidget *KYViewController::logWindow() const
-{
-    return m_ui->logWindow;
-}
-
-QWidget *KYViewController::quitAppWarningSheet() const
-{
-    return m_ui->quitAppWarningSheet;
-}
-
-void KYViewController::makeSheet(QWidget *sheet)
-{
-    sheet->setParent(this, Qt::Sheet | Qt::Dialog);
-    sheet->setWindowModality(Qt::WindowModal);
-    sheet->hide();
-}
-
-void KYViewController::setImage(QLabel *view, const QString &name)
-{
-    const QPixmap image = KYSharedImages::named(name);
-    view->setPixmap(image.isNull() ? image : image.scaled(view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 // ---- Start-up
 
 void KYViewController::awakeFromNib(const QStringList &arguments)
 {
-    auto &center = KYNotificationCenter::defaultCenter();
-    center.addObserver(KYNotificationCenter::PerformDragOperationNotification, this, [this] { displayPublicOrPrivateView(); });
-    center.addObserver(KYNotificationCenter::TermsNotAcceptedNotification, this,
-                       [this] { showBorderOnTermsAndConditionsView(); });
+    m_notificationCenter.addObserver(KYNotificationCenter::PerformDragOperationNotification, this,
+                                     [this] { displayPublicOrPrivateView(); });
+    m_notificationCenter.addObserver(KYNotificationCenter::TermsNotAcceptedNotification, this,
+                                     [this] { showBorderOnTermsAndConditionsView(); });
 
     m_installer->configure(arguments);
     m_installer->initLogFile();
     initializeNIB();
 
-    m_ui->checkBoxButton->setEnabled(false);
+    m_welcomeScreen->setTermsEnabled(false);
     for (QPushButton *button : {m_ui->closeButton, m_ui->backButton}) {
         button->setEnabled(false);
         button->setVisible(false);
     }
-    setTermsBoxBorder(QColor());
+    m_welcomeScreen->setTermsBorder(false);
     m_ui->multipleActionsButton->setEnabled(false);
-    setMainButtonTitle(QStringLiteral("Next"));
-    // Private unless the user says otherwise, as the flag starts.
-    m_ui->privateCheckBoxButton->setChecked(true);
+    setMainButtonAction(MainButtonAction::Next);
     m_ui->installerLog->setVisible(false);
     m_ui->installerLog->setEnabled(false);
-    showScreen(m_ui->installationView);
+    showScreen(m_welcomeScreen);
 
     m_installer->initApps();
 }
@@ -188,73 +143,36 @@ void KYViewController::initializeNIB()
     // Every text from its key; a key without an entry shows as itself.
     setWindowTitle(localized(QStringLiteral("titleWindow")));
     m_ui->applicationMenu->setTitle(localized(QStringLiteral("titleWindow")));
-    const std::pair<QLabel *, const char *> labels[] = {
-        {m_ui->titleDragandDropMessage, "TitleMessage"},
-        {m_ui->initializingInstaller, "Intializing"},
-        {m_ui->agreeTermsOfKYR, "IAgreeTermsOfKYR"},
-        {m_ui->licenseAgrement, "License"},
-        {m_ui->publicMessage, "PublicComputer"},
-        {m_ui->privateMessage, "PrivateComputer"},
-        {m_ui->saveComputerSettingsMessage, "SaveComputerSettings"},
-        {m_ui->quit_App_WarningSheet_installerBusyMessage, "InstallerBusy"},
-        {m_ui->quit_App_WarningSheet_windowClosedMessage, "WindowClosed"},
-        {m_ui->appsBusyWarningSheet_closeApplications, "CloseApplications"},
-    };
-    for (const auto &[label, key] : labels)
-        label->setText(localized(QLatin1String(key)));
     const std::pair<QAbstractButton *, const char *> buttons[] = {
-        {m_ui->termsOfServiceButton, "TermsOfService"},
         {m_ui->multipleActionsButton, "Next"},
         {m_ui->backButton, "Back"},
         {m_ui->cancelButton, "Cancel"},
         {m_ui->closeButton, "Close"},
-        {m_ui->quit_App_WarningSheet_OK, "OK"},
-        {m_ui->warningSheetOKButton, "OK"},
-        {m_ui->warningSheetCancelButton, "Cancel"},
-        {m_ui->appsBusyWarningSheet_CancelButton, "Cancel"},
-        {m_ui->appsBusyWarningSheet_ContinueButton, "Continue"},
-        {m_ui->feaRunning_ContinueButton, "Continue"},
     };
     for (const auto &[button, key] : buttons)
         button->setText(localized(QLatin1String(key)));
-    m_ui->appsBusyWarningSheet_warning->setTitle(localized(QStringLiteral("Warning")));
-    m_ui->warningSheetTextView->setText(localized(QStringLiteral("InstallWarning")));
-    // The second Continue belongs to running applications that cannot be
-    // closed; nothing here asks for it.
-    m_ui->feaRunning_ContinueButton->setVisible(false);
     const std::pair<QAction *, const char *> actions[] = {
         {m_ui->aboutMenuItem, "AboutWrapper"}, {m_ui->installerLog, "InstallerLog"}, {m_ui->hideMenuItem, "HideWrapper"},
         {m_ui->hideOthers, "HideOthers"},      {m_ui->showAll, "ShowAll"},           {m_ui->quitMenuItem, "QuitWrapper"},
     };
     for (const auto &[action, key] : actions)
         action->setText(localized(QLatin1String(key)));
-    m_ui->saveButtonItem->setText(localized(QStringLiteral("SaveLog")));
-    m_searchField->setPlaceholderText(localized(QStringLiteral("SearchLog")));
-    m_ui->logWindow->setWindowTitle(localized(QStringLiteral("InstallerLog")));
     // Other applications cannot be hidden from here.
     m_ui->hideOthers->setEnabled(false);
-    m_helpText->setText(localized(QStringLiteral("HelpMessage")));
-    // The terms read as a link beside the box.
-    m_ui->termsOfServiceButton->setStyleSheet(
-        QStringLiteral("QPushButton { border: none; color: #1565c0; text-decoration: underline; padding: 0 2px; }"));
-    m_ui->termsOfServiceButton->adjustSize();
-    m_ui->termsOfServiceButton->setCursor(Qt::PointingHandCursor);
 
-    m_ui->backgroundView->setImageName(localized(QStringLiteral("backgroundImage")));
-    setImage(m_ui->quitSheetImageView, QStringLiteral("Alert.png"));
-    setImage(m_ui->warningSheetImageView, QStringLiteral("Alert.png"));
+    m_welcomeScreen->localize(m_strings);
+    m_licenseScreen->localize(m_strings);
+    m_publicPrivateScreen->localize(m_strings);
+    m_quitSheet->localize(m_strings);
+    m_warningSheet->localize(m_strings);
+    m_appsBusySheet->localize(m_strings);
+    m_logWindow->localize(m_strings);
 }
 
-void KYViewController::setMainButtonTitle(const QString &key)
+void KYViewController::setMainButtonAction(MainButtonAction action)
 {
-    m_ui->multipleActionsButton->setText(localized(key));
-}
-
-void KYViewController::setTermsBoxBorder(const QColor &color)
-{
-    m_ui->termsAndConditionsViewBox->setStyleSheet(
-        color.isValid() ? QStringLiteral("#termsAndConditionsViewBox { border: 2px solid %1; border-radius: 4px; }").arg(color.name())
-                        : QStringLiteral("#termsAndConditionsViewBox { border: 2px solid transparent; border-radius: 4px; }"));
+    m_mainButtonAction = action;
+    m_ui->multipleActionsButton->setText(localized(titleKey(action)));
 }
 
 QString KYViewController::diskDetailsText(const QString &diskName, qint64 freeBytes, const QLocale &locale,
@@ -275,91 +193,73 @@ void KYViewController::setDestinationDiskDetails()
     QString name = storage.name();
     if (name.isEmpty())
         name = localized(QStringLiteral("StartupDisk"));
-    m_ui->destinationNameLabel->setText(diskDetailsText(name, free, QLocale(), localized(QStringLiteral("AvailableSpace")),
-                                                        localized(QStringLiteral("GB"))));
+    m_welcomeScreen->setDestinationDetails(diskDetailsText(name, free, QLocale(), localized(QStringLiteral("AvailableSpace")),
+                                                           localized(QStringLiteral("GB"))));
 }
 
 // ---- Detection
 
 void KYViewController::showPackageFound()
 {
-    KYSharedImages::setSourceIconImage(KYSharedImages::named(localized(QStringLiteral("applicationImage"))));
-    m_ui->sourceIconView->refreshImage();
-    setImage(m_ui->arrowImageView, QStringLiteral("Drag_arrow.png"));
-    m_ui->warningField->setFont(m_ui->destinationNameLabel->font());
-    m_ui->initializationRow->setVisible(true);
+    m_welcomeScreen->showPackageFound(localized(QStringLiteral("applicationImage")));
 }
 
 void KYViewController::showPackageMissing(const QString &missingText)
 {
-    m_ui->packageNameLabel->setStyleSheet(QStringLiteral("color: #c62828;"));
-    m_ui->packageNameLabel->setText(missingText);
-    KYSharedImages::setSourceIconImage(KYSharedImages::named(QStringLiteral("Alert.png")));
-    m_ui->sourceIconView->refreshImage();
-    m_ui->warningRow->setVisible(false);
-    m_ui->initializationRow->setVisible(false);
+    m_welcomeScreen->showPackageMissing(missingText);
 }
 
 void KYViewController::showDetectionResult(const QString &productLabel, const std::optional<QString> &warning)
 {
-    m_ui->packageNameLabel->setText(productLabel);
-    m_ui->initializationRow->setVisible(false);
-    if (warning) {
-        m_ui->warningField->setText(*warning);
-        setImage(m_ui->warningImageView, QStringLiteral("Alert.png"));
-        m_ui->warningRow->setVisible(true);
-    } else {
-        m_ui->warningRow->setVisible(false);
-    }
-    m_ui->checkBoxButton->setEnabled(true);
+    m_welcomeScreen->showDetectionResult(productLabel, warning);
 }
 
 // ---- The flow
 
 void KYViewController::acceptTermsCheckBoxClicked(QAbstractButton *sender)
 {
-    auto &state = m_installer->state();
-    if (sender->isChecked()) {
-        state.isTermsAndConditionsAccepted = true;
-        m_ui->multipleActionsButton->setEnabled(true);
-        setTermsBoxBorder(QColor());
-    } else {
-        state.isTermsAndConditionsAccepted = false;
-        m_ui->multipleActionsButton->setEnabled(false);
-    }
+    const bool accepted = sender->isChecked();
+    m_installer->state().isTermsAndConditionsAccepted = accepted;
+    m_ui->multipleActionsButton->setEnabled(accepted);
+    if (accepted)
+        m_welcomeScreen->setTermsBorder(false);
 }
 
 void KYViewController::showBorderOnTermsAndConditionsView()
 {
-    if (m_ui->checkBoxButton->isEnabled())
-        setTermsBoxBorder(QColor(Qt::red));
+    if (m_welcomeScreen->termsEnabled())
+        m_welcomeScreen->setTermsBorder(true);
 }
 
 void KYViewController::publicCheckBoxClicked(QAbstractButton *)
 {
-    m_ui->privateCheckBoxButton->setChecked(false);
-    if (m_ui->publicCheckBoxButton->isChecked())
+    auto &boxes = m_publicPrivateScreen->ui();
+    boxes.privateCheckBoxButton->setChecked(false);
+    if (boxes.publicCheckBoxButton->isChecked())
         m_installer->state().isPrivateComputerAccepted = false;
 }
 
 void KYViewController::privateCheckBoxClicked(QAbstractButton *)
 {
-    m_ui->publicCheckBoxButton->setChecked(false);
-    if (m_ui->privateCheckBoxButton->isChecked())
+    auto &boxes = m_publicPrivateScreen->ui();
+    boxes.publicCheckBoxButton->setChecked(false);
+    if (boxes.privateCheckBoxButton->isChecked())
         m_installer->state().isPrivateComputerAccepted = true;
 }
 
-void KYViewController::nextOrBackOrFinishButtonAction(QAbstractButton *sender)
+void KYViewController::nextOrBackOrFinishButtonAction(QAbstractButton *)
 {
-    const QString title = sender->text();
-    if (title == localized(QStringLiteral("Next")))
+    switch (m_mainButtonAction) {
+    case MainButtonAction::Next:
         displayPublicOrPrivateView();
-    else if (title == localized(QStringLiteral("Back")))
+        return;
+    case MainButtonAction::Back:
         displayInstallationViewFromLicenseView();
-    else if (title == localized(QStringLiteral("Install")))
+        return;
+    case MainButtonAction::Install:
         initiateInstallation();
-    else
-        exitApplication(sender);
+        return;
+    }
 }
 
 void KYViewController::backButtonActionInPublicPrivateView(QAbstractButton *)
@@ -369,43 +269,35 @@ void KYViewController::backButtonActionInPublicPrivateView(QAbstractButton *)
 
 void KYViewController::showScreen(QWidget *screen)
 {
-    for (QWidget *view : {m_ui->installationView, m_ui->licenseView, m_ui->publicOrPrivateView,
-                          m_ui->installationProgressView, m_ui->installationResultView})
+    for (QWidget *view : {static_cast<QWidget *>(m_welcomeScreen), static_cast<QWidget *>(m_licenseScreen),
+                          static_cast<QWidget *>(m_publicPrivateScreen), static_cast<QWidget *>(m_progressScreen),
+                          static_cast<QWidget *>(m_resultScreen)})
         view->setVisible(view == screen);
 }
 
 void KYViewController::displayLicenseView(QAbstractButton *)
 {
-    m_ui->termsOfServiceButton->setVisible(false);
-    showScreen(m_ui->licenseView);
-    m_ui->licenseTextView->clear();
+    m_welcomeScreen->setLicenseLinkVisible(false);
+    showScreen(m_licenseScreen);
+    m_licenseScreen->clear();
     m_ui->cancelButton->setVisible(false);
-    setMainButtonTitle(QStringLiteral("Back"));
+    setMainButtonAction(MainButtonAction::Back);
     m_ui->multipleActionsButton->setEnabled(true);
     showLicenseText();
 }
 
 void KYViewController::showLicenseText()
 {
-    // The licence is HTML, in the user's language when there is one.
-    const QString language = QLocale().name().section(QLatin1Char('_'), 0, 0);
-    QFile file(QStringLiteral(":/License/License_") + language + QStringLiteral(".html"));
-    if (!file.exists())
-        file.setFileName(QStringLiteral(":/License/License.html"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_ui->licenseTextView->setPlainText(QStringLiteral("License file missing!"));
-        return;
-    }
-    m_ui->licenseTextView->setHtml(QString::fromUtf8(file.readAll()));
+    m_licenseScreen->showLicenseText();
 }
 
 void KYViewController::displayInstallationViewFromLicenseView()
 {
-    showScreen(m_ui->installationView);
-    m_ui->termsOfServiceButton->setVisible(true);
-    if (!m_ui->checkBoxButton->isChecked())
+    showScreen(m_welcomeScreen);
+    m_welcomeScreen->setLicenseLinkVisible(true);
+    if (!m_welcomeScreen->termsChecked())
         m_ui->multipleActionsButton->setEnabled(false);
-    setMainButtonTitle(QStringLiteral("Next"));
+    setMainButtonAction(MainButtonAction::Next);
     m_ui->cancelButton->setVisible(true);
     m_ui->backButton->setEnabled(false);
     m_ui->backButton->setVisible(false);
@@ -413,11 +305,11 @@ void KYViewController::displayInstallationViewFromLicenseView()
 
 void KYViewController::displayPublicOrPrivateView()
 {
-    m_ui->termsOfServiceButton->setVisible(false);
-    showScreen(m_ui->publicOrPrivateView);
-    m_ui->licenseTextView->clear();
+    m_welcomeScreen->setLicenseLinkVisible(false);
+    showScreen(m_publicPrivateScreen);
+    m_licenseScreen->clear();
     m_ui->cancelButton->setVisible(false);
-    setMainButtonTitle(QStringLiteral("Install"));
+    setMainButtonAction(MainButtonAction::Install);
     m_ui->multipleActionsButton->setEnabled(true);
     m_ui->backButton->setEnabled(true);
     m_ui->backButton->setVisible(true);
@@ -430,8 +322,8 @@ void KYViewController::initiateInstallation()
 
 void KYViewController::lockInstallationStart()
 {
-    m_ui->termsOfServiceButton->setVisible(false);
-    m_ui->checkBoxButton->setEnabled(false);
+    m_welcomeScreen->setLicenseLinkVisible(false);
+    m_welcomeScreen->setTermsEnabled(false);
 }
 
 void KYViewController::setWindowCloseEnabled(bool enabled)
@@ -441,48 +333,39 @@ void KYViewController::setWindowCloseEnabled(bool enabled)
 
 void KYViewController::displayInstallationInProgressView()
 {
-    m_ui->termsOfServiceButton->setVisible(false);
-    m_ui->termsOfServiceButton->setEnabled(false);
-    setImage(m_ui->installationInProgressImageView, localized(QStringLiteral("applicationImage")));
+    m_welcomeScreen->setLicenseLinkVisible(false);
+    m_welcomeScreen->setLicenseLinkEnabled(false);
+    m_progressScreen->prepare(localized(QStringLiteral("applicationImage")));
     for (QPushButton *button : {m_ui->cancelButton, m_ui->multipleActionsButton, m_ui->backButton}) {
         button->setVisible(false);
         button->setEnabled(false);
     }
-    m_ui->progressInfoLabel->clear();
-    showScreen(m_ui->installationProgressView);
+    showScreen(m_progressScreen);
     repaint();
 }
 
 void KYViewController::setProgressHeadline(const QString &text)
 {
-    m_ui->installProgressViewBoldLabel->setText(text);
+    m_progressScreen->setHeadline(text);
 }
 
 void KYViewController::updatesTheInstallationProgressbar()
 {
-    m_ui->installProgressIndicator->setValue(10);
-    if (!isMinimized())
-        m_ui->installProgressIndicator->repaint();
+    m_progressScreen->startBar();
 }
 
 void KYViewController::displayProgressInfo(const ProgressRecord &record)
 {
-    m_ui->installProgressIndicator->setValue(int(record.progressValue));
-    if (!record.progressString.isEmpty())
-        m_ui->progressInfoLabel->setText(record.progressString.trimmed());
+    m_progressScreen->setProgress(record.progressValue, record.progressString);
 }
 
 void KYViewController::displayInstallFinishedView(bool installFailed)
 {
     retrieveInstallationLogsToView();
-    showScreen(m_ui->installationResultView);
+    showScreen(m_resultScreen);
     m_ui->closeButton->setEnabled(true);
     m_ui->closeButton->setVisible(true);
-    m_ui->installationResultLabel->setText(localized(installFailed ? QStringLiteral("InstallFailed")
-                                                                   : QStringLiteral("InstallSuccessful")));
-    m_ui->installationSubResultLabel->setText(localized(installFailed ? QStringLiteral("InstallFailedSubResult")
-                                                                      : QStringLiteral("InstallSuccessfulSubResult")));
-    setImage(m_ui->installationResultImageView, installFailed ? QStringLiteral("Alert.png") : QStringLiteral("Success.png"));
+    m_resultScreen->showResult(installFailed, m_strings);
     m_windowCloseEnabled = true;
 }
 
@@ -500,9 +383,7 @@ void KYViewController::displayWarningSheetWhenQuittingApplication(QObject *sende
         exitApplication(sender);
         return;
     }
-    m_ui->quitAppWarningSheet->adjustSize();
-    m_ui->quitAppWarningSheet->show();
-    m_ui->quitAppWarningSheet->raise();
+    m_quitSheet->present();
 }
 
 void KYViewController::closeEvent(QCloseEvent *event)
@@ -513,42 +394,40 @@ void KYViewController::closeEvent(QCloseEvent *event)
         displayWarningSheetWhenQuittingApplication(this);
         return;
     }
-    m_ui->logWindow->close();
+    m_logWindow->close();
     event->accept();
 }
 
 void KYViewController::quitAppWarningSheetOKPressed(QAbstractButton *)
 {
-    m_ui->quitAppWarningSheet->hide();
+    m_quitSheet->hide();
 }
 
 void KYViewController::displayWarningSheet()
 {
-    m_ui->warningSheetWindow->adjustSize();
-    m_ui->warningSheetWindow->show();
+    m_warningSheet->present();
 }
 
 void KYViewController::warningSheetOKPressed(QAbstractButton *)
 {
-    m_ui->warningSheetWindow->hide();
+    m_warningSheet->hide();
     m_installer->proceedWithInstallation();
 }
 
 void KYViewController::warningSheetCancelPressed(QAbstractButton *)
 {
-    m_ui->warningSheetWindow->hide();
+    m_warningSheet->hide();
 }
 
 void KYViewController::displayAppsBusyWarningSheet()
 {
-    m_ui->appsBusyWarningSheetWindow->adjustSize();
-    m_ui->appsBusyWarningSheetWindow->show();
+    m_appsBusySheet->present();
 }
 
 void KYViewController::appsBusyWarningSheetCancelPressed(QAbstractButton *)
 {
-    m_ui->warningSheetTextView->setStyleSheet(QStringLiteral("color: black;"));
-    m_ui->appsBusyWarningSheetWindow->hide();
+    m_warningSheet->resetTextColour();
+    m_appsBusySheet->hide();
 }
 
 // ---- The log window
@@ -564,23 +443,14 @@ void KYViewController::retrieveInstallationLogsToView()
 
 void KYViewController::retrieveInstallationLogFromSystemLogs()
 {
-    bool captureFound = false;
-    m_logFileData = m_installer->log().logFileData(&captureFound);
-    if (!captureFound) {
-        m_ui->logTextView->setPlainText(captureMissing);
+    InstallerLog &log = m_installer->log();
+    const auto capture = log.capturedInstallLog();
+    if (!capture) {
+        m_logWindow->showCaptureMissing(log.logFileData(QString()), captureMissing);
         m_installer->WriteLog(QStringLiteral("Error: Could not find kyr_install.log"));
         return;
     }
-    m_ui->logTextView->setPlainText(m_logFileData);
-    m_allLinesOfLogFileData = m_logFileData.split(QLatin1Char('\n'));
-    if (QFontDatabase::families().contains(QStringLiteral("Arial")))
-        m_ui->logTextView->setFont(QFont(QStringLiteral("Arial"), 12));
-    QToolBar *toolBar = m_ui->logToolBar;
-    const QList<QAction *> existing = toolBar->actions();
-    if (!existing.contains(m_searchItem)) {
-        toolBar->insertAction(existing.value(1), m_searchItem);
-        toolBar->insertAction(toolBar->actions().value(2), m_ui->saveButtonItem);
-    }
+    m_logWindow->showLog(log.logFileData(*capture));
 }
 
 void KYViewController::enableShowLogMenuItem()
@@ -591,36 +461,17 @@ void KYViewController::enableShowLogMenuItem()
 
 void KYViewController::showInstallationLog(QObject *)
 {
-    if (m_ui->logWindow->isVisible())
-        return;
-    m_ui->logWindow->show();
-    m_ui->logWindow->raise();
-    m_ui->logWindow->activateWindow();
+    m_logWindow->present();
 }
 
 void KYViewController::filterLog(QLineEdit *searchField)
 {
-    m_ui->logTextView->setPlainText(InstallerLog::filterLog(m_logFileData, m_allLinesOfLogFileData, searchField->text()));
+    m_logWindow->filterLog(searchField);
 }
 
 void KYViewController::showLogFileSavePanel(QObject *)
 {
-    const QString name = m_savePanel(m_ui->logWindow, m_ui->saveButtonItem->text(),
-                                     QStringLiteral("CorvaneTavorenInstaller.log"));
-    if (name.isEmpty())
-        return;
-    QSaveFile file(name);
-    const QByteArray bytes = m_logFileData.toUtf8();
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
-        m_lastSaveError.clear();
-        return;
-    }
-    m_lastSaveError = KYInstaller::formatted(localized(QStringLiteral("SaveLogFailed")), {name, file.errorString()});
-    auto *box = new QMessageBox(QMessageBox::Warning, localized(QStringLiteral("InstallerLog")), m_lastSaveError,
-                                QMessageBox::Ok, m_ui->logWindow);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    box->show();
+    m_logWindow->showLogFileSavePanel();
 }
 
 } // namespace tavoren::installer

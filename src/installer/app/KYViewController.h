@@ -3,20 +3,17 @@
 #include "installer/core/InstallerFrontEnd.h"
 #include "installer/core/InstallerStrings.h"
 #include "installer/core/KYInstaller.h"
+#include "installer/core/KYNotificationCenter.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
-#include <functional>
 #include <memory>
 #include <optional>
 
 class QAbstractButton;
-class QAction;
-class QLabel;
 class QLineEdit;
 class QLocale;
-class QWidgetAction;
 
 namespace Ui {
 class KYViewController;
@@ -25,16 +22,30 @@ class KYViewController;
 namespace tavoren::installer {
 
 class KYAppDelegate;
+class KYAppsBusySheet;
+class KYLicenseScreen;
+class KYLogWindow;
+class KYProgressScreen;
+class KYPublicPrivateScreen;
+class KYQuitSheet;
+class KYResultScreen;
+class KYWarningSheet;
+class KYWelcomeScreen;
 
-// The installer window: the drag-to-install, licence, public/private,
-// progress and result screens in one box, the main action button, the
-// sheets, the application menu and the log window. It shows what the
-// installer core does, as its front-end, and hands the user's choices to it.
+// The installer window: one box that shows one screen at a time (welcome,
+// licence, public/private, progress, result), the button row with the main
+// action button, the application menu, the sheets and the log window. Each
+// screen and sheet is a class of its own; the controller composes them,
+// leads the user from one to the next, and shows what the installer core
+// does, as its front-end.
 class KYViewController final : public QMainWindow, public InstallerFrontEnd
 {
     Q_OBJECT
 
 public:
+    // What the main action button does; the flow sets it with the title.
+    enum class MainButtonAction { Next, Back, Install };
+
     // `resourceFolder` holds the localisation table.
     KYViewController(KYInstaller::Environment environment, const QString &resourceFolder, QWidget *parent = nullptr);
     ~KYViewController() override;
@@ -46,13 +57,20 @@ public:
 
     KYInstaller &installer() { return *m_installer; }
     InstallerStrings &strings() { return m_strings; }
+    KYNotificationCenter &notificationCenter() { return m_notificationCenter; }
     Ui::KYViewController &ui() { return *m_ui; }
-
-    // The save panel: the chosen file name, empty when the user cancels.
-    using SavePanel = std::function<QString(QWidget *parent, const QString &title, const QString &suggestedName)>;
-    void setSavePanel(SavePanel panel) { m_savePanel = std::move(panel); }
-    // The last failed save's message to the user, empty when none.
-    QString lastSaveError() const { return m_lastSaveError; }
+    KYWelcomeScreen *welcomeScreen() const { return m_welcomeScreen; }
+    KYLicenseScreen *licenseScreen() const { return m_licenseScreen; }
+    KYPublicPrivateScreen *publicPrivateScreen() const { return m_publicPrivateScreen; }
+    KYProgressScreen *progressScreen() const { return m_progressScreen; }
+    KYResultScreen *resultScreen() const { return m_resultScreen; }
+    KYQuitSheet *quitAppWarningSheet() const { return m_quitSheet; }
+    KYWarningSheet *warningSheet() const { return m_warningSheet; }
+    KYAppsBusySheet *appsBusySheet() const { return m_appsBusySheet; }
+    KYLogWindow *logWindow() const { return m_logWindow; }
+    MainButtonAction mainButtonAction() const { return m_mainButtonAction; }
+    // The window's own close button may be used.
+    bool isWindowCloseEnabled() const { return m_windowCloseEnabled; }
 
     // "%@\n(%@: %@ %@)": the disk's name and its free gigabytes in the
     // locale's number form.
@@ -103,39 +121,33 @@ public:
     void displayProgressInfo(const ProgressRecord &record) override;
     void displayInstallFinishedView(bool installFailed) override;
 
-    // The window's own close button may be used.
-    bool isWindowCloseEnabled() const { return m_windowCloseEnabled; }
-    QString logFileData() const { return m_logFileData; }
-    QStringList allLinesOfLogFileData() const { return m_allLinesOfLogFileData; }
-    QWidget *logWindow() const;
-    QWidget *quitAppWarningSheet() const;
-
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QString localized(const QString &key) const { return m_strings.lookup(key); }
-    void setImage(QLabel *view, const QString &name);
-    void makeSheet(QWidget *sheet);
+    void makeScreens();
+    void connectActions();
     void showScreen(QWidget *screen);
-    void setMainButtonTitle(const QString &key);
-    void setTermsBoxBorder(const QColor &color);
+    void setMainButtonAction(MainButtonAction action);
 
     std::unique_ptr<Ui::KYViewController> m_ui;
     InstallerStrings m_strings;
+    KYNotificationCenter m_notificationCenter;
     QPointer<KYAppDelegate> m_delegate;
-    QPointer<QLineEdit> m_searchField;
-    QWidgetAction *m_searchItem = nullptr;
-    QLabel *m_helpText = nullptr;
     bool m_windowCloseEnabled = true;
+    MainButtonAction m_mainButtonAction = MainButtonAction::Next;
 
-    // The Part's fields.
-    QString m_availablePackageVersion;
-    QString m_logFileData;
-    QStringList m_allLinesOfLogFileData;
-    QString m_lastSaveError;
-    SavePanel m_savePanel;
+    // Owned by the window as Qt children.
+    KYWelcomeScreen *m_welcomeScreen = nullptr;
+    KYLicenseScreen *m_licenseScreen = nullptr;
+    KYPublicPrivateScreen *m_publicPrivateScreen = nullptr;
+    KYProgressScreen *m_progressScreen = nullptr;
+    KYResultScreen *m_resultScreen = nullptr;
+    KYQuitSheet *m_quitSheet = nullptr;
+    KYWarningSheet *m_warningSheet = nullptr;
+    KYAppsBusySheet *m_appsBusySheet = nullptr;
+    KYLogWindow *m_logWindow = nullptr;
 
     // Declared last, so it goes first: its threads end before any control.
     std::unique_ptr<KYInstaller> m_installer;

@@ -6,7 +6,9 @@
 #include "installer/app/KYAppDelegate.h"
 #include "installer/app/KYViewController.h"
 #include "installer/core/KYInstaller.h"
+#include "installer/core/PlatformEnvironment.h"
 #include "installer/core/SilentFrontEnd.h"
+#include "shared/SyslogSystemLog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -17,22 +19,22 @@
 namespace {
 using namespace tavoren::installer;
 
-int runSilently(int argc, char *argv[])
+int runSilently(int argc, char *argv[], tavoren::shared::SystemLog &systemLog)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     SilentFrontEnd frontEnd([](int status) { QCoreApplication::exit(status); });
     const QString bundle = KYInstaller::bundlePathOf(QCoreApplication::applicationDirPath());
-    KYInstaller installer(frontEnd, KYInstaller::platformEnvironment(bundle));
+    KYInstaller installer(frontEnd, PlatformEnvironment::make(bundle, systemLog));
     QTimer::singleShot(0, &installer, [&installer, arguments] { installer.start(arguments); });
     return app.exec();
 }
 
-int runWindow(int argc, char *argv[])
+int runWindow(int argc, char *argv[], tavoren::shared::SystemLog &systemLog)
 {
     QApplication app(argc, argv);
     const QString bundle = KYInstaller::bundlePathOf(QApplication::applicationDirPath());
-    KYViewController controller(KYInstaller::platformEnvironment(bundle), bundle + QStringLiteral("/Contents/Resources"));
+    KYViewController controller(PlatformEnvironment::make(bundle, systemLog), bundle + QStringLiteral("/Contents/Resources"));
     QApplication::installTranslator(controller.strings().translator());
     KYAppDelegate delegate(controller.installer().state());
     controller.setAppDelegate(&delegate);
@@ -49,10 +51,11 @@ int runWindow(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     ::openlog("TavorenInstaller", LOG_PID, LOG_USER);
+    tavoren::shared::SyslogSystemLog systemLog;
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     if (KYInstaller::silentArguments(arguments))
-        return runSilently(argc, argv);
-    return runWindow(argc, argv);
+        return runSilently(argc, argv, systemLog);
+    return runWindow(argc, argv, systemLog);
 }

@@ -1,6 +1,13 @@
 #include "installer/core/BackgroundThreads.h"
 
+#include "installer/core/InstallerClock.h"
+
 namespace tavoren::installer {
+
+BackgroundThreads::BackgroundThreads(InstallerClock &clock)
+    : m_clock(clock)
+{
+}
 
 BackgroundThreads::~BackgroundThreads()
 {
@@ -38,7 +45,7 @@ void BackgroundThreads::stop()
         m_stopping = true;
         workers.swap(m_workers);
     }
-    m_wake.notify_all();
+    m_clock.wake();
     for (Worker &worker : workers) {
         if (worker.thread.joinable())
             worker.thread.join();
@@ -47,8 +54,7 @@ void BackgroundThreads::stop()
 
 bool BackgroundThreads::sleepFor(std::chrono::milliseconds duration)
 {
-    std::unique_lock lock(m_mutex);
-    return !m_wake.wait_for(lock, duration, [this] { return m_stopping.load(); });
+    return m_clock.sleepFor(duration, [this] { return m_stopping.load(); });
 }
 
 } // namespace tavoren::installer

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -11,13 +10,15 @@
 
 namespace tavoren::installer {
 
+class InstallerClock;
+
 // The installer's background threads: each long step gets a new one. They
-// sleep and wait only through here, so stop() wakes every one of them and
-// joins them before their owner goes away.
+// sleep and wait only on the installer's clock, so stop() wakes every one
+// of them and joins them before their owner goes away.
 class BackgroundThreads
 {
 public:
-    BackgroundThreads() = default;
+    explicit BackgroundThreads(InstallerClock &clock);
     ~BackgroundThreads();
     BackgroundThreads(const BackgroundThreads &) = delete;
     BackgroundThreads &operator=(const BackgroundThreads &) = delete;
@@ -33,9 +34,9 @@ public:
     bool sleepFor(std::chrono::milliseconds duration);
 
 private:
+    InstallerClock &m_clock;
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;
-    std::condition_variable m_wake;
     struct Worker
     {
         std::thread thread;

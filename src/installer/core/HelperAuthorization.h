@@ -1,8 +1,9 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <QString>
 #include <atomic>
-#include <memory>
 
 namespace tavoren::installer {
 
@@ -11,21 +12,18 @@ namespace tavoren::installer {
 class HelperAuthorization
 {
 public:
-    struct Outcome
-    {
-        // Authorisation was refused or failed; `status` is its error code.
-        bool authorized = false;
-        int status = 0;
-        // Authorised, and the helper now serves.
-        bool blessed = false;
-        // Why blessing failed, once authorised.
-        QString error;
-    };
+    // Authorisation was refused or failed: the Error's text is the
+    // platform's error code, a number.
+    static constexpr const char *authorizeAction = "authorize";
+    // Authorised, but the helper could not be blessed: the text says why.
+    static constexpr const char *blessAction = "bless";
 
     virtual ~HelperAuthorization() = default;
+    // Whether the helper tool labelled `label` is in place, blessed.
+    virtual bool isBlessed(const QString &label) const = 0;
     // Blocks until the user has answered and the helper is serving or has
-    // failed; returns early (not blessed) when `cancel` is set.
-    virtual Outcome bless(const QString &label, const std::atomic<bool> &cancel) = 0;
+    // failed; returns early (refused) when `cancel` is set.
+    virtual shared::Expected<void> bless(const QString &label, const std::atomic<bool> &cancel) = 0;
 };
 
 } // namespace tavoren::installer

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -19,14 +21,15 @@ public:
         // The exit status of a completed command.
         QString status;
 
+        bool completed() const;
         bool completedWithSuccess() const;
     };
 
-    // The request line, line end included; empty when it would exceed the
-    // helper's limit.
-    static QByteArray request(const QString &command, const std::optional<QString> &progressFile);
-    // A reply line; none when it is not an object of text members.
-    static std::optional<Reply> reply(const QByteArray &line);
+    // The request line, line end included; an Error when it would exceed
+    // the helper's limit.
+    static shared::Expected<QByteArray> request(const QString &command, const std::optional<QString> &progressFile);
+    // A reply line; an Error when it is not an object of text members.
+    static shared::Expected<Reply> reply(const QByteArray &line);
 };
 
 } // namespace tavoren::installer

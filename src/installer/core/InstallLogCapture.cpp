@@ -27,13 +27,16 @@ InstallLogCapture::~InstallLogCapture()
     stop();
 }
 
-bool InstallLogCapture::start()
+shared::Expected<void> InstallLogCapture::start()
 {
-    if (!m_folder || m_thread.joinable())
-        return false;
-    m_capture = m_folder->openEmpty(m_captureName);
-    if (!m_capture)
-        return false;
+    if (!m_folder)
+        return shared::Error::because("write", m_captureName, "there is no working folder");
+    if (m_thread.joinable())
+        return shared::Error::because("write", m_captureName, "the capture runs already");
+    auto capture = m_folder->openEmpty(m_captureName);
+    if (!capture)
+        return capture.error();
+    m_capture = std::move(*capture);
     // From the current end: only what this installation adds.
     struct stat status{};
     if (::stat(m_sourcePath.c_str(), &status) == 0) {
@@ -43,7 +46,7 @@ bool InstallLogCapture::start()
     }
     m_stopping = false;
     m_thread = std::thread([this] { run(); });
-    return true;
+    return {};
 }
 
 void InstallLogCapture::stop()

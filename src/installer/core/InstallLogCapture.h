@@ -1,6 +1,7 @@
 #pragma once
 
 #include "installer/core/WorkingFolder.h"
+#include "shared/Expected.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -25,9 +26,9 @@ public:
     InstallLogCapture(const InstallLogCapture &) = delete;
     InstallLogCapture &operator=(const InstallLogCapture &) = delete;
 
-    // Empties the capture and follows the log from its current end; false
-    // when the capture file cannot be written.
-    bool start();
+    // Empties the capture and follows the log from its current end; an
+    // Error when the capture file cannot be written.
+    shared::Expected<void> start();
     // Copies what is left and stops following.
     void stop();
 

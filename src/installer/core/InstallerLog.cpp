@@ -1,9 +1,10 @@
 #include "installer/core/InstallerLog.h"
 
+#include "installer/core/InstallerClock.h"
 #include "installer/core/KYGlobalConstants.h"
+#include "shared/HelperProtocol.h"
 #include "shared/LocaleDateTime.h"
 #include "shared/SystemLog.h"
-#include "shared/SystemPath.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -17,11 +18,7 @@ namespace {
 constexpr off_t captureLimit = 64 * 1024 * 1024;
 
 const QLatin1String bannerMark("Initiated Corvane Tavoren Driver");
-
-void console(const QString &message)
-{
-    shared::SystemLog::instance().write(message.toStdString());
-}
+const QLatin1String folderName(shared::HelperProtocol::workingFolder);
 
 QString stamp(const QDateTime &when)
 {
@@ -29,19 +26,35 @@ QString stamp(const QDateTime &when)
                                           shared::LocaleDateTime::Style::Short);
 }
 
+shared::Expected<QByteArray> readWhole(const shared::Descriptor &file)
+{
+    struct stat status{};
+    if (::fstat(file.get(), &status) != 0)
+        return shared::Error::system("examine", KYGlobalConstants::captureFileName);
+    if (status.st_size > captureLimit)
+        return shared::Error::system("read", KYGlobalConstants::captureFileName, EFBIG);
+    QByteArray bytes(qsizetype(status.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::read(file.get(), bytes.data() + done, std::size_t(bytes.size() - done));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return shared::Error::system("read", KYGlobalConstants::captureFileName);
+        if (count == 0)
+            break;
+        done += count;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
 } // namespace
 
-InstallerLog::InstallerLog()
-    : InstallerLog(Settings{shared::SystemPath::resolve(KYGlobalConstants::workingFolder),
-                            KYGlobalConstants::logFileSizeLimit, {}})
-{
-}
-
-InstallerLog::InstallerLog(Settings settings)
+InstallerLog::InstallerLog(Settings settings, shared::SystemLog &systemLog, const InstallerClock &clock)
     : m_settings(std::move(settings))
+    , m_systemLog(systemLog)
+    , m_clock(clock)
 {
-    if (!m_settings.clock)
-        m_settings.clock = [] { return QDateTime::currentDateTime(); };
 }
 
 QString InstallerLog::fileLine(const QString &message, const QDateTime &when)
@@ -58,27 +71,27 @@ QString InstallerLog::banner(const QDateTime &when)
            + QLatin1Char('\n') + row;
 }
 
+void InstallerLog::console(const QString &message)
+{
+    m_systemLog.write(message.toStdString());
+}
+
 void InstallerLog::initLogFile()
 {
     {
         std::lock_guard lock(m_mutex);
         m_internalLog.clear();
     }
-    WorkingFolder::Creation creation = WorkingFolder::Creation::Existed;
-    std::string problem;
-    auto folder = WorkingFolder::open(m_settings.workingFolder, &creation, &problem);
-    if (creation == WorkingFolder::Creation::Failed)
-        WriteLog(QLatin1String("Error: Create folder failed ") + QLatin1String(KYGlobalConstants::workingFolder));
-    if (!folder) {
-        if (creation != WorkingFolder::Creation::Failed)
-            WriteLog(QLatin1String("Error: Refusing the working folder ") + QLatin1String(KYGlobalConstants::workingFolder)
-                     + QLatin1String(": ") + QString::fromStdString(problem));
-    } else {
-        std::lock_guard lock(m_mutex);
-        m_folder = std::make_shared<const WorkingFolder>(std::move(*folder));
-    }
+    auto folder = WorkingFolder::open(m_settings.workingFolder);
+    if (!folder && folder.error().action == WorkingFolder::createAction)
+        WriteLog(QLatin1String("Error: Create folder failed ") + folderName);
+    else if (!folder)
+        WriteLog(QLatin1String("Error: Refusing the working folder ") + folderName + QLatin1String(": ")
+                 + QString::fromStdString(folder.error().text));
     {
         std::lock_guard lock(m_mutex);
+        if (folder)
+            m_folder = std::make_shared<const WorkingFolder>(std::move(*folder));
         m_initialised = true;
     }
 
@@ -88,7 +101,7 @@ void InstallerLog::initLogFile()
     console(QStringLiteral("Existing Log file size: %1").arg(size));
     if (size > m_settings.sizeLimit && accepted->remove(KYGlobalConstants::logFileName))
         WriteLog(QStringLiteral("Deleted existing log file as it exceeded size limit!"));
-    WriteLog(banner(m_settings.clock()));
+    WriteLog(banner(m_clock.currentDateTime()));
 }
 
 void InstallerLog::WriteLog(const QString &message)
@@ -99,12 +112,12 @@ void InstallerLog::WriteLog(const QString &message)
     const auto folder = folderLocked();
     if (!folder)
         return;
-    const shared::Descriptor file = folder->openForAppend(KYGlobalConstants::logFileName);
+    const auto file = folder->openForAppend(KYGlobalConstants::logFileName);
     if (!file)
         return;
     // One write per line: lines of another installer process stay whole too.
-    const QByteArray line = (fileLine(message, m_settings.clock()) + QLatin1Char('\n')).toUtf8();
-    file.writeAll(std::string_view(line.constData(), std::size_t(line.size())));
+    const QByteArray line = (fileLine(message, m_clock.currentDateTime()) + QLatin1Char('\n')).toUtf8();
+    file->writeAll(std::string_view(line.constData(), std::size_t(line.size())));
 }
 
 QString InstallerLog::internalLog() const
@@ -122,42 +135,29 @@ std::shared_ptr<const WorkingFolder> InstallerLog::workingFolder() const
 std::shared_ptr<const WorkingFolder> InstallerLog::folderLocked() const
 {
     if (!m_folder && m_initialised) {
-        WorkingFolder::Creation creation = WorkingFolder::Creation::Existed;
-        std::string problem;
-        if (auto folder = WorkingFolder::open(m_settings.workingFolder, &creation, &problem))
+        if (auto folder = WorkingFolder::open(m_settings.workingFolder))
             m_folder = std::make_shared<const WorkingFolder>(std::move(*folder));
     }
     return m_folder;
 }
 
-QString InstallerLog::logFileData(bool *captureFound) const
+shared::Expected<QString> InstallerLog::capturedInstallLog() const
 {
-    *captureFound = false;
-    QByteArray bytes;
     const auto folder = workingFolder();
-    const shared::Descriptor capture = folder ? folder->openForReading(KYGlobalConstants::captureFileName)
-                                              : shared::Descriptor();
-    struct stat status{};
-    if (capture && ::fstat(capture.get(), &status) == 0 && status.st_size <= captureLimit) {
-        bytes = QByteArray(qsizetype(status.st_size), Qt::Uninitialized);
-        qsizetype done = 0;
-        *captureFound = true;
-        while (done < bytes.size()) {
-            const ssize_t count = ::read(capture.get(), bytes.data() + done, std::size_t(bytes.size() - done));
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count <= 0) {
-                *captureFound = count == 0;
-                break;
-            }
-            done += count;
-        }
-        bytes.truncate(done);
-    }
-    if (!*captureFound)
-        bytes.clear();
-    return QLatin1String("Wrapper Application Logs:\n") + internalLog() + QLatin1String("\n\n\nInstaller Logs:\n")
-           + QString::fromUtf8(bytes);
+    if (!folder)
+        return shared::Error::because("read", KYGlobalConstants::captureFileName, "there is no working folder");
+    const auto capture = folder->openForReading(KYGlobalConstants::captureFileName);
+    if (!capture)
+        return capture.error();
+    auto bytes = readWhole(*capture);
+    if (!bytes)
+        return bytes.error();
+    return QString::fromUtf8(*bytes);
+}
+
+QString InstallerLog::logFileData(const QString &capture) const
+{
+    return QLatin1String("Wrapper Application Logs:\n") + internalLog() + QLatin1String("\n\n\nInstaller Logs:\n") + capture;
 }
 
 QString InstallerLog::filterLog(const QString &logFileData, const QStringList &allLines, const QString &text)

@@ -1,16 +1,21 @@
 #pragma once
 
 #include "installer/core/WorkingFolder.h"
+#include "shared/Expected.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
+
+namespace tavoren::shared {
+class SystemLog;
+}
 
 namespace tavoren::installer {
+
+class InstallerClock;
 
 // The installer's own log: every line goes to the system console, to an
 // in-memory copy for the log window, and to the log file in the working
@@ -20,21 +25,23 @@ class InstallerLog
 {
 public:
     // Where the log file lives and how large it may grow before a start
-    // deletes it; the clock stamps the lines.
+    // deletes it.
     struct Settings
     {
         std::string workingFolder;
         std::uint64_t sizeLimit = 0;
-        std::function<QDateTime()> clock;
     };
 
-    InstallerLog();
-    explicit InstallerLog(Settings settings);
+    // The console is `systemLog`; `clock` stamps the lines. Both outlive
+    // the log.
+    InstallerLog(Settings settings, shared::SystemLog &systemLog, const InstallerClock &clock);
 
     // Opens the working folder (making it when missing), deletes a log file
     // over the size limit and writes the start banner.
     void initLogFile();
     void WriteLog(const QString &message);
+    // A line for the console alone.
+    void console(const QString &message);
 
     // Every message of this run, each followed by a line end, no stamps.
     QString internalLog() const;
@@ -48,10 +55,11 @@ public:
     static QString fileLine(const QString &message, const QDateTime &when);
     static QString banner(const QDateTime &when);
 
-    // The log window's text: this run's lines and the captured system
-    // install log (empty, and `captureFound` false, when the capture cannot
-    // be read).
-    QString logFileData(bool *captureFound) const;
+    // What the capture of the system install log holds; an Error when it
+    // cannot be read.
+    shared::Expected<QString> capturedInstallLog() const;
+    // The log window's text: this run's lines and the capture.
+    QString logFileData(const QString &capture) const;
     // The log window's filter: the lines that contain `text` (case
     // sensitive), each after a line end; texts shorter than 2 characters
     // give the whole text back.
@@ -62,6 +70,8 @@ private:
     std::shared_ptr<const WorkingFolder> folderLocked() const;
 
     Settings m_settings;
+    shared::SystemLog &m_systemLog;
+    const InstallerClock &m_clock;
     mutable std::mutex m_mutex;
     QString m_internalLog;
     bool m_initialised = false;

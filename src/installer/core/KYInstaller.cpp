@@ -1,26 +1,27 @@
 #include "installer/core/KYInstaller.h"
 
+#include "installer/core/InstallerClock.h"
+#include "installer/core/InstallerUser.h"
 #include "installer/core/KYGlobalConstants.h"
-#include "installer/core/PkexecHelperAuthorization.h"
-#include "installer/core/ProgressTracker.h"
+#include "installer/core/ProgressOutput.h"
+#include "installer/core/ScriptRunner.h"
 #include "installer/core/SystemDetails.h"
+#include "installer/core/SystemVersionSource.h"
 #include "installer/core/VersionDetection.h"
-#include "shared/LoginName.h"
-#include "shared/SystemLog.h"
+#include "shared/HelperProtocol.h"
+#include "shared/InstalledPaths.h"
 #include "shared/SystemPath.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <cstdio>
-#include <system_error>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cerrno>
 
 namespace tavoren::installer {
 
 namespace {
+using Protocol = shared::HelperProtocol;
+using Installed = shared::InstalledPaths;
+
 constexpr std::chrono::milliseconds waitStep{100};
 // The removal bar: 0.5 per step up to 70.5, 1001 steps at most.
 constexpr double uninstallStep = 0.5;
@@ -32,27 +33,6 @@ QString system(const char *path)
     return QString::fromStdString(shared::SystemPath::resolve(path));
 }
 
-void console(const QString &message)
-{
-    shared::SystemLog::instance().write(message.toStdString());
-}
-
-QString helperFailureText(HelperChannel::Failure failure)
-{
-    switch (failure) {
-    case HelperChannel::Failure::CouldNotCreate:
-        return QStringLiteral("Failed to create XPC connection.");
-    case HelperChannel::Failure::Invalid:
-        return QStringLiteral("XPC connection invalid, releasing.");
-    case HelperChannel::Failure::Interrupted:
-        return QStringLiteral("XPC connection interupted.");
-    case HelperChannel::Failure::None:
-    case HelperChannel::Failure::Cancelled:
-        break;
-    }
-    return QStringLiteral("Unexpected XPC connection error.");
-}
-
 // The script path as a shell would take the word: one pair of quotes around
 // it is taken off; there is no shell to read anything else into it.
 QString unquoted(const QString &path)
@@ -61,6 +41,11 @@ QString unquoted(const QString &path)
         && path.back() == path.front())
         return path.mid(1, path.size() - 2);
     return path;
+}
+
+InstallerLog::Settings logSettings()
+{
+    return {shared::SystemPath::resolve(Protocol::workingFolder), KYGlobalConstants::logFileSizeLimit};
 }
 } // namespace
 
@@ -82,39 +67,6 @@ QString KYInstaller::bundlePathOf(const QString &executableFolder)
     return folder;
 }
 
-KYInstaller::Environment KYInstaller::platformEnvironment(const QString &bundlePath)
-{
-    Environment environment;
-    environment.bundlePath = bundlePath;
-    environment.timing = InstallerTiming::fromEnvironment();
-    environment.helperChannel = HelperChannel::platform();
-    environment.authorization = std::make_shared<PkexecHelperAuthorization>(bundlePath, system(KYGlobalConstants::pkexec));
-    environment.progressOutput = [](const QByteArray &line) {
-        std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
-        std::fflush(stdout);
-    };
-    return environment;
-}
-
-KYInstaller::KYInstaller(InstallerFrontEnd &frontEnd, Environment environment, QObject *parent)
-    : QObject(parent)
-    , m_frontEnd(frontEnd)
-    , m_environment(std::move(environment))
-    , m_log(m_environment.log ? m_environment.log : std::make_shared<InstallerLog>())
-{
-    if (!m_environment.localized)
-        m_environment.localized = [](const QString &key) { return key; };
-    if (!m_environment.progressOutput)
-        m_environment.progressOutput = [](const QByteArray &) {};
-}
-
-KYInstaller::~KYInstaller()
-{
-    m_threads.stop();
-    if (m_fileMonitoringtask)
-        m_fileMonitoringtask->stop();
-}
-
 QString KYInstaller::formatted(QString format, const QStringList &arguments)
 {
     qsizetype from = 0;
@@ -128,9 +80,35 @@ QString KYInstaller::formatted(QString format, const QStringList &arguments)
     return format;
 }
 
+KYInstaller::KYInstaller(InstallerFrontEnd &frontEnd, Environment environment, QObject *parent)
+    : QObject(parent)
+    , m_frontEnd(frontEnd)
+    , m_environment(std::move(environment))
+    , m_log(logSettings(), m_environment.systemLog, *m_environment.clock)
+    , m_helperClient(*m_environment.helperChannel, *m_environment.authorization, *m_environment.clock, m_log, m_state,
+                     m_threads)
+    , m_monitor(m_log, m_state, m_threads, *m_environment.clock, m_environment.timing)
+    , m_threads(*m_environment.clock)
+{
+    if (!m_environment.localized)
+        m_environment.localized = [](const QString &key) { return key; };
+}
+
+KYInstaller::~KYInstaller()
+{
+    m_threads.stop();
+    if (m_fileMonitoringtask)
+        m_fileMonitoringtask->stop();
+}
+
 QString KYInstaller::localized(const QString &key) const
 {
     return m_environment.localized(key);
+}
+
+std::chrono::milliseconds KYInstaller::replyLimit() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(m_environment.timing.helperReplyTimeout);
 }
 
 void KYInstaller::post(std::function<void()> task)
@@ -142,13 +120,17 @@ bool KYInstaller::postAndWait(std::function<void()> task)
 {
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> finished = done->get_future();
-    post([task = std::move(task), done] {
+    InstallerClock &clock = *m_environment.clock;
+    post([task = std::move(task), done, &clock] {
         task();
         done->set_value();
+        clock.wake();
     });
-    while (finished.wait_for(waitStep) != std::future_status::ready) {
+    auto ready = [&] { return finished.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+    while (!ready()) {
         if (m_threads.stopping())
             return false;
+        clock.sleepFor(waitStep, [&] { return m_threads.stopping() || ready(); });
     }
     return true;
 }
@@ -165,7 +147,7 @@ void KYInstaller::configure(const QStringList &arguments)
         m_state.setCurUserName(silent->userName);
         m_state.isPrivateComputerAccepted = !silent->isPublic;
     } else {
-        m_state.setCurUserName(QString::fromStdString(shared::LoginName::current().value_or(std::string())));
+        m_state.setCurUserName(m_environment.user->loginName());
     }
 }
 
@@ -180,12 +162,12 @@ void KYInstaller::start(const QStringList &arguments)
 
 void KYInstaller::initLogFile()
 {
-    m_log->initLogFile();
+    m_log.initLogFile();
 }
 
 void KYInstaller::WriteLog(const QString &message)
 {
-    m_log->WriteLog(message);
+    m_log.WriteLog(message);
 }
 
 // ---- Detection
@@ -208,7 +190,7 @@ std::optional<QString> KYInstaller::availablePackageVersion() const
 
 void KYInstaller::getSystemVersionDetails()
 {
-    const SystemDetails::Version version = SystemDetails::parse(SystemDetails::productVersion());
+    const SystemDetails::Version version = SystemDetails::parse(m_environment.systemVersion->productVersion());
     m_osVersionMajor = version.major;
     m_osVersionMinor = version.minor;
     for (const QString &line : SystemDetails::logLines(version, m_state.curUserName()))
@@ -220,7 +202,7 @@ void KYInstaller::initApps()
     getSystemVersionDetails();
     if (!m_state.isSilentInstall)
         m_frontEnd.setDestinationDiskDetails();
-    m_selectedApp.setPkgName(KYGlobalConstants::pkgName);
+    m_selectedApp.setPkgName(QLatin1String(Protocol::mediumPackage));
     const QString package = packagePath();
     if (QFileInfo(package).isFile()) {
         m_selectedApp.isInstalled = false;
@@ -242,7 +224,7 @@ void KYInstaller::initAppsDetailsInBackground()
         std::lock_guard lock(m_mutex);
         m_availablePackageVersion = available;
     }
-    if (const auto installed = VersionDetection::getInstalledApplicationVersions(system(KYGlobalConstants::receipt))) {
+    if (const auto installed = VersionDetection::getInstalledApplicationVersions(system(Installed::receipt))) {
         m_selectedApp.setInstalledVersion(*installed);
         m_selectedApp.isInstalled = true;
     }
@@ -252,7 +234,7 @@ void KYInstaller::initAppsDetailsInBackground()
 void KYInstaller::onAppsInitializationComplete()
 {
     if (m_state.isSilentInstall) {
-        console(QStringLiteral("Silent installation: Will start installation"));
+        m_log.console(QStringLiteral("Silent installation: Will start installation"));
         proceedWithInstallation();
         return;
     }
@@ -265,105 +247,6 @@ void KYInstaller::onAppsInitializationComplete()
                             {displayName, m_selectedApp.installedVersion()});
     m_state.isInitializationComplete = true;
     m_frontEnd.showDetectionResult(label, warning);
-}
-
-// ---- The helper tool
-
-bool KYInstaller::registerHelperTool(const QString &label, QString *error)
-{
-    const HelperAuthorization::Outcome outcome = m_environment.authorization->bless(label, m_threads.stopFlag());
-    if (!outcome.authorized) {
-        WriteLog(QStringLiteral("Failed to create AuthorizationRef. Error code: %1").arg(outcome.status));
-        return false;
-    }
-    WriteLog(QStringLiteral("Authorization successful"));
-    if (!outcome.blessed && error)
-        *error = outcome.error;
-    return outcome.blessed;
-}
-
-KYInstaller::HelperCall KYInstaller::xpcConnection(const QString &command, bool withProgressFile, bool outcomeMatters)
-{
-    auto promise = std::make_shared<std::promise<HelperOutcome>>();
-    const HelperCall call{promise->get_future().share(), std::make_shared<std::atomic<bool>>(false)};
-    auto fail = [&](const QString &line) {
-        WriteLog(line);
-        m_state.installFailed = true;
-        promise->set_value({});
-        return call;
-    };
-
-    HelperChannel::Failure failure = HelperChannel::Failure::None;
-    std::shared_ptr<HelperChannel::Connection> connection = m_environment.helperChannel->connect(&failure);
-    if (!connection)
-        return fail(helperFailureText(failure));
-
-    std::optional<QString> progressFile;
-    if (withProgressFile) {
-        const auto folder = m_log->workingFolder();
-        const std::string name = KYGlobalConstants::progressMessageFileName;
-        if (folder && !folder->remove(name)) {
-            // Left by someone else: remember it, so its last line is never
-            // taken for this installation's.
-            WriteLog(QStringLiteral("Could not delete the old progress message file: %1")
-                         .arg(QString::fromStdString(std::system_category().message(errno))));
-            std::lock_guard lock(m_mutex);
-            m_staleProgressFile = ProgressFile::read(*folder, name).identity;
-        }
-        progressFile = QString::fromLatin1(KYGlobalConstants::installProgressLog);
-    }
-    const QByteArray request = HelperMessage::request(command, progressFile);
-    if (request.isEmpty())
-        return fail(QStringLiteral("Unexpected XPC connection event.: %1").arg(QStringLiteral("request too large")));
-    if (connection->send(request) != HelperChannel::Failure::None)
-        return fail(helperFailureText(HelperChannel::Failure::Interrupted));
-
-    const auto abandoned = call.abandoned;
-    const bool started = m_threads.start([this, connection, promise, outcomeMatters, abandoned] {
-        QByteArray line;
-        const HelperChannel::Failure received =
-            connection->receive(&line, [&] { return m_threads.stopping() || *abandoned; });
-        // Whatever an abandoned request comes to belongs to no installation.
-        if (received == HelperChannel::Failure::Cancelled || *abandoned) {
-            promise->set_value({});
-            return;
-        }
-        if (received != HelperChannel::Failure::None) {
-            WriteLog(helperFailureText(received));
-            m_state.installFailed = true;
-            promise->set_value({});
-            return;
-        }
-        const auto reply = HelperMessage::reply(line);
-        if (!reply) {
-            WriteLog(QStringLiteral("Unexpected XPC connection event.: %1").arg(QString::fromUtf8(line.left(200))));
-            m_state.installFailed = true;
-            promise->set_value({});
-            return;
-        }
-        // Logged before the flag changes anything, so the line is there
-        // whatever ends first.
-        WriteLog(QStringLiteral("Received response: %1.").arg(reply->reply));
-        if (outcomeMatters && reply->outcome != QLatin1String("completed"))
-            m_state.installFailed = true;
-        promise->set_value({true, *reply});
-    });
-    // The installer is going away: nobody waits for the answer.
-    if (!started)
-        promise->set_value({});
-    return call;
-}
-
-std::optional<KYInstaller::HelperOutcome> KYInstaller::awaitHelper(const HelperCall &call, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (call.outcome.wait_for(waitStep) != std::future_status::ready) {
-        if (m_threads.stopping() || std::chrono::steady_clock::now() >= deadline) {
-            *call.abandoned = true;
-            return std::nullopt;
-        }
-    }
-    return call.outcome.get();
 }
 
 // ---- Installation
@@ -380,9 +263,8 @@ void KYInstaller::proceedWithInstallation()
 
 void KYInstaller::prepareHelper()
 {
-    const auto probe = xpcConnection(QStringLiteral("%1 /Applications/").arg(QLatin1String("ls")), false);
-    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(m_environment.timing.helperReplyTimeout);
-    if (!awaitHelper(probe, limit)) {
+    const auto probe = m_helperClient.xpcConnection(QStringLiteral("ls %1").arg(QLatin1String(Protocol::probeFolder)), false);
+    if (!m_helperClient.awaitHelper(probe, replyLimit())) {
         if (m_threads.stopping())
             return;
         if (!m_state.installFailed) {
@@ -391,16 +273,16 @@ void KYInstaller::prepareHelper()
             m_state.installFailed = true;
         }
     }
-    bool registered = true;
-    QString error;
-    if (!QFileInfo::exists(system(KYGlobalConstants::blessedHelper)) || m_state.installFailed) {
-        error = QStringLiteral("(null)");
-        registered = registerHelperTool(KYGlobalConstants::helperLabel, &error);
+    const QString label = QLatin1String(Protocol::label);
+    std::optional<QString> error;
+    if (!m_helperClient.isHelperToolBlessed(label) || m_state.installFailed) {
+        if (auto registered = m_helperClient.registerHelperTool(label); !registered)
+            error = HelperClient::blessingErrorText(registered.error());
     }
-    post([this, registered, error] {
+    post([this, error] {
         m_preparing = false;
-        if (!registered) {
-            WriteLog(QStringLiteral("Failed to install the Helper Tool. Error: %1").arg(error));
+        if (error) {
+            WriteLog(QStringLiteral("Failed to install the Helper Tool. Error: %1").arg(*error));
             m_frontEnd.helperRegistrationFailed();
             return;
         }
@@ -445,7 +327,7 @@ void KYInstaller::startPackageInstallation()
 void KYInstaller::startMonitoringLogFile()
 {
     m_fileMonitoringtask = std::make_unique<InstallLogCapture>(
-        m_log->workingFolder(), shared::SystemPath::resolve(KYGlobalConstants::systemInstallLog),
+        m_log.workingFolder(), shared::SystemPath::resolve(Installed::systemInstallLog),
         KYGlobalConstants::captureFileName, m_environment.timing.capturePollInterval);
     if (!m_fileMonitoringtask->start())
         WriteLog(QStringLiteral("The system install log cannot be captured"));
@@ -469,87 +351,33 @@ void KYInstaller::installSelectedPackages()
 
 void KYInstaller::silentProgress(int percent, const QString &status)
 {
-    m_environment.progressOutput(QStringLiteral("%1:%2\n").arg(percent).arg(status).toUtf8());
+    m_environment.progressOutput->write(QStringLiteral("%1:%2\n").arg(percent).arg(status).toUtf8());
+}
+
+void KYInstaller::reportInstallationPass(int percent, const QString &status)
+{
+    const bool silent = m_state.isSilentInstall;
+    if (silent)
+        silentProgress(percent, status);
+    reportProgress(percent, silent || status.isEmpty() ? status : localized(status));
 }
 
 int KYInstaller::installPackage()
 {
     const QString package = packagePath();
-    const bool silent = m_state.isSilentInstall;
     WriteLog(QStringLiteral("Installing %1").arg(package));
-    if (silent)
+    if (m_state.isSilentInstall)
         silentProgress(5, QStringLiteral("PHASE_PrepareInstall"));
     else
         reportProgress(5, localized(QStringLiteral("PHASE_PrepareInstall")));
 
-    // The helper tool makes the working folder its own when another user's
-    // is in the way, so the installer's is looked at again on every read.
-    const std::string name = KYGlobalConstants::progressMessageFileName;
     const QString command = QStringLiteral("%1 -pkg \"%2\" -target / -verboseR")
-                                .arg(QLatin1String(KYGlobalConstants::packageInstaller), package);
-    const HelperCall call = xpcConnection(command, true);
+                                .arg(QLatin1String(Protocol::packageInstaller), package);
+    const HelperClient::Call call = m_helperClient.xpcConnection(command, true);
     postAndWait([this] { m_frontEnd.updatesTheInstallationProgressbar(); });
+    m_monitor.follow(call, [this](int percent, const QString &status) { reportInstallationPass(percent, status); });
 
-    std::optional<ProgressFile::Identity> stale;
-    {
-        std::lock_guard lock(m_mutex);
-        stale = m_staleProgressFile;
-    }
-    auto readTail = [&] {
-        const auto folder = m_log->workingFolder();
-        ProgressFile::Tail tail = folder ? ProgressFile::read(*folder, name) : ProgressFile::Tail{};
-        if (tail.exists && stale && tail.identity == *stale)
-            return ProgressFile::Tail{};
-        return tail;
-    };
-    if (!readTail().exists)
-        m_threads.sleepFor(m_environment.timing.missingProgressFileWait);
-    // Without a folder to read it in, the progress is lost once the helper
-    // has answered.
-    auto followable = [&] {
-        return m_log->workingFolder() || call.outcome.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-    };
-
-    ProgressTracker tracker;
-    ProgressFile::Tail previous;
-    auto lastChange = std::chrono::steady_clock::now();
-    while (m_threads.sleepFor(m_environment.timing.pollInterval)) {
-        if (!followable() && !m_state.installFailed) {
-            WriteLog(QStringLiteral("The progress of the installation cannot be followed"));
-            m_state.installFailed = true;
-        }
-        const ProgressFile::Tail tail = readTail();
-        const auto now = std::chrono::steady_clock::now();
-        if (tail.exists != previous.exists || !(tail.identity == previous.identity) || tail.size != previous.size) {
-            lastChange = now;
-        } else if (now - lastChange >= m_environment.timing.stallTimeout && !m_state.installFailed) {
-            WriteLog(QStringLiteral("No progress for %1 seconds: the installation is taken as failed")
-                         .arg(m_environment.timing.stallTimeout.count()));
-            m_state.installFailed = true;
-        }
-        previous = tail;
-
-        const auto done = ProgressTracker::installationDoneStatus(tail.last);
-        if (done && *done > 0 && !m_state.installFailed) {
-            WriteLog(QStringLiteral("The package installer ended with exit status %1").arg(*done));
-            m_state.installFailed = true;
-        }
-        const ProgressTracker::Pass pass =
-            tracker.pass(ProgressTracker::examinedLine(tail.secondToLast), m_state.installFailed);
-        if (pass.sawFailure)
-            m_state.installFailed = true;
-        // A failure seen elsewhere (the helper, the exit status, the time
-        // limit) ends the loop on this pass: its line says so, whatever
-        // the examined line was.
-        const QString status =
-            m_state.installFailed ? QString::fromLatin1(ProgressTracker::failedStatus) : pass.status;
-        if (silent)
-            silentProgress(pass.percent, status);
-        reportProgress(pass.percent, silent || status.isEmpty() ? status : localized(status));
-        if (m_state.installFailed || done)
-            break;
-    }
-    console(QStringLiteral("End of Installation"));
+    m_log.console(QStringLiteral("End of Installation"));
     if (m_fileMonitoringtask)
         m_fileMonitoringtask->stop();
     m_state.installationInProgress = false;
@@ -558,19 +386,18 @@ int KYInstaller::installPackage()
 
 void KYInstaller::updateValueBasedOnPublicOrPrivateCheckBox()
 {
-    const QString admin = QString::fromLatin1(KYGlobalConstants::adminFile);
-    if (!QFileInfo::exists(system(KYGlobalConstants::adminFile))) {
+    const QString admin = QString::fromLatin1(Installed::adminFile);
+    if (!QFileInfo::exists(system(Installed::adminFile))) {
         WriteLog(QStringLiteral("No administrator file at %1: the public or private choice is not recorded").arg(admin));
         return;
     }
     const bool isPrivate = m_state.isPrivateComputerAccepted;
     // Written with root's rights by the helper tool, as the one accepted
     // shape, whoever runs the installer.
-    const QString command = QStringLiteral("%1 -c \"Set :IsPrivateInstall %2\" \"%3\"")
-                                .arg(QLatin1String(KYGlobalConstants::plistBuddy),
+    const QString command = QStringLiteral("%1 -c \"Set :%2 %3\" \"%4\"")
+                                .arg(QLatin1String(Protocol::plistBuddy), KYGlobalConstants::privateInstallKey,
                                      isPrivate ? QLatin1String("YES") : QLatin1String("NO"), admin);
-    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(m_environment.timing.helperReplyTimeout);
-    const auto outcome = awaitHelper(xpcConnection(command, false), limit);
+    const auto outcome = m_helperClient.awaitHelper(m_helperClient.xpcConnection(command, false), replyLimit());
     if (outcome && outcome->replied && outcome->reply.completedWithSuccess()) {
         WriteLog(QStringLiteral("Recorded a %1 installation in %2")
                      .arg(isPrivate ? QLatin1String("private") : QLatin1String("public"), admin));
@@ -585,7 +412,7 @@ void KYInstaller::updateValueBasedOnPublicOrPrivateCheckBox()
 void KYInstaller::uninstallPreviousVersion()
 {
     WriteLog(QStringLiteral("Will delete existing Corvane Tavoren Driver."));
-    runScriptWithAuthorization(QString::fromLatin1(KYGlobalConstants::uninstallScript));
+    runScriptWithAuthorization(QString::fromLatin1(Installed::uninstallScript));
     WriteLog(QStringLiteral("Older Corvane Tavoren Driver uninstalled successfully."));
     WriteLog(QStringLiteral("Uninstallation finished."));
     m_state.uninstallationInProgress = false;
@@ -593,49 +420,39 @@ void KYInstaller::uninstallPreviousVersion()
 
 void KYInstaller::runScriptWithAuthorization(const QString &path)
 {
-    if (m_state.isSilentInstall && ::geteuid() == 0) {
+    if (m_state.isSilentInstall && m_environment.user->isRoot()) {
         runScriptDirectly(path);
         return;
     }
-    const auto reply = xpcConnection(QStringLiteral("%1 \"%2\"").arg(QLatin1String(KYGlobalConstants::shell), path),
-                                     false, false);
+    const auto reply = m_helperClient.xpcConnection(
+        QStringLiteral("%1 \"%2\"").arg(QLatin1String(Protocol::shell), path), false, false);
     // The helper would run the installation after the removal anyway (one
     // request at a time); waiting for it keeps the removal's bar and its log
     // lines true to what happens.
-    awaitHelper(reply, std::chrono::duration_cast<std::chrono::milliseconds>(m_environment.timing.stallTimeout));
+    m_helperClient.awaitHelper(reply, std::chrono::duration_cast<std::chrono::milliseconds>(m_environment.timing.stallTimeout));
 }
 
 void KYInstaller::runScriptDirectly(const QString &path)
 {
     const QString script = QString::fromStdString(shared::SystemPath::resolve(unquoted(path).toStdString()));
-    // It runs as root: a link, or a file someone else can change, is not run.
-    struct stat status{};
-    if (::lstat(QFile::encodeName(script).constData(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != 0
-        || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    // Before an upgrade: the queue, its jobs, the settings and the running
+    // agents stay for the new version.
+    const auto ran = m_environment.scriptRunner->run(script, {QLatin1String(Protocol::upgradeArgument)},
+                                                      m_threads.stopFlag());
+    if (!ran && ran.error().code == ECANCELED)
+        return;
+    if (!ran && ran.error().action == ScriptRunner::untrustedAction) {
         WriteLog(QStringLiteral("The removal script %1 is not a file only root can change: it is not run").arg(script));
         return;
     }
-    QProcess shell;
-    shell.setProcessChannelMode(QProcess::MergedChannels);
-    shell.setStandardInputFile(QProcess::nullDevice());
-    // Before an upgrade: the queue, its jobs, the settings and the running
-    // agents stay for the new version.
-    shell.start(QString::fromLatin1(KYGlobalConstants::shell), {script, QStringLiteral("--upgrade")});
-    if (!shell.waitForStarted()) {
-        WriteLog(QStringLiteral("The removal script %1 cannot be run: %2").arg(script, shell.errorString()));
+    if (!ran) {
+        WriteLog(QStringLiteral("The removal script %1 cannot be run: %2").arg(script, QString::fromStdString(ran.error().text)));
         return;
     }
-    while (!shell.waitForFinished(int(waitStep.count()))) {
-        if (m_threads.stopping()) {
-            shell.kill();
-            shell.waitForFinished();
-            return;
-        }
-    }
-    const QString output = QString::fromUtf8(shell.readAll()).trimmed();
+    const QString output = QString::fromUtf8(ran->output).trimmed();
     if (!output.isEmpty())
         WriteLog(output);
-    WriteLog(QStringLiteral("The removal script ended with exit status %1").arg(shell.exitCode()));
+    WriteLog(QStringLiteral("The removal script ended with exit status %1").arg(ran->exitStatus));
 }
 
 void KYInstaller::startUninstallationProgressUpdate()

@@ -2,12 +2,6 @@
 
 namespace tavoren::installer {
 
-KYNotificationCenter &KYNotificationCenter::defaultCenter()
-{
-    static KYNotificationCenter center;
-    return center;
-}
-
 void KYNotificationCenter::post(const QString &name)
 {
     emit posted(name);

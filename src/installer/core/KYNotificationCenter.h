@@ -6,9 +6,9 @@
 
 namespace tavoren::installer {
 
-// The process's notification centre: a view posts a notification by name,
-// and whoever observes that name hears of it, on the main thread, with no
-// object attached.
+// The window's notification centre, one per process as there is one window:
+// a view posts a notification by name, and whoever observes that name hears
+// of it, on the main thread, with no object attached.
 class KYNotificationCenter final : public QObject
 {
     Q_OBJECT
@@ -17,7 +17,7 @@ public:
     static constexpr QLatin1String PerformDragOperationNotification{"com.kyr.PerformDragOperationNotification"};
     static constexpr QLatin1String TermsNotAcceptedNotification{"com.kyr.TermsNotAcceptedNotification"};
 
-    static KYNotificationCenter &defaultCenter();
+    using QObject::QObject;
 
     void post(const QString &name);
     // Calls `observer` (in `context`'s thread, while `context` lives) for

@@ -13,7 +13,8 @@ class PkexecHelperAuthorization final : public HelperAuthorization
 public:
     // `bundlePath` is the installer's application bundle.
     PkexecHelperAuthorization(QString bundlePath, QString pkexecPath);
-    Outcome bless(const QString &label, const std::atomic<bool> &cancel) override;
+    bool isBlessed(const QString &label) const override;
+    shared::Expected<void> bless(const QString &label, const std::atomic<bool> &cancel) override;
 
     // The helper the bundle carries for `label`.
     QString helperInBundle(const QString &label) const;

@@ -17,7 +17,7 @@ qsizetype innerLineEnds(const QByteArray &bytes)
     return bytes.endsWith('\n') ? count - 1 : count;
 }
 
-bool readAt(int fd, off_t offset, QByteArray *bytes)
+void readAt(int fd, off_t offset, QByteArray *bytes)
 {
     qsizetype done = 0;
     while (done < bytes->size()) {
@@ -29,7 +29,6 @@ bool readAt(int fd, off_t offset, QByteArray *bytes)
         done += count;
     }
     bytes->truncate(done);
-    return true;
 }
 } // namespace
 
@@ -55,10 +54,11 @@ void ProgressFile::lastTwoLines(const QByteArray &bytes, QByteArray *secondToLas
 ProgressFile::Tail ProgressFile::read(const WorkingFolder &folder, const std::string &name)
 {
     Tail tail;
-    const shared::Descriptor fd = folder.openForReading(name);
+    const auto opened = folder.openForReading(name);
     struct stat status{};
-    if (!fd || ::fstat(fd.get(), &status) != 0)
+    if (!opened || ::fstat(opened->get(), &status) != 0)
         return tail;
+    const shared::Descriptor &fd = *opened;
     // Anyone may write the shared folder: a file of another user (or a second
     // name of a file elsewhere) could say anything, and is no progress file.
     if (!S_ISREG(status.st_mode) || status.st_nlink != 1 || (status.st_uid != 0 && status.st_uid != ::geteuid()))

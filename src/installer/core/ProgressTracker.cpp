@@ -1,6 +1,6 @@
 #include "installer/core/ProgressTracker.h"
 
-#include "installer/core/KYGlobalConstants.h"
+#include "shared/HelperProtocol.h"
 
 #include <algorithm>
 #include <cmath>
@@ -82,7 +82,7 @@ bool ProgressTracker::containsFailureText(const QString &line)
 
 std::optional<int> ProgressTracker::installationDoneStatus(const QByteArray &line)
 {
-    const QByteArray mark = QByteArray(KYGlobalConstants::installationDone.data(), KYGlobalConstants::installationDone.size());
+    const QByteArray mark(shared::HelperProtocol::installationDone);
     if (!line.startsWith(mark))
         return std::nullopt;
     bool ok = false;

@@ -15,10 +15,6 @@ public:
         int minor = 0;
     };
 
-    // The system's product version: "ProductVersion" of the system version
-    // property list when there is one, else VERSION_ID of os-release (the
-    // machine's own when the root has none).
-    static QString productVersion();
     // "14" is 14.0; parts that are no number count as 0.
     static Version parse(const QString &productVersion);
     // The lines for the log, in order: version, user, language, locale name.

@@ -12,7 +12,7 @@ class UnixHelperChannel final : public HelperChannel
 {
 public:
     explicit UnixHelperChannel(std::string socketPath);
-    std::unique_ptr<Connection> connect(Failure *failure) override;
+    shared::Expected<std::unique_ptr<Connection>> connect() override;
 
 private:
     std::string m_socketPath;

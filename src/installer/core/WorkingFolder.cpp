@@ -35,6 +35,11 @@ shared::Descriptor createNew(int folderFd, const std::string &name, int flags)
         ::fchmod(fd.get(), fileMode);
     return fd;
 }
+
+shared::Error refused(const std::string &path, const char *why)
+{
+    return shared::Error::because(WorkingFolder::useAction, path, why);
+}
 } // namespace
 
 WorkingFolder::WorkingFolder(shared::Descriptor fd, std::string path)
@@ -43,50 +48,39 @@ WorkingFolder::WorkingFolder(shared::Descriptor fd, std::string path)
 {
 }
 
-std::optional<WorkingFolder> WorkingFolder::open(const std::string &path, Creation *creation, std::string *problem)
+shared::Expected<WorkingFolder> WorkingFolder::open(const std::string &path)
 {
-    *creation = Creation::Existed;
     struct stat entry{};
     const bool missing = ::lstat(path.c_str(), &entry) != 0 && errno == ENOENT;
     const uid_t self = ::geteuid();
     if (self == 0) {
         auto made = shared::SharedFolder::make(path, shared::SharedFolder::Options::forEveryone());
-        if (!made) {
-            *creation = missing ? Creation::Failed : Creation::Existed;
-            *problem = made.error().description();
-            return std::nullopt;
-        }
-        *creation = missing ? Creation::Created : Creation::Existed;
+        if (!made)
+            return shared::Error::because(missing ? createAction : useAction, path, made.error().description());
         return WorkingFolder(std::move(*made), path);
     }
 
-    if (missing) {
-        *creation = ::mkdir(path.c_str(), ownMode) == 0 ? Creation::Created : Creation::Failed;
-        // Someone else may have made it first; what is there now is checked below.
-    }
+    // Someone else may make it first; what is there then is checked below.
+    const bool made = missing && ::mkdir(path.c_str(), ownMode) == 0;
     shared::Descriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd) {
-        *problem = errno == ELOOP || errno == ENOTDIR ? "it is a link or not a folder" : "it cannot be opened";
-        return std::nullopt;
+        if (missing && !made)
+            return shared::Error::system(createAction, path);
+        return refused(path, errno == ELOOP || errno == ENOTDIR ? "it is a link or not a folder" : "it cannot be opened");
     }
     struct stat status{};
-    if (::fstat(fd.get(), &status) != 0) {
-        *problem = "it cannot be examined";
-        return std::nullopt;
-    }
-    if (status.st_uid != 0 && status.st_uid != self) {
-        *problem = "it belongs to another user (uid " + std::to_string(status.st_uid) + ")";
-        return std::nullopt;
-    }
+    if (::fstat(fd.get(), &status) != 0)
+        return refused(path, "it cannot be examined");
+    if (status.st_uid != 0 && status.st_uid != self)
+        return shared::Error::because(useAction, path,
+                                      "it belongs to another user (uid " + std::to_string(status.st_uid) + ")");
     // A folder of the user's own is nobody else's to write.
-    if (status.st_uid == self && (status.st_mode & 07777) != ownMode && ::fchmod(fd.get(), ownMode) != 0) {
-        *problem = "its mode cannot be set";
-        return std::nullopt;
-    }
+    if (status.st_uid == self && (status.st_mode & 07777) != ownMode && ::fchmod(fd.get(), ownMode) != 0)
+        return refused(path, "its mode cannot be set");
     return WorkingFolder(std::move(fd), path);
 }
 
-shared::Descriptor WorkingFolder::openForAppend(const std::string &name) const
+shared::Expected<shared::Descriptor> WorkingFolder::openForAppend(const std::string &name) const
 {
     constexpr int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     for (int attempt = 0; attempt < attempts; ++attempt) {
@@ -95,43 +89,47 @@ shared::Descriptor WorkingFolder::openForAppend(const std::string &name) const
             return fd;
         if (!fd && errno == ENOENT) {
             fd = createNew(m_fd.get(), name, O_WRONLY | O_APPEND | O_NONBLOCK);
-            if (fd || errno != EEXIST)
+            if (fd)
                 return fd;
+            if (errno != EEXIST)
+                return shared::Error::system("create", name);
             continue;
         }
         // Not ours, or not a file at all: replaced when the folder lets us.
         fd.reset();
-        if (!remove(name))
-            return {};
+        if (auto removed = remove(name); !removed)
+            return removed.error();
     }
-    errno = EAGAIN;
-    return {};
+    return shared::Error::system("open", name, EAGAIN);
 }
 
-shared::Descriptor WorkingFolder::openEmpty(const std::string &name) const
+shared::Expected<shared::Descriptor> WorkingFolder::openEmpty(const std::string &name) const
 {
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (!remove(name))
-            return {};
+        if (auto removed = remove(name); !removed)
+            return removed.error();
         shared::Descriptor fd = createNew(m_fd.get(), name, O_WRONLY);
-        if (fd || errno != EEXIST)
+        if (fd)
             return fd;
+        if (errno != EEXIST)
+            return shared::Error::system("create", name);
     }
-    errno = EAGAIN;
-    return {};
+    return shared::Error::system("create", name, EAGAIN);
 }
 
-shared::Descriptor WorkingFolder::openForReading(const std::string &name) const
+shared::Expected<shared::Descriptor> WorkingFolder::openForReading(const std::string &name) const
 {
     shared::Descriptor fd(::openat(m_fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (fd && !isPlainFile(fd.get(), true))
-        fd.reset();
+    if (!fd || !isPlainFile(fd.get(), true))
+        return shared::Error::system("read", name);
     return fd;
 }
 
-bool WorkingFolder::remove(const std::string &name) const
+shared::Expected<void> WorkingFolder::remove(const std::string &name) const
 {
-    return ::unlinkat(m_fd.get(), name.c_str(), 0) == 0 || errno == ENOENT;
+    if (::unlinkat(m_fd.get(), name.c_str(), 0) == 0 || errno == ENOENT)
+        return {};
+    return shared::Error::system("remove", name);
 }
 
 std::optional<struct stat> WorkingFolder::status(const std::string &name) const

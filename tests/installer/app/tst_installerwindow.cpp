@@ -1,17 +1,28 @@
 // The installer window driving the installer core against the real helper
-// tool and package installer, each case in a root of its own: the screens,
-// the main action button, the drag onto the destination, the sheets, the
-// result and the log window.
+// tool and package installer, each case in a root of its own: a whole
+// installation with its result and log window, and one over an installed
+// version. The screens' own behaviour is tested on fakes, as any user, in
+// tst_installerscreens.
 #include "installer/app/KYAppDelegate.h"
-#include "installer/app/KYDestinationView.h"
+#include "installer/app/KYLogWindow.h"
+#include "installer/app/KYProgressScreen.h"
+#include "installer/app/KYPublicPrivateScreen.h"
+#include "installer/app/KYResultScreen.h"
 #include "installer/app/KYSourceView.h"
 #include "installer/app/KYViewController.h"
-#include "installer/core/KYNotificationCenter.h"
+#include "installer/app/KYWelcomeScreen.h"
+#include "installer/core/PlatformEnvironment.h"
 #include "support/HelperToolProcess.h"
 #include "support/InstallationMedium.h"
+#include "support/MemorySystemLog.h"
 #include "support/PlistWriter.h"
 #include "support/TestRoot.h"
+#include "ui_KYLogWindow.h"
+#include "ui_KYProgressScreen.h"
+#include "ui_KYPublicPrivateScreen.h"
+#include "ui_KYResultScreen.h"
 #include "ui_KYViewController.h"
+#include "ui_KYWelcomeScreen.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -20,7 +31,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -40,8 +50,8 @@ struct Window
     {
         medium.layOut(package);
         InstallationMedium::realPackageInstaller(root);
-        KYInstaller::Environment environment =
-            KYInstaller::platformEnvironment(KYInstaller::bundlePathOf(QFileInfo(medium.installer()).path()));
+        KYInstaller::Environment environment = PlatformEnvironment::make(
+            KYInstaller::bundlePathOf(QFileInfo(medium.installer()).path()), systemLog);
         environment.timing.pollInterval = std::chrono::milliseconds(5);
         environment.timing.missingProgressFileWait = std::chrono::milliseconds(0);
         environment.timing.uninstallCompletePause = std::chrono::milliseconds(0);
@@ -60,25 +70,29 @@ struct Window
     }
 
     Ui::KYViewController &ui() { return controller->ui(); }
+    Ui::KYWelcomeScreen &welcome() { return controller->welcomeScreen()->ui(); }
+    Ui::KYProgressScreen &progress() { return controller->progressScreen()->ui(); }
+    Ui::KYResultScreen &result() { return controller->resultScreen()->ui(); }
     QString text(const char *key) { return controller->strings().lookup(QLatin1String(key)); }
-    bool detected() { return ui().checkBoxButton->isEnabled(); }
-    bool finished() { return ui().installationResultView->isVisible(); }
+    bool detected() { return welcome().checkBoxButton->isEnabled(); }
+    bool finished() { return controller->resultScreen()->isVisible(); }
     // What the platform's drag and drop delivers when the icon is let go
     // over the destination.
     void dropOnDestination()
     {
         QMimeData data;
         data.setData(QString::fromLatin1(KYSourceView::kPrivateDragObject), QByteArray());
-        const QPoint centre = ui().destinationIconView->rect().center();
+        const QPoint centre = welcome().destinationIconView->rect().center();
         QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(ui().destinationIconView, &enter);
+        QApplication::sendEvent(welcome().destinationIconView, &enter);
         QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(ui().destinationIconView, &drop);
+        QApplication::sendEvent(welcome().destinationIconView, &drop);
     }
 
     TestRoot root;
     HelperToolProcess helper;
     InstallationMedium medium;
+    MemorySystemLog systemLog;
     std::unique_ptr<KYViewController> controller;
     std::unique_ptr<KYAppDelegate> delegate;
 };
@@ -102,200 +116,62 @@ private slots:
     {
         Window w;
         QTRY_VERIFY_WITH_TIMEOUT(w.detected(), 10000);
-        QCOMPARE(w.ui().packageNameLabel->text(), w.text("displayName") + QStringLiteral("\n" TAVOREN_VERSION));
-        QVERIFY(!w.ui().warningRow->isVisible());
+        QCOMPARE(w.welcome().packageNameLabel->text(), w.text("displayName") + QStringLiteral("\n" TAVOREN_VERSION));
+        QVERIFY(!w.welcome().warningRow->isVisible());
         QVERIFY(!w.ui().multipleActionsButton->isEnabled());
-        QTest::mouseClick(w.ui().checkBoxButton, Qt::LeftButton);
+        QTest::mouseClick(w.welcome().checkBoxButton, Qt::LeftButton);
         QVERIFY(w.ui().multipleActionsButton->isEnabled());
 
         w.dropOnDestination();
-        QVERIFY(w.ui().publicOrPrivateView->isVisible());
+        QVERIFY(w.controller->publicPrivateScreen()->isVisible());
         QCOMPARE(w.ui().multipleActionsButton->text(), w.text("Install"));
-        QVERIFY(w.ui().privateCheckBoxButton->isChecked());
+        QVERIFY(w.controller->publicPrivateScreen()->ui().privateCheckBoxButton->isChecked());
         QVERIFY(w.ui().backButton->isVisible());
 
         QTest::mouseClick(w.ui().multipleActionsButton, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(w.ui().installationProgressView->isVisible(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.controller->progressScreen()->isVisible(), 20000);
         QVERIFY(!w.controller->isWindowCloseEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(w.finished(), 60000);
-        QCOMPARE(w.ui().installationResultLabel->text(), w.text("InstallSuccessful"));
-        QCOMPARE(w.ui().installProgressIndicator->value(), 100);
+        QCOMPARE(w.result().installationResultLabel->text(), w.text("InstallSuccessful"));
+        QCOMPARE(w.progress().installProgressIndicator->value(), 100);
         QVERIFY(w.ui().closeButton->isVisible() && w.ui().closeButton->isEnabled());
         QVERIFY(w.controller->isWindowCloseEnabled());
         QCOMPARE(InstallationMedium::isPrivateInstall(w.root), 1);
 
         // The log window, once the result is there.
+        KYLogWindow *logWindow = w.controller->logWindow();
         QTRY_VERIFY(w.ui().installerLog->isVisible() && w.ui().installerLog->isEnabled());
         w.ui().installerLog->trigger();
-        QVERIFY(w.controller->logWindow()->isVisible());
-        const QString shown = w.ui().logTextView->toPlainText();
+        QVERIFY(logWindow->isVisible());
+        const QString shown = logWindow->ui().logTextView->toPlainText();
         QVERIFY(shown.startsWith(QLatin1String("Wrapper Application Logs:\n")));
         const QString installerPart = shown.section(QLatin1String("\n\n\nInstaller Logs:\n"), 1);
         QVERIFY(installerPart.contains(QLatin1String("installer: Package name is Corvane Tavoren Driver")));
-        auto *search = w.controller->logWindow()->findChild<QLineEdit *>(QStringLiteral("searchField"));
+        auto *search = logWindow->findChild<QLineEdit *>(QStringLiteral("searchField"));
         QVERIFY(search);
         search->setText(QStringLiteral("Package name"));
-        const QString filtered = w.ui().logTextView->toPlainText();
+        const QString filtered = logWindow->ui().logTextView->toPlainText();
         QVERIFY(filtered.startsWith(QLatin1Char('\n')));
         QCOMPARE(filtered.count(QLatin1Char('\n')), 1);
         QVERIFY(filtered.endsWith(QLatin1String("installer: Package name is Corvane Tavoren Driver")));
         // One character shows everything again.
         search->setText(QStringLiteral("P"));
-        QCOMPARE(w.ui().logTextView->toPlainText(), w.controller->logFileData());
+        QCOMPARE(logWindow->ui().logTextView->toPlainText(), logWindow->logFileData());
 
         // Saving writes what the window showed before filtering, whole.
-        w.controller->setSavePanel([&w](QWidget *, const QString &, const QString &) {
+        logWindow->setSavePanel([&w](QWidget *, const QString &, const QString &) {
             return w.root.system(QStringLiteral("/saved.log"));
         });
-        w.ui().saveButtonItem->trigger();
-        QCOMPARE(w.root.readText(QStringLiteral("/saved.log")), w.controller->logFileData());
-        QVERIFY(w.controller->lastSaveError().isEmpty());
+        logWindow->ui().saveButtonItem->trigger();
+        QCOMPARE(w.root.readText(QStringLiteral("/saved.log")), logWindow->logFileData());
+        QVERIFY(logWindow->lastSaveError().isEmpty());
         // A place it cannot be written is reported, not passed over.
-        w.controller->setSavePanel([&w](QWidget *, const QString &, const QString &) {
+        logWindow->setSavePanel([&w](QWidget *, const QString &, const QString &) {
             return w.root.system(QStringLiteral("/no/such/folder/saved.log"));
         });
-        w.ui().saveButtonItem->trigger();
-        QVERIFY(!w.controller->lastSaveError().isEmpty());
-        QVERIFY(w.controller->lastSaveError().contains(QLatin1String("/no/such/folder/saved.log")));
-    }
-
-    // Next only while the terms are accepted; the licence screen's Back is
-    // always enabled, and going back with the box off disables Next again.
-    void nextFollowsTheTerms()
-    {
-        Window w;
-        QTRY_VERIFY_WITH_TIMEOUT(w.detected(), 10000);
-        QCOMPARE(w.ui().multipleActionsButton->text(), w.text("Next"));
-        QVERIFY(!w.ui().multipleActionsButton->isEnabled());
-        QTest::mouseClick(w.ui().checkBoxButton, Qt::LeftButton);
-        QVERIFY(w.ui().multipleActionsButton->isEnabled());
-        QTest::mouseClick(w.ui().checkBoxButton, Qt::LeftButton);
-        QVERIFY(!w.ui().multipleActionsButton->isEnabled());
-
-        QTest::mouseClick(w.ui().termsOfServiceButton, Qt::LeftButton);
-        QVERIFY(w.ui().licenseView->isVisible());
-        QCOMPARE(w.ui().multipleActionsButton->text(), w.text("Back"));
-        QVERIFY(w.ui().multipleActionsButton->isEnabled());
-        QVERIFY(w.ui().licenseTextView->toPlainText().size() > 200);
-        QTest::mouseClick(w.ui().multipleActionsButton, Qt::LeftButton);
-        QVERIFY(w.ui().installationView->isVisible());
-        QVERIFY(!w.ui().multipleActionsButton->isEnabled());
-
-        // Next, then Back on the public/private screen.
-        QTest::mouseClick(w.ui().checkBoxButton, Qt::LeftButton);
-        QTest::mouseClick(w.ui().multipleActionsButton, Qt::LeftButton);
-        QVERIFY(w.ui().publicOrPrivateView->isVisible());
-        QTest::mouseClick(w.ui().backButton, Qt::LeftButton);
-        QVERIFY(w.ui().installationView->isVisible());
-        QCOMPARE(w.ui().multipleActionsButton->text(), w.text("Next"));
-        QVERIFY(w.ui().multipleActionsButton->isEnabled());
-    }
-
-    // A click on the product icon before the terms asks for them: the frame
-    // turns red, but only once detection has enabled the box.
-    void clickBeforeTheTerms()
-    {
-        Window w(InstallationMedium::Package::Built, false);
-        QSignalSpy notified(&KYNotificationCenter::defaultCenter(), &KYNotificationCenter::posted);
-        w.controller->show();
-        QTest::mouseClick(w.ui().sourceIconView, Qt::LeftButton);
-        QCOMPARE(notified.count(), 0);
-
-        w.controller->awakeFromNib({QStringLiteral("TavorenInstaller")});
-        QTRY_VERIFY_WITH_TIMEOUT(w.detected(), 10000);
-        const QString before = w.ui().termsAndConditionsViewBox->styleSheet();
-        QVERIFY(!before.contains(QLatin1String("#ff0000")));
-        QTest::mouseClick(w.ui().sourceIconView, Qt::LeftButton);
-        QCOMPARE(notified.count(), 1);
-        QCOMPARE(notified.first().first().toString(), QString(KYNotificationCenter::TermsNotAcceptedNotification));
-        QVERIFY(w.ui().termsAndConditionsViewBox->styleSheet().contains(QLatin1String("#ff0000")));
-        // Accepting clears it.
-        QTest::mouseClick(w.ui().checkBoxButton, Qt::LeftButton);
-        QVERIFY(!w.ui().termsAndConditionsViewBox->styleSheet().contains(QLatin1String("#ff0000")));
-    }
-
-    // The destination takes the product icon's drag only, and frames itself
-    // while it hovers.
-    void destinationTakesOnlyTheIcon()
-    {
-        Window w;
-        QTRY_VERIFY_WITH_TIMEOUT(w.detected(), 10000);
-        KYDestinationView *destination = w.ui().destinationIconView;
-        QMimeData other;
-        other.setText(QStringLiteral("a file"));
-        QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(destination, &refused);
-        QVERIFY(!refused.isAccepted());
-        QVERIFY(!destination->highlight());
-
-        QMimeData icon;
-        icon.setData(QString::fromLatin1(KYSourceView::kPrivateDragObject), QByteArray());
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &icon, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(destination, &enter);
-        QVERIFY(enter.isAccepted());
-        QVERIFY(destination->highlight());
-        QDragLeaveEvent leave;
-        QApplication::sendEvent(destination, &leave);
-        QVERIFY(!destination->highlight());
-        QVERIFY(w.ui().installationView->isVisible());
-    }
-
-    // Quitting, closing the window or Ctrl+Q while the installation runs is
-    // refused with the quit sheet; once it has ended, the window may close.
-    void busyWindowStaysOpen()
-    {
-        Window w(InstallationMedium::Package::Built);
-        QVERIFY(InstallationMedium::standInPackageInstaller(
-            w.root, "#!/bin/sh\necho 'installer:PHASE:Writing files\xE2\x80\xA6'\n"
-                    "while [ ! -e \"$TAVOREN_ROOT/go\" ]; do sleep 0.01; done\necho 'installer: The install was successful.'\n"));
-        QTRY_VERIFY_WITH_TIMEOUT(w.detected(), 10000);
-        QTest::mouseClick(w.ui().checkBoxButton, Qt::LeftButton);
-        QTest::mouseClick(w.ui().multipleActionsButton, Qt::LeftButton);
-        QTest::mouseClick(w.ui().multipleActionsButton, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(w.controller->installer().state().installationInProgress, 20000);
-
-        QVERIFY(!w.delegate->isSafeToCloseWindow());
-        QVERIFY(!w.controller->close());
-        QVERIFY(w.controller->isVisible());
-        QVERIFY(w.controller->quitAppWarningSheet()->isVisible());
-        QTest::mouseClick(w.ui().quit_App_WarningSheet_OK, Qt::LeftButton);
-        QVERIFY(!w.controller->quitAppWarningSheet()->isVisible());
-        w.controller->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.controller.get()));
-        QTest::keyClick(w.controller.get(), Qt::Key_Q, Qt::ControlModifier);
-        QVERIFY(w.controller->quitAppWarningSheet()->isVisible());
-        QTest::mouseClick(w.ui().quit_App_WarningSheet_OK, Qt::LeftButton);
-
-        w.root.writeFile(QStringLiteral("/go"), "go");
-        QTRY_VERIFY_WITH_TIMEOUT(w.finished(), 30000);
-        QVERIFY(w.delegate->isSafeToCloseWindow());
-        QVERIFY(w.controller->close());
-    }
-
-    void missingPackage()
-    {
-        Window w(InstallationMedium::Package::Missing);
-        QTRY_COMPARE_WITH_TIMEOUT(w.ui().packageNameLabel->text(), w.text("MissingPackage"), 10000);
-        QVERIFY(w.ui().packageNameLabel->styleSheet().contains(QLatin1String("color")));
-        QVERIFY(!w.ui().initializationRow->isVisible());
-        QVERIFY(!w.ui().checkBoxButton->isEnabled());
-        QVERIFY(!w.controller->installer().state().isInitializationComplete);
-        QTest::mouseClick(w.ui().sourceIconView, Qt::LeftButton);
-        QVERIFY(w.ui().installationView->isVisible());
-    }
-
-    void failedInstallation()
-    {
-        Window w(InstallationMedium::Package::Built);
-        QVERIFY(InstallationMedium::standInPackageInstaller(
-            w.root, "#!/bin/sh\necho 'installer: The install failed. (The disk is full.)'\nexit 1\n"));
-        QTRY_VERIFY_WITH_TIMEOUT(w.detected(), 10000);
-        QTest::mouseClick(w.ui().checkBoxButton, Qt::LeftButton);
-        w.dropOnDestination();
-        QTest::mouseClick(w.ui().multipleActionsButton, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(w.finished(), 30000);
-        QCOMPARE(w.ui().installationResultLabel->text(), w.text("InstallFailed"));
-        QCOMPARE(w.ui().installationSubResultLabel->text(), w.text("InstallFailedSubResult"));
+        logWindow->ui().saveButtonItem->trigger();
+        QVERIFY(!logWindow->lastSaveError().isEmpty());
+        QVERIFY(logWindow->lastSaveError().contains(QLatin1String("/no/such/folder/saved.log")));
     }
 
     // An installed version: the warning on the first screen, then its
@@ -312,47 +188,17 @@ private slots:
         w.controller->show();
 
         QTRY_VERIFY_WITH_TIMEOUT(w.detected(), 10000);
-        QVERIFY(w.ui().warningRow->isVisible());
-        QVERIFY(w.ui().warningField->text().contains(QLatin1String("0.9")));
-        QTest::mouseClick(w.ui().checkBoxButton, Qt::LeftButton);
+        QVERIFY(w.welcome().warningRow->isVisible());
+        QVERIFY(w.welcome().warningField->text().contains(QLatin1String("0.9")));
+        QTest::mouseClick(w.welcome().checkBoxButton, Qt::LeftButton);
         w.dropOnDestination();
         QTest::mouseClick(w.ui().multipleActionsButton, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(w.ui().installProgressViewBoldLabel->text(), w.text("Uninstalling"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.progress().installProgressViewBoldLabel->text(), w.text("Uninstalling"), 20000);
         // The removal's bar rises while the script runs.
-        QTRY_VERIFY_WITH_TIMEOUT(w.ui().installProgressIndicator->value() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.progress().installProgressIndicator->value() > 0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(w.finished(), 60000);
-        QCOMPARE(w.ui().installationResultLabel->text(), w.text("InstallSuccessful"));
+        QCOMPARE(w.result().installationResultLabel->text(), w.text("InstallSuccessful"));
         QVERIFY(QFileInfo::exists(w.root.system(QStringLiteral("/var/db/receipts/com.Corvane.TavorenInstaller.plist"))));
-    }
-
-    // The free space, in the user's number form.
-    void diskDetails_data()
-    {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("decimal point") << QLocale(QLocale::English, QLocale::UnitedStates)
-                                       << QStringLiteral("Macintosh HD\n(Available: 123.46 GB)");
-        QTest::newRow("decimal comma") << QLocale(QLocale::French, QLocale::France)
-                                       << QStringLiteral("Macintosh HD\n(Available\u00a0: 123,46 GB)");
-    }
-    void diskDetails()
-    {
-        QFETCH(QLocale, locale);
-        QFETCH(QString, text);
-        QCOMPARE(KYViewController::diskDetailsText(QStringLiteral("Macintosh HD"), 123456789012, locale,
-                                                   QStringLiteral("Available"), QStringLiteral("GB")),
-                 text);
-    }
-
-    // Closing the window while detection still runs.
-    void closedDuringDetection()
-    {
-        Window w(InstallationMedium::Package::Built, false);
-        w.controller->awakeFromNib({QStringLiteral("TavorenInstaller")});
-        w.controller.reset();
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-        QVERIFY(!w.controller);
     }
 };
 

@@ -1,5 +1,6 @@
 // What the installer finds out before it installs: the version the package
 // offers, the version installed, the system's version, and its command line.
+#include "installer/core/FileSystemVersionSource.h"
 #include "installer/core/KYInstaller.h"
 #include "installer/core/SystemDetails.h"
 #include "installer/core/VersionDetection.h"
@@ -95,7 +96,7 @@ private slots:
         if (!osRelease.isEmpty())
             root.writeFile(QStringLiteral("/etc/os-release"), osRelease);
         const QStringList lines =
-            SystemDetails::logLines(SystemDetails::parse(SystemDetails::productVersion()), QStringLiteral("alice"));
+            SystemDetails::logLines(SystemDetails::parse(FileSystemVersionSource().productVersion()), QStringLiteral("alice"));
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines.at(0), line);
         QCOMPARE(lines.at(1), QStringLiteral("Current Logged in User: alice"));

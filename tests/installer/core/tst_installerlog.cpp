@@ -3,7 +3,8 @@
 // window's text and filter, and links or strange files planted in the folder.
 #include "installer/core/InstallLogCapture.h"
 #include "installer/core/InstallerLog.h"
-#include "support/RecordingSystemLog.h"
+#include "installer/core/SteadyInstallerClock.h"
+#include "support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
@@ -18,7 +19,7 @@
 #include <vector>
 
 using namespace tavoren::installer;
-using tavoren::testsupport::RecordingSystemLog;
+using tavoren::testsupport::MemorySystemLog;
 using tavoren::testsupport::TestRoot;
 
 namespace {
@@ -32,8 +33,20 @@ const QRegularExpression stamped(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{2}, \\d{
 
 InstallerLog::Settings settingsFor(const TestRoot &root)
 {
-    return {root.system(folderName).toStdString(), 10485760, {}};
+    return {root.system(folderName).toStdString(), 10485760};
 }
+
+// A log below `root`, with a console and a clock of its own.
+struct Logged
+{
+    explicit Logged(const TestRoot &root)
+        : log(settingsFor(root), console, clock)
+    {
+    }
+    MemorySystemLog console;
+    SteadyInstallerClock clock;
+    InstallerLog log;
+};
 
 QByteArray readFile(const QString &path)
 {
@@ -65,8 +78,9 @@ private slots:
         QFETCH(bool, kept);
         TestRoot root;
         const QString path = root.writeFile(logName, QByteArray(size - 1, 'o') + '\n');
-        RecordingSystemLog console;
-        InstallerLog log(settingsFor(root));
+        Logged logged(root);
+        InstallerLog &log = logged.log;
+        MemorySystemLog &console = logged.console;
         log.initLogFile();
 
         QVERIFY(console.messages().contains(QStringLiteral("Existing Log file size: %1").arg(size)));
@@ -88,7 +102,8 @@ private slots:
     void everyLineButTheBannerIsStamped()
     {
         TestRoot root;
-        InstallerLog log(settingsFor(root));
+        Logged logged(root);
+        InstallerLog &log = logged.log;
         log.initLogFile();
         log.WriteLog(QStringLiteral("Installing /Volumes/Disk/OSX/Corvane Tavoren Driver.pkg"));
         log.WriteLog(QStringLiteral("  keeps its blanks  "));
@@ -106,7 +121,8 @@ private slots:
     void linesOfSeveralThreadsStayWhole()
     {
         TestRoot root;
-        InstallerLog log(settingsFor(root));
+        Logged logged(root);
+        InstallerLog &log = logged.log;
         log.initLogFile();
         constexpr int threads = 4;
         constexpr int perThread = 200;
@@ -131,7 +147,8 @@ private slots:
     void theFolderIsMadeStickyAndOpenToAll()
     {
         TestRoot root;
-        InstallerLog log(settingsFor(root));
+        Logged logged(root);
+        InstallerLog &log = logged.log;
         log.initLogFile();
         struct stat status{};
         QCOMPARE(::stat(QFile::encodeName(root.system(folderName)).constData(), &status), 0);
@@ -140,7 +157,8 @@ private slots:
 
         // A folder of our own with another mode gets the right one back.
         QVERIFY(::chmod(QFile::encodeName(root.system(folderName)).constData(), 0700) == 0);
-        InstallerLog again(settingsFor(root));
+        Logged loggedAgain(root);
+        InstallerLog &again = loggedAgain.log;
         again.initLogFile();
         QCOMPARE(::stat(QFile::encodeName(root.system(folderName)).constData(), &status), 0);
         // Root's is shared by every user's installer; a user's own is his alone.
@@ -183,8 +201,9 @@ private slots:
             else
                 QVERIFY(::mkfifo(QFile::encodeName(log).constData(), 0666) == 0);
         }
-        RecordingSystemLog console;
-        InstallerLog installerLog(settingsFor(root));
+        Logged logged(root);
+        InstallerLog &installerLog = logged.log;
+        MemorySystemLog &console = logged.console;
         installerLog.initLogFile();
         installerLog.WriteLog(QStringLiteral("a line for nobody else"));
 
@@ -218,7 +237,8 @@ private slots:
             QVERIFY(::chmod(QFile::encodeName(root.system(QStringLiteral("/var/tmp"))).constData(), 0777) == 0);
         else
             QVERIFY(QDir(root.system(QStringLiteral("/var/tmp"))).removeRecursively());
-        InstallerLog log(settingsFor(root));
+        Logged logged(root);
+        InstallerLog &log = logged.log;
         log.initLogFile();
         QVERIFY(log.internalLog().startsWith(QLatin1String("Error: Create folder failed /var/tmp/kyr\n")));
         QVERIFY(!log.workingFolder());
@@ -227,15 +247,16 @@ private slots:
     void logWindowText()
     {
         TestRoot root;
-        InstallerLog log(settingsFor(root));
+        Logged logged(root);
+        InstallerLog &log = logged.log;
         log.initLogFile();
-        bool found = true;
-        QVERIFY(log.logFileData(&found).endsWith(QLatin1String("\n\n\nInstaller Logs:\n")));
-        QVERIFY(!found);
+        QVERIFY(!log.capturedInstallLog());
+        QVERIFY(log.logFileData(QString()).endsWith(QLatin1String("\n\n\nInstaller Logs:\n")));
         log.WriteLog(QStringLiteral("Installation successful..."));
         root.writeFile(QStringLiteral("/var/tmp/kyr/kyr_install.log"), "installer: line one\ninstaller: line two\n");
-        const auto text = std::optional<QString>(log.logFileData(&found));
-        QVERIFY(found);
+        const auto capture = log.capturedInstallLog();
+        QVERIFY(capture);
+        const auto text = std::optional<QString>(log.logFileData(*capture));
         QVERIFY(text->startsWith(QLatin1String("Wrapper Application Logs:\n\n") + row));
         QVERIFY(text->endsWith(QLatin1String(
             "Installation successful...\n\n\n\nInstaller Logs:\ninstaller: line one\ninstaller: line two\n")));
@@ -263,7 +284,8 @@ private slots:
         root.makeDir(folderName);
         QVERIFY(QFile::link(victim, root.system(QStringLiteral("/var/tmp/kyr/kyr_install.log"))));
         const QString systemLog = root.writeFile(QStringLiteral("/var/log/install.log"), "old line\n");
-        InstallerLog log(settingsFor(root));
+        Logged logged(root);
+        InstallerLog &log = logged.log;
         log.initLogFile();
         const QString capturePath = root.system(QStringLiteral("/var/tmp/kyr/kyr_install.log"));
         auto append = [](const QString &path, const QByteArray &bytes) {

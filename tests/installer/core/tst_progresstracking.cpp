@@ -183,9 +183,7 @@ private slots:
     {
         TestRoot root;
         const QString folderPath = root.makeDir(QStringLiteral("/var/tmp/kyr"));
-        WorkingFolder::Creation creation;
-        std::string problem;
-        const auto folder = WorkingFolder::open(folderPath.toStdString(), &creation, &problem);
+        const auto folder = WorkingFolder::open(folderPath.toStdString());
         QVERIFY(folder);
 
         QVERIFY(!ProgressFile::read(*folder, "progress.log").exists);
@@ -214,9 +212,7 @@ private slots:
             QSKIP("planting as another user needs root");
         TestRoot root;
         const QString folderPath = root.makeDir(QStringLiteral("/var/tmp/kyr"));
-        WorkingFolder::Creation creation;
-        std::string problem;
-        const auto folder = WorkingFolder::open(folderPath.toStdString(), &creation, &problem);
+        const auto folder = WorkingFolder::open(folderPath.toStdString());
         QVERIFY(folder);
         const QString forged = root.writeFile(QStringLiteral("/elsewhere.log"), "a\nInstallation_Done 0\n");
         const QString name = folderPath + QStringLiteral("/progress.log");

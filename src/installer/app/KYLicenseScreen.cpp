@@ -1,0 +1,44 @@
+#include "installer/app/KYLicenseScreen.h"
+
+#include "installer/core/InstallerStrings.h"
+#include "ui_KYLicenseScreen.h"
+
+#include <QFile>
+#include <QLocale>
+
+namespace tavoren::installer {
+
+KYLicenseScreen::KYLicenseScreen(QWidget *parent)
+    : QWidget(parent)
+    , m_ui(std::make_unique<Ui::KYLicenseScreen>())
+{
+    m_ui->setupUi(this);
+}
+
+KYLicenseScreen::~KYLicenseScreen() = default;
+
+void KYLicenseScreen::localize(const InstallerStrings &strings)
+{
+    m_ui->licenseAgrement->setText(strings.lookup(QStringLiteral("License")));
+}
+
+void KYLicenseScreen::clear()
+{
+    m_ui->licenseTextView->clear();
+}
+
+void KYLicenseScreen::showLicenseText()
+{
+    // The licence is HTML, in the user's language when there is one.
+    const QString language = QLocale().name().section(QLatin1Char('_'), 0, 0);
+    QFile file(QStringLiteral(":/License/License_") + language + QStringLiteral(".html"));
+    if (!file.exists())
+        file.setFileName(QStringLiteral(":/License/License.html"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_ui->licenseTextView->setPlainText(QStringLiteral("License file missing!"));
+        return;
+    }
+    m_ui->licenseTextView->setHtml(QString::fromUtf8(file.readAll()));
+}
+
+} // namespace tavoren::installer

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class KYLicenseScreen;
+}
+
+namespace tavoren::installer {
+
+class InstallerStrings;
+
+// The licence screen: its heading and the licence text, in the user's
+// language when there is one.
+class KYLicenseScreen final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit KYLicenseScreen(QWidget *parent = nullptr);
+    ~KYLicenseScreen() override;
+
+    Ui::KYLicenseScreen &ui() { return *m_ui; }
+    void localize(const InstallerStrings &strings);
+    void clear();
+    // The licence, or "License file missing!" when it cannot be read.
+    void showLicenseText();
+
+private:
+    std::unique_ptr<Ui::KYLicenseScreen> m_ui;
+};
+
+} // namespace tavoren::installer

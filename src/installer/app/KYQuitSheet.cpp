@@ -1,0 +1,27 @@
+#include "installer/app/KYQuitSheet.h"
+
+#include "installer/app/KYSharedImages.h"
+#include "installer/core/InstallerStrings.h"
+#include "ui_KYQuitSheet.h"
+
+namespace tavoren::installer {
+
+KYQuitSheet::KYQuitSheet(QWidget *window)
+    : KYSheet(window)
+    , m_ui(std::make_unique<Ui::KYQuitSheet>())
+{
+    m_ui->setupUi(this);
+    connect(m_ui->quit_App_WarningSheet_OK, &QAbstractButton::clicked, this, &KYQuitSheet::okClicked);
+}
+
+KYQuitSheet::~KYQuitSheet() = default;
+
+void KYQuitSheet::localize(const InstallerStrings &strings)
+{
+    m_ui->quit_App_WarningSheet_installerBusyMessage->setText(strings.lookup(QStringLiteral("InstallerBusy")));
+    m_ui->quit_App_WarningSheet_windowClosedMessage->setText(strings.lookup(QStringLiteral("WindowClosed")));
+    m_ui->quit_App_WarningSheet_OK->setText(strings.lookup(QStringLiteral("OK")));
+    KYSharedImages::show(m_ui->quitSheetImageView, QStringLiteral("Alert.png"));
+}
+
+} // namespace tavoren::installer

@@ -1,0 +1,28 @@
+#include "installer/app/KYResultScreen.h"
+
+#include "installer/app/KYSharedImages.h"
+#include "installer/core/InstallerStrings.h"
+#include "ui_KYResultScreen.h"
+
+namespace tavoren::installer {
+
+KYResultScreen::KYResultScreen(QWidget *parent)
+    : QWidget(parent)
+    , m_ui(std::make_unique<Ui::KYResultScreen>())
+{
+    m_ui->setupUi(this);
+}
+
+KYResultScreen::~KYResultScreen() = default;
+
+void KYResultScreen::showResult(bool installFailed, const InstallerStrings &strings)
+{
+    m_ui->installationResultLabel->setText(
+        strings.lookup(installFailed ? QStringLiteral("InstallFailed") : QStringLiteral("InstallSuccessful")));
+    m_ui->installationSubResultLabel->setText(strings.lookup(installFailed ? QStringLiteral("InstallFailedSubResult")
+                                                                            : QStringLiteral("InstallSuccessfulSubResult")));
+    KYSharedImages::show(m_ui->installationResultImageView,
+                         installFailed ? QStringLiteral("Alert.png") : QStringLiteral("Success.png"));
+}
+
+} // namespace tavoren::installer

@@ -1,0 +1,33 @@
+#include "installer/app/KYWarningSheet.h"
+
+#include "installer/app/KYSharedImages.h"
+#include "installer/core/InstallerStrings.h"
+#include "ui_KYWarningSheet.h"
+
+namespace tavoren::installer {
+
+KYWarningSheet::KYWarningSheet(QWidget *window)
+    : KYSheet(window)
+    , m_ui(std::make_unique<Ui::KYWarningSheet>())
+{
+    m_ui->setupUi(this);
+    connect(m_ui->warningSheetOKButton, &QAbstractButton::clicked, this, &KYWarningSheet::okClicked);
+    connect(m_ui->warningSheetCancelButton, &QAbstractButton::clicked, this, &KYWarningSheet::cancelClicked);
+}
+
+KYWarningSheet::~KYWarningSheet() = default;
+
+void KYWarningSheet::localize(const InstallerStrings &strings)
+{
+    m_ui->warningSheetTextView->setText(strings.lookup(QStringLiteral("InstallWarning")));
+    m_ui->warningSheetOKButton->setText(strings.lookup(QStringLiteral("OK")));
+    m_ui->warningSheetCancelButton->setText(strings.lookup(QStringLiteral("Cancel")));
+    KYSharedImages::show(m_ui->warningSheetImageView, QStringLiteral("Alert.png"));
+}
+
+void KYWarningSheet::resetTextColour()
+{
+    m_ui->warningSheetTextView->setStyleSheet(QStringLiteral("color: black;"));
+}
+
+} // namespace tavoren::installer

@@ -1,0 +1,139 @@
+#include "installer/app/KYWelcomeScreen.h"
+
+#include "installer/core/InstallerStrings.h"
+#include "ui_KYWelcomeScreen.h"
+
+#include <QMouseEvent>
+
+namespace tavoren::installer {
+
+KYWelcomeScreen::KYWelcomeScreen(const InstallerState &state, KYNotificationCenter &center, QWidget *parent)
+    : QWidget(parent)
+    , m_ui(std::make_unique<Ui::KYWelcomeScreen>())
+{
+    m_ui->setupUi(this);
+    m_images.setSourceIconImage(KYSharedImages::named(QStringLiteral("Alert.png")));
+    m_ui->sourceIconView->setState(&state);
+    m_ui->sourceIconView->setNotificationCenter(&center);
+    m_ui->sourceIconView->setSharedImages(&m_images);
+    m_ui->destinationIconView->setNotificationCenter(&center);
+    m_ui->backgroundView->setSharedImages(&m_images);
+
+    // The help icon's view: a small note under it.
+    m_helpText = new QLabel(this, Qt::ToolTip);
+    m_helpText->setObjectName(QStringLiteral("helpTooltipView"));
+    m_helpText->setWordWrap(true);
+    m_helpText->setStyleSheet(QStringLiteral(
+        "QLabel { background: #fbfcfe; color: #1b2b44; border: 1px solid #b8c4d6; border-radius: 4px; }"));
+    m_helpText->setMaximumWidth(360);
+    m_helpText->setMargin(8);
+    m_ui->helpIconView->setTooltipView(m_helpText);
+
+    connect(m_ui->checkBoxButton, &QAbstractButton::clicked, this, [this] { emit termsClicked(m_ui->checkBoxButton); });
+    connect(m_ui->termsOfServiceButton, &QAbstractButton::clicked, this, &KYWelcomeScreen::licenseLinkClicked);
+    // A click on the terms' text ticks the box, as on the box.
+    m_ui->agreeTermsOfKYR->installEventFilter(this);
+    setTermsBorder(false);
+}
+
+KYWelcomeScreen::~KYWelcomeScreen() = default;
+
+void KYWelcomeScreen::setParentWindow(QWidget *window)
+{
+    m_ui->helpIconView->setParentWindow(window);
+}
+
+bool KYWelcomeScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->agreeTermsOfKYR && event->type() == QEvent::MouseButtonRelease
+        && m_ui->checkBoxButton->isEnabled()) {
+        m_ui->checkBoxButton->click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void KYWelcomeScreen::localize(const InstallerStrings &strings)
+{
+    m_ui->titleDragandDropMessage->setText(strings.lookup(QStringLiteral("TitleMessage")));
+    m_ui->initializingInstaller->setText(strings.lookup(QStringLiteral("Intializing")));
+    m_ui->agreeTermsOfKYR->setText(strings.lookup(QStringLiteral("IAgreeTermsOfKYR")));
+    m_ui->termsOfServiceButton->setText(strings.lookup(QStringLiteral("TermsOfService")));
+    m_helpText->setText(strings.lookup(QStringLiteral("HelpMessage")));
+    // The terms read as a link beside the box.
+    m_ui->termsOfServiceButton->setStyleSheet(
+        QStringLiteral("QPushButton { border: none; color: #1565c0; text-decoration: underline; padding: 0 2px; }"));
+    m_ui->termsOfServiceButton->adjustSize();
+    m_ui->termsOfServiceButton->setCursor(Qt::PointingHandCursor);
+    m_ui->backgroundView->setImageName(strings.lookup(QStringLiteral("backgroundImage")));
+}
+
+void KYWelcomeScreen::showPackageFound(const QString &applicationImage)
+{
+    m_images.setSourceIconImage(KYSharedImages::named(applicationImage));
+    m_ui->sourceIconView->refreshImage();
+    KYSharedImages::show(m_ui->arrowImageView, QStringLiteral("Drag_arrow.png"));
+    m_ui->warningField->setFont(m_ui->destinationNameLabel->font());
+    m_ui->initializationRow->setVisible(true);
+}
+
+void KYWelcomeScreen::showPackageMissing(const QString &missingText)
+{
+    m_ui->packageNameLabel->setStyleSheet(QStringLiteral("color: #c62828;"));
+    m_ui->packageNameLabel->setText(missingText);
+    m_images.setSourceIconImage(KYSharedImages::named(QStringLiteral("Alert.png")));
+    m_ui->sourceIconView->refreshImage();
+    m_ui->warningRow->setVisible(false);
+    m_ui->initializationRow->setVisible(false);
+}
+
+void KYWelcomeScreen::showDetectionResult(const QString &productLabel, const std::optional<QString> &warning)
+{
+    m_ui->packageNameLabel->setText(productLabel);
+    m_ui->initializationRow->setVisible(false);
+    if (warning) {
+        m_ui->warningField->setText(*warning);
+        KYSharedImages::show(m_ui->warningImageView, QStringLiteral("Alert.png"));
+    }
+    m_ui->warningRow->setVisible(warning.has_value());
+    m_ui->checkBoxButton->setEnabled(true);
+}
+
+void KYWelcomeScreen::setDestinationDetails(const QString &text)
+{
+    m_ui->destinationNameLabel->setText(text);
+}
+
+bool KYWelcomeScreen::termsChecked() const
+{
+    return m_ui->checkBoxButton->isChecked();
+}
+
+bool KYWelcomeScreen::termsEnabled() const
+{
+    return m_ui->checkBoxButton->isEnabled();
+}
+
+void KYWelcomeScreen::setTermsEnabled(bool enabled)
+{
+    m_ui->checkBoxButton->setEnabled(enabled);
+}
+
+void KYWelcomeScreen::setTermsBorder(bool red)
+{
+    m_ui->termsAndConditionsViewBox->setStyleSheet(
+        QStringLiteral("#termsAndConditionsViewBox { border: 2px solid %1; border-radius: 4px; }")
+            .arg(red ? QColor(Qt::red).name() : QStringLiteral("transparent")));
+}
+
+void KYWelcomeScreen::setLicenseLinkVisible(bool visible)
+{
+    m_ui->termsOfServiceButton->setVisible(visible);
+}
+
+void KYWelcomeScreen::setLicenseLinkEnabled(bool enabled)
+{
+    m_ui->termsOfServiceButton->setEnabled(enabled);
+}
+
+} // namespace tavoren::installer
