@@ -39,9 +39,14 @@ std::string archiveError(archive *a)
 // `limit` bytes. A member the outer archive stores compressed must not
 // expand beyond the limits either, measured against the package bytes read
 // meanwhile.
-bool copyMember(archive *a, int folderFd, const char *name, std::uint64_t limit, const PayloadLimits &limits,
-                shared::Descriptor &copy, std::string &error)
+// libarchive's xar reader goes on past the end of a stored (uncompressed)
+// member, into the members after it; the table of contents' size is where
+// the member ends.
+bool copyMember(archive *a, archive_entry *item, int folderFd, const char *name, std::uint64_t limit,
+                const PayloadLimits &limits, shared::Descriptor &copy, std::string &error)
 {
+    const bool sized = archive_entry_size_is_set(item) && archive_entry_size(item) >= 0;
+    const std::uint64_t declared = sized ? std::uint64_t(archive_entry_size(item)) : 0;
     copy.reset(::openat(folderFd, name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!copy) {
         error = std::string("its ") + name + " cannot be unpacked (" + std::strerror(errno) + ")";
@@ -51,13 +56,17 @@ bool copyMember(archive *a, int folderFd, const char *name, std::uint64_t limit,
     const la_int64_t start = archive_filter_bytes(a, -1);
     char buffer[65536];
     for (;;) {
-        const la_ssize_t got = archive_read_data(a, buffer, sizeof buffer);
+        if (sized && total == declared)
+            return true;
+        la_ssize_t got = archive_read_data(a, buffer, sizeof buffer);
         if (got < 0) {
             error = std::string("its ") + name + " cannot be read (" + archiveError(a) + ")";
             return false;
         }
         if (got == 0)
             return true;
+        if (sized && total + std::uint64_t(got) > declared)
+            got = la_ssize_t(declared - total);
         total += std::uint64_t(got);
         if (total > limit) {
             error = std::string("its ") + name + " is larger than " + std::to_string(limit) + " bytes";
@@ -136,12 +145,12 @@ FlatPackage FlatPackage::open(const std::string &path, int workFolderFd, const P
         } else if (member == "Payload") {
             if (package.payload)
                 return damaged("it has two Payload members");
-            if (!copyMember(a.get(), workFolderFd, "Payload", limits.maximumPayloadBytes, limits, package.payload, error))
+            if (!copyMember(a.get(), item, workFolderFd, "Payload", limits.maximumPayloadBytes, limits, package.payload, error))
                 return damaged(error);
         } else if (member == "Scripts") {
             if (package.scripts)
                 return damaged("it has two Scripts members");
-            if (!copyMember(a.get(), workFolderFd, "Scripts", limits.maximumScriptsBytes, limits, package.scripts, error))
+            if (!copyMember(a.get(), item, workFolderFd, "Scripts", limits.maximumScriptsBytes, limits, package.scripts, error))
                 return damaged(error);
         }
         // Other members (a bill of materials, say) are not needed here.

@@ -234,6 +234,65 @@ private slots:
         QCOMPARE(int(broken.problem), int(FlatPackage::Problem::Damaged));
     }
 
+    // Each member is copied to its own last byte and no further, whatever
+    // follows it in the archive: a payload beyond the scripts' limit before
+    // a small Scripts member once made the scripts read as that large.
+    void membersAreCopiedExactly_data()
+    {
+        QTest::addColumn<int>("payloadBytes");
+        QTest::newRow("small payload") << 5000;
+        QTest::newRow("payload beyond the scripts' limit") << int(PayloadLimits().maximumScriptsBytes + (1 << 20));
+    }
+
+    void membersAreCopiedExactly()
+    {
+        QFETCH(int, payloadBytes);
+        std::string noise(std::size_t(payloadBytes), '\0');
+        std::uint32_t state = 2463534242u; // xorshift: bytes that do not compress
+        for (char &c : noise) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            c = char(state & 0xff);
+        }
+        PackageWriter::Contents contents;
+        contents.info.identifier = "com.a.b";
+        contents.info.version = "1";
+        contents.payload = {PayloadEntry::folder("./Library"), PayloadEntry::file("./Library/noise", noise)};
+        contents.scripts = {PayloadEntry::file("./postinstall", "#!/bin/sh\nexit 0\n", 0755)};
+        std::string bytes;
+        QVERIFY(!PackageWriter::write(contents, bytes));
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("a.pkg"));
+        QVERIFY(fileWith(path, bytes));
+        const Descriptor work = openFolder(dir.path());
+        const FlatPackage package = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
+        QVERIFY2(package.problem == FlatPackage::Problem::None, package.reason.c_str());
+        QVERIFY(package.scripts);
+        std::string error;
+        const auto scripts = CpioReader::list(package.scripts.get(), PayloadLimits(), error);
+        QVERIFY2(scripts, error.c_str());
+        QCOMPARE(scripts->size(), std::size_t(1));
+        const auto payload = CpioReader::list(package.payload.get(), PayloadLimits(), error);
+        QVERIFY2(payload, error.c_str());
+        QCOMPARE((*payload)[1].size, std::uint64_t(payloadBytes));
+
+        // The copies are exactly the members the table of contents names.
+        const QByteArray table = tableOfContents(bytes);
+        for (const auto &[name, fd] : {std::pair{QByteArrayLiteral("Payload"), package.payload.get()},
+                                       std::pair{QByteArrayLiteral("Scripts"), package.scripts.get()}}) {
+            const qsizetype at = table.indexOf(QByteArray("<name>" + name + "</name>"));
+            QVERIFY(at >= 0);
+            const qsizetype sizeAt = table.indexOf("<size>", at) + 6;
+            const qint64 declared = table.mid(sizeAt, table.indexOf("</size>", sizeAt) - sizeAt).toLongLong();
+            struct stat copied {};
+            QVERIFY(::fstat(fd, &copied) == 0);
+            QCOMPARE(qint64(copied.st_size), declared);
+        }
+    }
+
     // The outer archive is bounded before libarchive reads its table of
     // contents, whatever the header says, and so are members it deflates.
     void outerArchiveLimits_data()
