@@ -1,7 +1,6 @@
 #include "agent/AppDelegate.h"
 
 #include "agent/AgentConstants.h"
-#include "agent/CupsPrintScheduler.h"
 #include "agent/HandOffServer.h"
 #include "agent/HeldJobReleaser.h"
 #include "agent/SocketFolder.h"
@@ -26,15 +25,11 @@ namespace tavoren::agent {
 
 namespace {
 constexpr std::chrono::milliseconds maximumTimeout{MAXIMUM_TIMEOUT_MS};
-
-void log(std::string_view message)
-{
-    shared::SystemLog::instance().write(message);
-}
 } // namespace
 
-AppDelegate::AppDelegate(const GraphicalSession &session)
-    : m_session(session)
+AppDelegate::AppDelegate(AgentEnvironment environment)
+    : m_environment(std::move(environment))
+    , m_log(*m_environment.systemLog)
     , m_launcher(shared::SystemPath::resolve(LAUNCHER_APP_PATH))
     , internalQueue(MUTEX_CURRENTPROCESSEDFOLDER)
 {
@@ -49,10 +44,10 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    log("Inside applicationDidFinishLaunching of AppDelegate.");
+    m_log.write("Inside applicationDidFinishLaunching of AppDelegate.");
     // Before the first pass, which must spare their folders.
     if (const std::size_t adopted = m_launcher.adoptChildren())
-        log("Took on " + std::to_string(adopted) + " clients started before the agent started again");
+        m_log.write("Took on " + std::to_string(adopted) + " clients started before the agent started again");
     m_serverThread = std::thread([this] { thread_UnixDomainSocketServer(); });
 }
 
@@ -60,18 +55,18 @@ bool AppDelegate::launchClient(const std::string &jobArgument)
 {
     // A client nobody sees would take the job from the backend, which
     // holds it for the next login instead.
-    if (const auto reason = m_session.unreachable()) {
-        log("No graphical session for the print release client (" + *reason + "): the job waits for the next login");
+    if (const auto reason = m_environment.session.unreachable()) {
+        m_log.write("No graphical session for the print release client (" + *reason + "): the job waits for the next login");
         return false;
     }
     // Recorded before the client starts, so that no pass can come between a
     // running client and its record.
     internalQueue.async([this, jobArgument] { g_currentProcessedFolder = jobArgument; });
-    int error = 0;
-    // On the server thread: strerror is not thread-safe.
-    if (m_launcher.launch(jobArgument, &error) >= 0)
+    const auto launched = m_launcher.launch(jobArgument);
+    if (launched)
         return true;
-    log("Could not start the client \"" + m_launcher.executable() + "\": " + std::system_category().message(error));
+    // On the server thread: strerror is not thread-safe.
+    m_log.write("Could not start the client \"" + m_launcher.executable() + "\": " + std::system_category().message(launched.error().code));
     return false;
 }
 
@@ -94,7 +89,7 @@ void AppDelegate::cleanOnQueue()
 {
     const auto kept = SpoolCleaner::jobFolderName(g_currentProcessedFolder);
     if (!kept) {
-        log("Cleaning pass removed 0 job folders");
+        m_log.write("Cleaning pass removed 0 job folders");
         return;
     }
     runPass({*kept});
@@ -107,11 +102,10 @@ void AppDelegate::runPass(std::set<std::string> keptNames)
         if (const auto name = SpoolCleaner::jobFolderName(argument))
             keptNames.insert(*name);
     }
-    const SpoolCleaner cleaner(shared::SystemPath::resolve(TEMPORARY_FILE_PATH));
-    const SpoolCleaner::Result result = cleaner.run(keptNames);
-    if (result.failure)
-        log(result.failure->description());
-    log("Cleaning pass removed " + std::to_string(result.removedFolders) + " job folders");
+    SpoolCleaner cleaner(shared::SystemPath::resolve(TEMPORARY_FILE_PATH));
+    if (const auto cleaned = cleaner.run(keptNames); !cleaned)
+        m_log.write(cleaned.error().description());
+    m_log.write("Cleaning pass removed " + std::to_string(cleaner.removedFolders()) + " job folders");
 }
 
 std::string AppDelegate::currentProcessedFolder()
@@ -129,7 +123,7 @@ void AppDelegate::waitForQueue()
 void AppDelegate::endWithError(const char *what)
 {
     const int error = errno;
-    log("Ending connection");
+    m_log.write("Ending connection");
     if (what) {
         errno = error;
         std::perror(what);
@@ -151,7 +145,7 @@ std::chrono::milliseconds AppDelegate::schedulerTimeoutSetting()
 
 bool AppDelegate::jobArrived(const std::string &jobArgument)
 {
-    log("Launching KYR Tavoren App");
+    m_log.write("Launching KYR Tavoren App");
     return launchClient(jobArgument);
 }
 
@@ -161,29 +155,29 @@ void AppDelegate::releaseHeldJobs(const std::string &user)
     try {
         // Detached and owning all it uses: serving never waits for the
         // scheduler, and the agent ends without waiting for it either.
-        std::thread([user, timeout] {
-            CupsPrintScheduler scheduler(CupsPrintScheduler::agentServer(), timeout);
-            HeldJobReleaser(scheduler, shared::HandOff::queueName, user).run();
+        std::thread([user, timeout, makeScheduler = m_environment.printScheduler, systemLog = m_environment.systemLog] {
+            const std::unique_ptr<PrintScheduler> scheduler = makeScheduler(timeout);
+            HeldJobReleaser(*scheduler, shared::HandOff::queueName, user, *systemLog).run();
         }).detach();
     } catch (const std::system_error &error) {
-        log(std::string("Could not start releasing held print jobs: ") + error.what());
+        m_log.write(std::string("Could not start releasing held print jobs: ") + error.what());
     }
 }
 
 void AppDelegate::thread_UnixDomainSocketServer()
 {
-    log("Inside thread UnixDomainSocket");
+    m_log.write("Inside thread UnixDomainSocket");
 
     const auto user = shared::LoginName::current();
     if (!user || !shared::LoginName::isUsableAsFolderName(*user)) {
-        log("The effective user has no login name that can name a socket folder");
+        m_log.write("The effective user has no login name that can name a socket folder");
         endWithError(nullptr);
     }
-    SocketFolder folder(shared::SystemPath::resolve(SOCKET_FULL_PATH), *user);
+    SocketFolder folder(shared::SystemPath::resolve(SOCKET_FULL_PATH), *user, m_log);
     fullSocketFilePath = folder.socketPath();
     const auto address = shared::SocketAddress::forPath(fullSocketFilePath);
     if (!address) {
-        log("Socket path longer than " + std::to_string(shared::SocketAddress::maximumPathLength) + " bytes: " + fullSocketFilePath);
+        m_log.write("Socket path longer than " + std::to_string(shared::SocketAddress::maximumPathLength) + " bytes: " + fullSocketFilePath);
         errno = ENAMETOOLONG;
         endWithError("binding stream socket");
     }
@@ -205,8 +199,8 @@ void AppDelegate::thread_UnixDomainSocketServer()
     cleanBeforeFirstJob();
     // Listening already: a released job finds the agent. Without a window
     // to show, a released job would only be held again.
-    if (const auto reason = m_session.unreachable())
-        log("No graphical session (" + *reason + "): held print jobs stay held until the next login");
+    if (const auto reason = m_environment.session.unreachable())
+        m_log.write("No graphical session (" + *reason + "): held print jobs stay held until the next login");
     else
         releaseHeldJobs(*user);
 
@@ -215,7 +209,7 @@ void AppDelegate::thread_UnixDomainSocketServer()
     settings.maximumConnections = MAXIMUM_READERS;
     // The backend runs as root (or as the user); nobody else hands off jobs.
     settings.allowedPeers = {0, ::geteuid()};
-    HandOffServer handOff(server.get(), settings, *this);
+    HandOffServer handOff(server.get(), settings, *this, m_log);
     bool serving = false;
     {
         std::lock_guard lock(m_servingMutex);
@@ -238,7 +232,7 @@ void AppDelegate::thread_UnixDomainSocketServer()
     // Gone before the listener closes: a backend finds no agent rather
     // than one that never answers.
     folder.removeSocket();
-    log("Stopped taking jobs");
+    m_log.write("Stopped taking jobs");
 }
 
 void AppDelegate::stopServing()
@@ -256,10 +250,10 @@ void AppDelegate::stopServing()
 
 void AppDelegate::startAgain(const ProcessImage &image)
 {
-    log("Starting again from \"" + image.executable() + "\"");
+    m_log.write("Starting again from \"" + image.executable() + "\"");
     stopServing();
     const int error = image.replace();
-    log("Could not start again from \"" + image.executable() + "\": " + std::system_category().message(error) + "; ending");
+    m_log.write("Could not start again from \"" + image.executable() + "\": " + std::system_category().message(error) + "; ending");
 }
 
 } // namespace tavoren::agent

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "agent/AgentEnvironment.h"
 #include "agent/ClientLauncher.h"
-#include "agent/GraphicalSession.h"
 #include "agent/HandOffServer.h"
 #include "agent/ProcessImage.h"
 #include "agent/SerialQueue.h"
@@ -31,9 +31,7 @@ public:
     static constexpr std::chrono::milliseconds defaultSchedulerTimeout{5000};
     static std::chrono::milliseconds schedulerTimeoutSetting();
 
-    // `session` tells whether a client could show its window; it must
-    // outlive the delegate.
-    explicit AppDelegate(const GraphicalSession &session);
+    explicit AppDelegate(AgentEnvironment environment);
     ~AppDelegate() override;
     AppDelegate(const AppDelegate &) = delete;
     AppDelegate &operator=(const AppDelegate &) = delete;
@@ -91,7 +89,8 @@ private:
     // On internalQueue: every folder but the kept ones and those of running clients.
     void runPass(std::set<std::string> keptNames);
 
-    const GraphicalSession &m_session;
+    const AgentEnvironment m_environment;
+    shared::SystemLog &m_log;
     ClientLauncher m_launcher;
     std::string g_currentProcessedFolder;
     std::string fullSocketFilePath;

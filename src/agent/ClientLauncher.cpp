@@ -2,23 +2,18 @@
 
 #include "shared/Descriptor.h"
 #include "shared/FileTree.h"
+#include "shared/Spawn.h"
 
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace tavoren::agent {
 
 namespace {
-// What the agent blocks or handles itself; a client starts with the defaults.
-constexpr int agentSignals[] = {SIGCHLD, SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP, SIGPIPE};
-
 // A job argument is at most a message long; a command line of a client
 // is that and its path.
 constexpr std::size_t maximumProcFileSize = 16384;
@@ -55,37 +50,6 @@ pid_t parentOf(const std::string &stat)
     return parent;
 }
 
-class SpawnSettings
-{
-public:
-    SpawnSettings()
-    {
-        ::posix_spawn_file_actions_init(&actions);
-        // Output nobody reads goes nowhere: an unread pipe would stall a
-        // chatty client and keep a descriptor per job in the agent.
-        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        ::posix_spawnattr_init(&attributes);
-        sigset_t none;
-        sigemptyset(&none);
-        ::posix_spawnattr_setsigmask(&attributes, &none);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        for (const int signal : agentSignals)
-            sigaddset(&defaults, signal);
-        ::posix_spawnattr_setsigdefault(&attributes, &defaults);
-        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    }
-    ~SpawnSettings()
-    {
-        ::posix_spawnattr_destroy(&attributes);
-        ::posix_spawn_file_actions_destroy(&actions);
-    }
-    SpawnSettings(const SpawnSettings &) = delete;
-    SpawnSettings &operator=(const SpawnSettings &) = delete;
-
-    posix_spawn_file_actions_t actions{};
-    posix_spawnattr_t attributes{};
-};
 } // namespace
 
 ClientLauncher::ClientLauncher(std::string executable)
@@ -93,23 +57,22 @@ ClientLauncher::ClientLauncher(std::string executable)
 {
 }
 
-pid_t ClientLauncher::launch(const std::string &jobArgument, int *error)
+shared::Expected<pid_t> ClientLauncher::launch(const std::string &jobArgument)
 {
     reapExited();
-    SpawnSettings settings;
-    std::string program = m_executable;
-    std::string argument = jobArgument;
-    char *argv[] = {program.data(), argument.data(), nullptr};
-    pid_t pid = -1;
+    shared::Spawn spawn;
+    // Output nobody reads goes nowhere: an unread pipe would stall a
+    // chatty client and keep a descriptor per job in the agent.
+    spawn.open(STDOUT_FILENO, "/dev/null", O_WRONLY);
+    // What the agent blocks or handles itself; a client starts with the defaults.
+    spawn.resetSignals({SIGCHLD, SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP, SIGPIPE});
     // Held across the spawn so that a reap cannot look for the child before
     // it is on the list.
     std::lock_guard lock(m_mutex);
-    const int result = ::posix_spawn(&pid, m_executable.c_str(), &settings.actions, &settings.attributes, argv, environ);
-    if (result != 0) {
-        if (error)
-            *error = result;
-        return -1;
-    }
+    const auto started = spawn.start({m_executable, jobArgument});
+    if (!started)
+        return started.error();
+    const pid_t pid = *started;
     m_running.emplace(pid, jobArgument);
     return pid;
 }

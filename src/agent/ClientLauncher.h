@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <cstddef>
 #include <map>
 #include <mutex>
@@ -21,8 +23,8 @@ public:
 
     // Starts the executable with the job argument as its only argument,
     // standard output discarded, and returns at once: the child's process id,
-    // or -1 with `error` set to the reason it could not be started.
-    pid_t launch(const std::string &jobArgument, int *error);
+    // or why it could not be started (the spawn's code).
+    shared::Expected<pid_t> launch(const std::string &jobArgument);
 
     // Takes on the processes whose parent this process is already: clients
     // an earlier image of it started before it started itself again. Their

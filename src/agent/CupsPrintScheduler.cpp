@@ -26,21 +26,26 @@ const char *noPassword(const char *, http_t *, const char *, const char *, void 
     return nullptr;
 }
 
+shared::Error failed(std::string text)
+{
+    return shared::Error::because("ask", "the print scheduler", std::move(text));
+}
+
 // Whether the last request failed, and why.
-std::optional<std::string> lastFailure()
+shared::Expected<void> lastOutcome()
 {
     if (cupsLastError() <= IPP_STATUS_OK_CONFLICTING)
-        return std::nullopt;
+        return {};
     const char *text = cupsLastErrorString();
-    return std::string(text && *text ? text : ippErrorString(cupsLastError()));
+    return failed(text && *text ? text : ippErrorString(cupsLastError()));
 }
 // Why a request got no response: the connection's error, if it had one.
-std::string noAnswer(http_t *http)
+shared::Error noAnswer(http_t *http)
 {
     const int error = httpError(http);
     if (error != 0)
-        return std::system_category().message(error);
-    return "the scheduler ended the connection without an answer";
+        return failed(std::system_category().message(error));
+    return failed("the scheduler ended the connection without an answer");
 }
 } // namespace
 
@@ -77,10 +82,10 @@ std::string CupsPrintScheduler::printerUri(const std::string &queue)
     return uri;
 }
 
-std::optional<std::string> CupsPrintScheduler::connect()
+shared::Expected<void> CupsPrintScheduler::connect()
 {
     if (m_http)
-        return std::nullopt;
+        return {};
     const bool local = !m_server.empty() && m_server.front() == '/';
     const http_encryption_t encryption = local ? HTTP_ENCRYPTION_NEVER : cupsEncryption();
     errno = 0;
@@ -90,20 +95,18 @@ std::optional<std::string> CupsPrintScheduler::connect()
         // "Bad file descriptor" when nothing listens) says nothing useful.
         const int error = errno;
         if (error == EACCES || error == EPERM)
-            return std::system_category().message(error);
-        return "it is not running or does not answer";
+            return failed(std::system_category().message(error));
+        return failed("it is not running or does not answer");
     }
     httpSetTimeout(m_http, double(m_timeout.count()) / 1000.0, giveUp, nullptr);
-    return std::nullopt;
+    return {};
 }
 
-PrintScheduler::Listing CupsPrintScheduler::unfinishedJobs(const std::string &queue, const std::string &user)
+shared::Expected<std::vector<PrintScheduler::Job>> CupsPrintScheduler::unfinishedJobs(const std::string &queue,
+                                                                                     const std::string &user)
 {
-    Listing listing;
-    if (auto failure = connect()) {
-        listing.failure = std::move(failure);
-        return listing;
-    }
+    if (auto connected = connect(); !connected)
+        return connected.error();
     ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
@@ -113,18 +116,20 @@ PrintScheduler::Listing CupsPrintScheduler::unfinishedJobs(const std::string &qu
     static const char *const attributes[] = {"job-id", "job-state", "job-state-reasons"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, attributes);
     ipp_t *response = cupsDoRequest(m_http, request, "/");
-    listing.failure = response ? lastFailure() : noAnswer(m_http);
-    if (listing.failure) {
+    if (!response)
+        return noAnswer(m_http);
+    if (auto outcome = lastOutcome(); !outcome) {
         ippDelete(response);
-        return listing;
+        return outcome.error();
     }
+    std::vector<Job> jobs;
 
     // Jobs follow one another as groups of job attributes.
     Job job;
     bool inJob = false;
     const auto endJob = [&] {
-        if (inJob && job.id > 0 && listing.jobs.size() < std::size_t(maximumJobs))
-            listing.jobs.push_back(std::move(job));
+        if (inJob && job.id > 0 && jobs.size() < std::size_t(maximumJobs))
+            jobs.push_back(std::move(job));
         job = Job{};
         inJob = false;
     };
@@ -149,13 +154,13 @@ PrintScheduler::Listing CupsPrintScheduler::unfinishedJobs(const std::string &qu
     }
     endJob();
     ippDelete(response);
-    return listing;
+    return jobs;
 }
 
-std::optional<std::string> CupsPrintScheduler::release(const std::string &queue, const std::string &user, int jobId)
+shared::Expected<void> CupsPrintScheduler::release(const std::string &queue, const std::string &user, int jobId)
 {
-    if (auto failure = connect())
-        return failure;
+    if (auto connected = connect(); !connected)
+        return connected;
     ipp_t *request = ippNewRequest(IPP_OP_RELEASE_JOB);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
@@ -164,7 +169,7 @@ std::optional<std::string> CupsPrintScheduler::release(const std::string &queue,
     if (!response)
         return noAnswer(m_http);
     ippDelete(response);
-    return lastFailure();
+    return lastOutcome();
 }
 
 } // namespace tavoren::agent

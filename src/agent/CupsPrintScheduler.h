@@ -29,15 +29,14 @@ public:
     CupsPrintScheduler &operator=(const CupsPrintScheduler &) = delete;
 
     std::string description() const override;
-    Listing unfinishedJobs(const std::string &queue, const std::string &user) override;
-    std::optional<std::string> release(const std::string &queue, const std::string &user, int jobId) override;
+    shared::Expected<std::vector<Job>> unfinishedJobs(const std::string &queue, const std::string &user) override;
+    shared::Expected<void> release(const std::string &queue, const std::string &user, int jobId) override;
 
     // The printer-uri of a queue of this scheduler.
     static std::string printerUri(const std::string &queue);
 
 private:
-    // None once connected, otherwise why not.
-    std::optional<std::string> connect();
+    shared::Expected<void> connect();
 
     const std::string m_server;
     const std::chrono::milliseconds m_timeout;

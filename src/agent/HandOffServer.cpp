@@ -20,11 +20,6 @@ constexpr std::size_t bufferSize = std::size_t(shared::HandOff::messageBufferSiz
 // How long accepting rests after running out of descriptors or memory.
 constexpr std::chrono::milliseconds acceptPause{100};
 
-void log(const std::string &message)
-{
-    shared::SystemLog::instance().write(message);
-}
-
 // As perror, in one write; strerror is not thread-safe.
 void printError(const char *what, int error)
 {
@@ -40,10 +35,11 @@ struct HandOffServer::Connection
     Clock::time_point deadline;
 };
 
-HandOffServer::HandOffServer(int listener, Settings settings, Receiver &receiver)
+HandOffServer::HandOffServer(int listener, Settings settings, Receiver &receiver, shared::SystemLog &log)
     : m_listener(listener)
     , m_settings(std::move(settings))
     , m_receiver(receiver)
+    , m_log(log)
 {
     // A connection can go between poll and accept: accept must not wait.
     const int flags = ::fcntl(m_listener, F_GETFL);
@@ -82,7 +78,7 @@ bool HandOffServer::isAllowed(uid_t uid) const
 void HandOffServer::finish(const Connection &connection)
 {
     if (connection.bytes.empty()) {
-        log("Ending connection");
+        m_log.write("Ending connection");
         return;
     }
     const bool started = m_receiver.jobArrived(shared::JobMessage::jobArgument(connection.bytes));
@@ -136,11 +132,11 @@ void HandOffServer::acceptConnections(std::vector<Connection> &connections)
         Connection connection{shared::Descriptor(fd), {}, Clock::now() + m_settings.readTimeout};
         const auto peer = shared::PeerCredentials::of(fd);
         if (!peer) {
-            log("Dropping a connection whose peer is unknown");
+            m_log.write("Dropping a connection whose peer is unknown");
             continue;
         }
         if (!isAllowed(peer->uid)) {
-            log("Dropping a connection from user id " + std::to_string(peer->uid)
+            m_log.write("Dropping a connection from user id " + std::to_string(peer->uid)
                 + ": only root and the agent's own user hand off jobs");
             continue;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/Descriptor.h"
+#include "shared/SystemLog.h"
 
 #include <chrono>
 #include <cstddef>
@@ -42,7 +43,7 @@ public:
     };
 
     // `listener` is a listening stream socket; it stays the caller's.
-    HandOffServer(int listener, Settings settings, Receiver &receiver);
+    HandOffServer(int listener, Settings settings, Receiver &receiver, shared::SystemLog &log);
     HandOffServer(const HandOffServer &) = delete;
     HandOffServer &operator=(const HandOffServer &) = delete;
 
@@ -68,6 +69,7 @@ private:
     const int m_listener;
     const Settings m_settings;
     Receiver &m_receiver;
+    shared::SystemLog &m_log;
     shared::Descriptor m_stopRead;
     shared::Descriptor m_stopWrite;
     int m_stopError = 0;

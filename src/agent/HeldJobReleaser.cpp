@@ -10,16 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <optional>
 #include <sys/stat.h>
 
 namespace tavoren::agent {
 
 namespace {
-void log(const std::string &message)
-{
-    shared::SystemLog::instance().write(message);
-}
-
 // A job id as the backend names its marker: decimal, positive.
 std::optional<int> jobId(const std::string &name)
 {
@@ -32,10 +28,11 @@ std::optional<int> jobId(const std::string &name)
 }
 } // namespace
 
-HeldJobReleaser::HeldJobReleaser(PrintScheduler &scheduler, std::string queue, std::string user)
+HeldJobReleaser::HeldJobReleaser(PrintScheduler &scheduler, std::string queue, std::string user, shared::SystemLog &log)
     : m_scheduler(scheduler)
     , m_queue(std::move(queue))
     , m_user(std::move(user))
+    , m_log(log)
 {
 }
 
@@ -46,7 +43,7 @@ bool HeldJobReleaser::isHeldForAgent(const PrintScheduler::Job &job, const std::
     return markedJobs.count(job.id) != 0 || std::find(job.reasons.begin(), job.reasons.end(), retryReason) != job.reasons.end();
 }
 
-std::set<int> HeldJobReleaser::markedJobs(const std::string &folder)
+std::set<int> HeldJobReleaser::markedJobs(const std::string &folder) const
 {
     std::set<int> ids;
     const std::string ignored = "The held-jobs folder \"" + folder + "\" ";
@@ -57,30 +54,30 @@ std::set<int> HeldJobReleaser::markedJobs(const std::string &folder)
         if (error == ENOENT)
             return ids;
         if (error == ELOOP)
-            log(ignored + "is a symbolic link; its markers are ignored");
+            m_log.write(ignored + "is a symbolic link; its markers are ignored");
         else
-            log(shared::Error::system("list", folder, error).description());
+            m_log.write(shared::Error::system("list", folder, error).description());
         return ids;
     }
     const shared::Descriptor fd = std::move(*opened);
     struct stat status{};
     if (::fstat(fd.get(), &status) != 0) {
-        log(shared::Error::system("list", folder).description());
+        m_log.write(shared::Error::system("list", folder).description());
         return ids;
     }
     // Anyone else who can write there could have another user's job, or
     // a job held for review, released.
     if (status.st_uid != 0) {
-        log(ignored + "is not owned by root; its markers are ignored");
+        m_log.write(ignored + "is not owned by root; its markers are ignored");
         return ids;
     }
     if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        log(ignored + "is writable by others; its markers are ignored");
+        m_log.write(ignored + "is writable by others; its markers are ignored");
         return ids;
     }
     const auto names = shared::FileTree::names(fd.get(), folder);
     if (!names) {
-        log(names.error().description());
+        m_log.write(names.error().description());
         return ids;
     }
     for (const std::string &name : *names) {
@@ -93,25 +90,25 @@ std::set<int> HeldJobReleaser::markedJobs(const std::string &folder)
 HeldJobReleaser::Result HeldJobReleaser::run()
 {
     Result result;
-    const PrintScheduler::Listing listing = m_scheduler.unfinishedJobs(m_queue, m_user);
-    if (listing.failure) {
-        log("Could not ask " + m_scheduler.description() + " for held print jobs: " + *listing.failure);
+    const auto listing = m_scheduler.unfinishedJobs(m_queue, m_user);
+    if (!listing) {
+        m_log.write("Could not ask " + m_scheduler.description() + " for held print jobs: " + listing.error().text);
         return result;
     }
     result.listed = true;
     const std::set<int> marked = markedJobs(shared::SystemPath::resolve(shared::HandOff::heldJobsFolder));
     // Only the user's own jobs are listed: a marker alone releases nothing.
-    for (const PrintScheduler::Job &job : listing.jobs) {
+    for (const PrintScheduler::Job &job : *listing) {
         if (!isHeldForAgent(job, marked))
             continue;
-        if (const auto failure = m_scheduler.release(m_queue, m_user, job.id)) {
-            log("Could not release print job " + std::to_string(job.id) + ": " + *failure);
+        if (const auto released = m_scheduler.release(m_queue, m_user, job.id); !released) {
+            m_log.write("Could not release print job " + std::to_string(job.id) + ": " + released.error().text);
             ++result.failed;
         } else {
             ++result.released;
         }
     }
-    log("Released " + std::to_string(result.released) + " held print jobs");
+    m_log.write("Released " + std::to_string(result.released) + " held print jobs");
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent/PrintScheduler.h"
+#include "shared/SystemLog.h"
 
 #include <cstddef>
 #include <set>
@@ -27,7 +28,7 @@ public:
     };
 
     // The markers are read from HandOff::heldJobsFolder below the root.
-    HeldJobReleaser(PrintScheduler &scheduler, std::string queue, std::string user);
+    HeldJobReleaser(PrintScheduler &scheduler, std::string queue, std::string user, shared::SystemLog &log);
 
     // Whether the job waits for an agent: held, with a marker or for retry.
     static bool isHeldForAgent(const PrintScheduler::Job &job, const std::set<int> &markedJobs);
@@ -35,7 +36,7 @@ public:
     // The job ids the folder holds markers for. A folder that is not root's
     // alone (a link, another owner, writable by others) holds none, and
     // says so in the log; a missing one holds none.
-    static std::set<int> markedJobs(const std::string &folder);
+    std::set<int> markedJobs(const std::string &folder) const;
 
     // Releases every such job of the user's, and logs what it did.
     Result run();
@@ -44,6 +45,7 @@ private:
     PrintScheduler &m_scheduler;
     const std::string m_queue;
     const std::string m_user;
+    shared::SystemLog &m_log;
 };
 
 } // namespace tavoren::agent

@@ -1,5 +1,7 @@
 #include "agent/LinuxGraphicalSession.h"
 
+#include "shared/EnvironmentSetting.h"
+
 #include "agent/AgentConstants.h"
 #include "shared/Descriptor.h"
 #include "shared/SocketAddress.h"
@@ -26,8 +28,7 @@ constexpr std::size_t maximumDisplayDigits = 6;
 
 std::string variable(const char *name)
 {
-    const char *value = std::getenv(name);
-    return value ? value : "";
+    return shared::EnvironmentSetting::text(name);
 }
 
 bool isDigit(char c)

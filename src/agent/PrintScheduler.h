@@ -1,13 +1,14 @@
 #pragma once
 
-#include <optional>
+#include "shared/Expected.h"
+
 #include <string>
 #include <vector>
 
 namespace tavoren::agent {
 
 // The print scheduler as the agent uses it: the user's unfinished jobs of a
-// queue, and releasing one of them. Failures come back as text for the log.
+// queue, and releasing one of them. A failure's text is for the log.
 class PrintScheduler
 {
 public:
@@ -19,20 +20,13 @@ public:
         std::vector<std::string> reasons;
     };
 
-    struct Listing
-    {
-        std::vector<Job> jobs;
-        // Set when the scheduler could not be asked or refused.
-        std::optional<std::string> failure;
-    };
-
     virtual ~PrintScheduler() = default;
 
     // Names the scheduler in log lines.
     virtual std::string description() const = 0;
-    virtual Listing unfinishedJobs(const std::string &queue, const std::string &user) = 0;
-    // None once released, otherwise why not.
-    virtual std::optional<std::string> release(const std::string &queue, const std::string &user, int jobId) = 0;
+    // The jobs, or why the scheduler could not be asked or refused.
+    virtual shared::Expected<std::vector<Job>> unfinishedJobs(const std::string &queue, const std::string &user) = 0;
+    virtual shared::Expected<void> release(const std::string &queue, const std::string &user, int jobId) = 0;
 };
 
 } // namespace tavoren::agent

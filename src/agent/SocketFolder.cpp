@@ -11,15 +11,9 @@
 
 namespace tavoren::agent {
 
-namespace {
-void log(const std::string &message)
-{
-    shared::SystemLog::instance().write(message);
-}
-} // namespace
-
-SocketFolder::SocketFolder(std::string rootPath, std::string userName)
-    : m_rootPath(std::move(rootPath))
+SocketFolder::SocketFolder(std::string rootPath, std::string userName, shared::SystemLog &log)
+    : m_log(log)
+    , m_rootPath(std::move(rootPath))
     , m_userName(std::move(userName))
     , m_folderPath(m_rootPath + "/" + m_userName)
 {
@@ -32,7 +26,7 @@ std::string SocketFolder::socketPath() const
 
 bool SocketFolder::refuse(const std::string &reason)
 {
-    log(reason);
+    m_log.write(reason);
     return false;
 }
 
@@ -80,7 +74,7 @@ bool SocketFolder::prepare()
         // Nothing left by an earlier run is nothing to say.
         const int error = errno;
         if (error != ENOENT) {
-            log(shared::Error::system("remove", m_folderPath, error).description());
+            m_log.write(shared::Error::system("remove", m_folderPath, error).description());
             return false;
         }
     } else if (entry.st_uid != self) {
@@ -122,7 +116,7 @@ bool SocketFolder::makeSocketPrivate()
 void SocketFolder::removeSocket()
 {
     if (m_folder && ::unlinkat(m_folder.get(), SOCKET_FILE, 0) != 0)
-        log(shared::Error::system("remove", socketPath()).description());
+        m_log.write(shared::Error::system("remove", socketPath()).description());
 }
 
 } // namespace tavoren::agent

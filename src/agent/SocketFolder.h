@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/SystemLog.h"
+
 #include "shared/Descriptor.h"
 
 #include <string>
@@ -15,7 +17,7 @@ namespace tavoren::agent {
 class SocketFolder
 {
 public:
-    SocketFolder(std::string rootPath, std::string userName);
+    SocketFolder(std::string rootPath, std::string userName, shared::SystemLog &log);
 
     const std::string &folderPath() const { return m_folderPath; }
     std::string socketPath() const;
@@ -37,6 +39,7 @@ private:
     bool checkRoot();
     bool refuse(const std::string &reason);
 
+    shared::SystemLog &m_log;
     const std::string m_rootPath;
     const std::string m_userName;
     const std::string m_folderPath;

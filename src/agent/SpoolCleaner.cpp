@@ -2,6 +2,7 @@
 
 #include "agent/AgentConstants.h"
 #include "shared/FileTree.h"
+#include "shared/JobArgument.h"
 
 #include <cerrno>
 #include <ctime>
@@ -45,21 +46,15 @@ SpoolCleaner::SpoolCleaner(std::string spoolRoot)
 
 std::optional<std::string> SpoolCleaner::jobFolderName(const std::string &jobArgument)
 {
-    const std::string_view separator = shared::HandOff::jobArgumentSeparator;
-    const std::size_t first = jobArgument.find(separator);
-    if (first == std::string::npos)
-        return std::nullopt;
-    const std::size_t start = first + separator.size();
-    const std::size_t second = jobArgument.find(separator, start);
-    const std::string path = jobArgument.substr(start, second == std::string::npos ? std::string::npos : second - start);
+    const std::string path = shared::JobArgument::spooledFile(jobArgument);
     if (path.empty())
         return std::nullopt;
     return lastComponent(parentPath(path));
 }
 
-SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) const
+shared::Expected<void> SpoolCleaner::run(const std::set<std::string> &keptNames)
 {
-    Result result;
+    m_removed = 0;
     const std::time_t now = std::time(nullptr);
     // Never through a link: what the root is must be the folder removed from.
     auto opened = shared::FileTree::openRealFolder(m_root);
@@ -67,26 +62,22 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
         // No spool root yet (no job was ever spooled): nothing to clean.
         const int error = opened.error().code;
         if (error != ENOENT)
-            result.failure = shared::Error::system("list", m_root, error == ELOOP ? ENOTDIR : error);
-        return result;
+            return shared::Error::system("list", m_root, error == ELOOP ? ENOTDIR : error);
+        return {};
     }
     const shared::Descriptor rootFd = std::move(*opened);
     const int root = rootFd.get();
     const auto names = shared::FileTree::names(root, m_root);
-    if (!names) {
-        result.failure = names.error();
-        return result;
-    }
+    if (!names)
+        return names.error();
     const uid_t self = ::geteuid();
     for (const std::string &name : *names) {
         if (name == ".DS_Store" || keptNames.count(name) != 0)
             continue;
         const std::string path = m_root + "/" + name;
         struct stat status{};
-        if (::fstatat(root, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            result.failure = shared::Error::system("list", path);
-            break;
-        }
+        if (::fstatat(root, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return shared::Error::system("list", path);
         // Another user's job; their own agent sweeps it.
         if (status.st_uid != self)
             continue;
@@ -98,34 +89,24 @@ SpoolCleaner::Result SpoolCleaner::run(const std::set<std::string> &keptNames) c
         // A plain file or a link is no job folder: listing it fails, as
         // listing a file does, and the pass ends there.
         const shared::Descriptor folder(::openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!folder) {
-            result.failure = shared::Error::system("list", path, errno == ELOOP ? ENOTDIR : errno);
-            break;
-        }
+        if (!folder)
+            return shared::Error::system("list", path, errno == ELOOP ? ENOTDIR : errno);
         // Swapped since the look above: not ours to empty.
         struct stat folderStatus{};
         if (::fstat(folder.get(), &folderStatus) != 0 || folderStatus.st_uid != self)
             continue;
         const auto inner = shared::FileTree::names(folder.get(), path);
-        if (!inner) {
-            result.failure = inner.error();
-            break;
-        }
+        if (!inner)
+            return inner.error();
         for (const std::string &innerName : *inner) {
-            if (auto removed = shared::FileTree::removeAt(folder.get(), innerName, path + "/" + innerName); !removed) {
-                result.failure = removed.error();
-                break;
-            }
+            if (auto removed = shared::FileTree::removeAt(folder.get(), innerName, path + "/" + innerName); !removed)
+                return removed.error();
         }
-        if (result.failure)
-            break;
-        if (::unlinkat(root, name.c_str(), AT_REMOVEDIR) != 0) {
-            result.failure = shared::Error::system("remove", path);
-            break;
-        }
-        ++result.removedFolders;
+        if (::unlinkat(root, name.c_str(), AT_REMOVEDIR) != 0)
+            return shared::Error::system("remove", path);
+        ++m_removed;
     }
-    return result;
+    return {};
 }
 
 } // namespace tavoren::agent

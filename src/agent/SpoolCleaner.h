@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/Error.h"
+#include "shared/Expected.h"
 
 #include <cstddef>
 #include <optional>
@@ -16,25 +16,21 @@ namespace tavoren::agent {
 class SpoolCleaner
 {
 public:
-    struct Result
-    {
-        std::size_t removedFolders = 0;
-        // The failure that ended the pass early.
-        std::optional<shared::Error> failure;
-    };
-
     explicit SpoolCleaner(std::string spoolRoot);
 
     // The name of the job folder of a job argument: the last component of
     // the spooled file's parent. None when the argument names no file.
     static std::optional<std::string> jobFolderName(const std::string &jobArgument);
 
-    // Removes what is not kept. `keptNames` holds folder names directly
-    // inside the root.
-    Result run(const std::set<std::string> &keptNames) const;
+    // Removes what is not kept, or fails with what ended the pass early.
+    // `keptNames` holds folder names directly inside the root.
+    shared::Expected<void> run(const std::set<std::string> &keptNames);
+    // How many folders the pass removed, those before a failure included.
+    std::size_t removedFolders() const { return m_removed; }
 
 private:
     std::string m_root;
+    std::size_t m_removed = 0;
 };
 
 } // namespace tavoren::agent

@@ -3,6 +3,7 @@
 // --echo-log copies the system log lines to standard error ("log: ...").
 // SIGUSR1 runs a cleaning pass now; SIGHUP starts the agent again from its
 // installed file, in place; SIGTERM ends the agent.
+#include "agent/AgentEnvironment.h"
 #include "agent/AppDelegate.h"
 #include "agent/EchoingSystemLog.h"
 #include "agent/LinuxGraphicalSession.h"
@@ -32,8 +33,9 @@ int main(int argc, char *argv[])
         }
     }
     ::openlog("CorvaneTavorenAgent", LOG_PID, LOG_USER);
+    std::shared_ptr<shared::SystemLog> systemLog = std::make_shared<shared::SyslogSystemLog>();
     if (echo)
-        shared::SystemLog::setInstance(std::make_shared<agent::EchoingSystemLog>(std::make_shared<shared::SyslogSystemLog>()));
+        systemLog = std::make_shared<agent::EchoingSystemLog>(systemLog);
 
     // The print scheduler's library writes without MSG_NOSIGNAL: a scheduler
     // that goes away mid-request must not end the agent. Clients start with
@@ -41,7 +43,7 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
     agent::RunLoop::blockSignals();
     static const agent::LinuxGraphicalSession session;
-    static agent::AppDelegate delegate(session);
+    static agent::AppDelegate delegate(agent::AgentEnvironment::platform(session, systemLog));
     delegate.applicationDidFinishLaunching();
     agent::RunLoop::run(agent::AppDelegate::cleaningInterval,
                         {[] { delegate.removeAllFilesRecursivelyExcept(); }, [] { delegate.reapClients(); },

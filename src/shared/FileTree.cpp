@@ -1,5 +1,7 @@
 #include "shared/FileTree.h"
 
+#include "shared/PathName.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,21 +10,6 @@
 
 namespace tavoren::shared {
 
-namespace {
-std::string parentOf(const std::string &path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string lastComponentOf(const std::string &path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-} // namespace
 
 Expected<std::vector<std::string>> FileTree::names(int folderFd, const std::string &shownPath)
 {
@@ -78,10 +65,10 @@ Expected<void> FileTree::removeAt(int folderFd, const std::string &name, const s
 
 Expected<void> FileTree::remove(const std::string &path)
 {
-    const std::string name = lastComponentOf(path);
+    const std::string name = PathName::lastComponent(path);
     if (name.empty() || name == "." || name == "..")
         return Error::system("remove", path, EINVAL);
-    const Descriptor parent(::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const Descriptor parent(::open(PathName::parent(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!parent)
         return Error::system("remove", path);
     return removeAt(parent.get(), name, path);
@@ -107,7 +94,7 @@ Expected<void> FileTree::makeFolders(const std::string &path, unsigned mode, uns
     struct stat status{};
     if (::stat(path.c_str(), &status) == 0)
         return S_ISDIR(status.st_mode) ? Expected<void>() : Expected<void>(Error::system("create", path, ENOTDIR));
-    const std::string parent = parentOf(path);
+    const std::string parent = PathName::parent(path);
     if (parent != path && parent != "/" && parent != ".") {
         if (auto made = makeFolders(parent, intermediateMode, intermediateMode); !made)
             return made;

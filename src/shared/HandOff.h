@@ -32,13 +32,12 @@ struct HandOff
     // is when the job was first held. The agent releases its user's held
     // jobs that have one; the backend gives a job up (cancels it) once it
     // has waited longer than the administrator's "heldjobdays" in the admin
-    // file (defaultHeldJobDays when the file has none), and removes the file
+    // file, InstalledPaths::adminFile (defaultHeldJobDays when the file has
+    // none), and removes the file
     // once the job has been handed to an agent or is gone.
     static constexpr const char *heldJobsFolder = "/var/log/cups/corvanetavorencups/held";
     static constexpr const char *heldJobDaysKey = "heldjobdays";
     static constexpr int defaultHeldJobDays = 7;
-    // The administrator's file, which the backend reads for heldjobdays.
-    static constexpr const char *adminFile = "/Library/Preferences/CorvaneTavorenAdmin.plist";
 
     // A running agent told with this signal (SIGHUP) starts itself again
     // from its installed file, as it was started: how an upgrade's new

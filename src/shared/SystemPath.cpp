@@ -1,15 +1,12 @@
 #include "shared/SystemPath.h"
 
-#include <cstdlib>
+#include "shared/EnvironmentSetting.h"
 
 namespace tavoren::shared {
 
 std::string SystemPath::root()
 {
-    const char *value = std::getenv(rootVariable);
-    if (!value || !*value)
-        return {};
-    std::string result(value);
+    std::string result = EnvironmentSetting::text(rootVariable);
     while (result.size() > 1 && result.back() == '/')
         result.pop_back();
     return result;

@@ -1,7 +1,8 @@
 #include "helper-tool/AdminFile.h"
 
-#include "helper-tool/HelperPaths.h"
 #include "shared/Descriptor.h"
+#include "shared/InstalledPaths.h"
+#include "shared/PathName.h"
 #include "shared/PlistFile.h"
 #include "shared/SystemPath.h"
 
@@ -16,16 +17,15 @@ constexpr const char *entry = "IsPrivateInstall";
 
 std::string cannot(const std::string &what, int error)
 {
-    return "could not " + what + " " + HelperPaths::adminFile + ": " + std::system_category().message(error);
+    return "could not " + what + " " + shared::InstalledPaths::adminFile + ": " + std::system_category().message(error);
 }
 } // namespace
 
 Reply AdminFile::setPrivateInstall(bool privateInstall)
 {
-    const std::string path = shared::SystemPath::resolve(HelperPaths::adminFile);
-    const std::size_t slash = path.find_last_of('/');
-    const std::string name = path.substr(slash + 1);
-    const shared::Descriptor folder(::open(path.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const std::string path = shared::SystemPath::resolve(shared::InstalledPaths::adminFile);
+    const std::string name = shared::PathName::lastComponent(path);
+    const shared::Descriptor folder(::open(shared::PathName::parent(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder)
         return Reply::failed(cannot("open the folder of", errno));
     auto admin = shared::PlistFile::read(folder.get(), name);
@@ -33,12 +33,12 @@ Reply AdminFile::setPrivateInstall(bool privateInstall)
         const shared::Error &error = admin.error();
         if (error.code != 0)
             return Reply::failed(cannot("read", error.code));
-        return Reply::failed(std::string(HelperPaths::adminFile) + ": " + error.text);
+        return Reply::failed(std::string(shared::InstalledPaths::adminFile) + ": " + error.text);
     }
     admin->setBoolean(entry, privateInstall);
     if (const auto written = admin->write(folder.get(), name, 0644); !written)
         return Reply::failed(cannot("write", written.error().code));
-    return Reply::completed(0, std::string(entry) + " set to " + (privateInstall ? "YES" : "NO") + " in " + HelperPaths::adminFile);
+    return Reply::completed(0, std::string(entry) + " set to " + (privateInstall ? "YES" : "NO") + " in " + shared::InstalledPaths::adminFile);
 }
 
 } // namespace tavoren::helpertool

@@ -1,11 +1,14 @@
 #include "helper-tool/Blessing.h"
 
-#include "shared/AtomicFile.h"
-#include "helper-tool/HelperPaths.h"
 #include "helper-tool/PackageStaging.h"
+#include "shared/AtomicFile.h"
 #include "shared/Descriptor.h"
+#include "shared/EnvironmentSetting.h"
 #include "shared/FileTree.h"
+#include "shared/HelperProtocol.h"
+#include "shared/PathName.h"
 #include "shared/SharedFolder.h"
+#include "shared/Spawn.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
@@ -15,18 +18,21 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
 
-extern char **environ;
-
 namespace tavoren::helpertool {
 
 namespace {
+// A failure whose text is the reason --bless shows.
+shared::Error failed(std::string reason)
+{
+    return shared::Error::because("bless", "", std::move(reason));
+}
+
 std::string errorText(int error)
 {
     return std::system_category().message(error);
@@ -37,89 +43,64 @@ int aboveStandard(int fd)
 {
     if (fd > STDERR_FILENO)
         return fd;
-    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-    ::close(fd);
-    return moved;
+    const shared::Descriptor low(fd);
+    return ::fcntl(low.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
 }
 } // namespace
 
 uid_t Blessing::authorisingUid()
 {
-    const char *value = std::getenv(pkexecVariable);
-    if (value && *value) {
-        const std::string_view text(value);
-        unsigned long long uid = 0;
-        const auto parsed = std::from_chars(text.data(), text.data() + text.size(), uid);
-        if (parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() && uid < static_cast<uid_t>(-1))
-            return static_cast<uid_t>(uid);
-    }
-    return ::getuid();
+    const auto uid = shared::EnvironmentSetting::wholeNumber(pkexecVariable, 0, static_cast<long long>(static_cast<uid_t>(-1)) - 1);
+    return uid ? static_cast<uid_t>(*uid) : ::getuid();
 }
 
 int Blessing::run(std::FILE *errors, const BuiltArtefacts &built)
 {
     const auto fail = [errors](const std::string &reason) {
-        std::fprintf(errors, "%s: %s\n", HelperPaths::toolName, reason.c_str());
+        std::fprintf(errors, "%s: %s\n", shared::HelperProtocol::label, reason.c_str());
         return 1;
     };
     if (::geteuid() != 0)
         return fail("--bless must run as root");
-    std::string failure;
-    const auto tool = install(&failure);
+    const auto tool = install();
     if (!tool)
-        return fail(failure);
+        return fail(tool.error().text);
     if (const auto carried = installCarriedInstaller(built); !carried)
         return fail(carried.error().description());
-    if (const auto notServing = start(*tool, authorisingUid()))
-        return fail(*notServing);
+    if (const auto serving = start(*tool, authorisingUid()); !serving)
+        return fail(serving.error().text);
     return 0;
 }
 
-std::optional<std::string> Blessing::install(std::string *failure)
+shared::Expected<std::string> Blessing::install()
 {
-    const std::string shown = HelperPaths::toolFolder;
-    const std::string folderPath = shared::SystemPath::resolve(HelperPaths::toolFolder);
-    const std::string parentPath = folderPath.substr(0, folderPath.find_last_of('/'));
-    const std::string folderName = folderPath.substr(parentPath.size() + 1);
-    if (auto made = shared::FileTree::makeFolders(parentPath, 0755, 0755); !made) {
-        *failure = made.error().description();
-        return std::nullopt;
-    }
+    const std::string shown = shared::HelperProtocol::toolFolder;
+    const std::string folderPath = shared::SystemPath::resolve(shared::HelperProtocol::toolFolder);
+    const std::string parentPath = shared::PathName::parent(folderPath);
+    const std::string folderName = shared::PathName::lastComponent(folderPath);
+    if (auto made = shared::FileTree::makeFolders(parentPath, 0755, 0755); !made)
+        return failed(made.error().description());
     const shared::Descriptor parent(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!parent) {
-        *failure = "cannot open the folder above " + shown + ": " + errorText(errno);
-        return std::nullopt;
-    }
+    if (!parent)
+        return failed("cannot open the folder above " + shown + ": " + errorText(errno));
     const bool made = ::mkdirat(parent.get(), folderName.c_str(), 0700) == 0;
-    if (!made && errno != EEXIST) {
-        *failure = "cannot create " + shown + ": " + errorText(errno);
-        return std::nullopt;
-    }
+    if (!made && errno != EEXIST)
+        return failed("cannot create " + shown + ": " + errorText(errno));
     const shared::Descriptor folder(::openat(parent.get(), folderName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder) {
-        *failure = errno == ELOOP || errno == ENOTDIR ? shown + " is a link or not a folder" : "cannot open " + shown + ": " + errorText(errno);
-        return std::nullopt;
-    }
+    if (!folder)
+        return failed(errno == ELOOP || errno == ENOTDIR ? shown + " is a link or not a folder" : "cannot open " + shown + ": " + errorText(errno));
     struct stat status{};
-    if ((made && ::fchmod(folder.get(), 0755) != 0) || ::fstat(folder.get(), &status) != 0) {
-        *failure = "cannot set up " + shown + ": " + errorText(errno);
-        return std::nullopt;
-    }
-    if (status.st_uid != 0 || (status.st_mode & S_IWOTH) != 0) {
-        *failure = shown + " is not owned by root or is writable by others";
-        return std::nullopt;
-    }
+    if ((made && ::fchmod(folder.get(), 0755) != 0) || ::fstat(folder.get(), &status) != 0)
+        return failed("cannot set up " + shown + ": " + errorText(errno));
+    if (status.st_uid != 0 || (status.st_mode & S_IWOTH) != 0)
+        return failed(shown + " is not owned by root or is writable by others");
 
     const shared::Descriptor self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
-    if (!self) {
-        *failure = "cannot copy the helper into " + shown + ": " + errorText(errno);
-        return std::nullopt;
-    }
-    auto copy = shared::AtomicFile::create(folder.get(), HelperPaths::toolName);
-    if (!copy) {
-        *failure = "cannot copy the helper into " + shown + ": " + errorText(copy.error().code);
-        return std::nullopt;
-    }
+    if (!self)
+        return failed("cannot copy the helper into " + shown + ": " + errorText(errno));
+    auto copy = shared::AtomicFile::create(folder.get(), shared::HelperProtocol::label);
+    if (!copy)
+        return failed("cannot copy the helper into " + shown + ": " + errorText(copy.error().code));
     std::vector<char> buffer(1 << 16);
     for (;;) {
         const ssize_t got = ::read(self.get(), buffer.data(), buffer.size());
@@ -127,16 +108,12 @@ std::optional<std::string> Blessing::install(std::string *failure)
             continue;
         if (got == 0)
             break;
-        if (got < 0 || !copy->write(std::string_view(buffer.data(), std::size_t(got)))) {
-            *failure = "cannot copy the helper into " + shown + ": " + errorText(errno);
-            return std::nullopt;
-        }
+        if (got < 0 || !copy->write(std::string_view(buffer.data(), std::size_t(got))))
+            return failed("cannot copy the helper into " + shown + ": " + errorText(errno));
     }
-    if (const auto committed = copy->commit(0755, 0, 0); !committed) {
-        *failure = "cannot copy the helper into " + shown + ": " + errorText(committed.error().code);
-        return std::nullopt;
-    }
-    return folderPath + "/" + HelperPaths::toolName;
+    if (const auto committed = copy->commit(0755, 0, 0); !committed)
+        return failed("cannot copy the helper into " + shown + ": " + errorText(committed.error().code));
+    return folderPath + "/" + shared::HelperProtocol::label;
 }
 
 shared::Expected<void> Blessing::installCarriedInstaller(const BuiltArtefacts &built)
@@ -146,8 +123,8 @@ shared::Expected<void> Blessing::installCarriedInstaller(const BuiltArtefacts &b
     if (length <= 0)
         return shared::Error::system("find", "/proc/self/exe");
     const std::string selfPath(self, std::size_t(length));
-    const std::string source = selfPath.substr(0, selfPath.find_last_of('/') + 1) + HelperPaths::carriedInstaller;
-    const std::string shown = std::string(HelperPaths::supportFolder) + "/" + HelperPaths::carriedInstaller;
+    const std::string source = shared::PathName::parent(selfPath) + "/" + shared::HelperProtocol::carriedInstaller;
+    const std::string shown = std::string(shared::HelperProtocol::supportFolder) + "/" + shared::HelperProtocol::carriedInstaller;
 
     const shared::Descriptor from(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat status{};
@@ -155,10 +132,10 @@ shared::Expected<void> Blessing::installCarriedInstaller(const BuiltArtefacts &b
         return shared::Error::system("read the package installer carried beside the helper", source);
     if (!S_ISREG(status.st_mode))
         return shared::Error::because("read the package installer carried beside the helper", source, "it is not a regular file");
-    auto support = shared::SharedFolder::make(shared::SystemPath::resolve(HelperPaths::supportFolder), shared::SharedFolder::Options::forRootAlone());
+    auto support = shared::SharedFolder::make(shared::SystemPath::resolve(shared::HelperProtocol::supportFolder), shared::SharedFolder::Options::forRootAlone());
     if (!support)
         return support.error();
-    auto copy = shared::AtomicFile::create(support->get(), HelperPaths::carriedInstaller);
+    auto copy = shared::AtomicFile::create(support->get(), shared::HelperProtocol::carriedInstaller);
     if (!copy)
         return shared::Error::system("copy the package installer into", shown, copy.error().code);
     // Checked on the bytes copied: the carried file may change meanwhile.
@@ -172,47 +149,29 @@ shared::Expected<void> Blessing::installCarriedInstaller(const BuiltArtefacts &b
     return {};
 }
 
-std::optional<std::string> Blessing::start(const std::string &tool, uid_t authorisedUid)
+shared::Expected<void> Blessing::start(const std::string &tool, uid_t authorisedUid)
 {
     int fds[2] = {-1, -1};
     if (::pipe2(fds, O_CLOEXEC) != 0)
-        return "pipe: " + errorText(errno);
+        return failed("pipe: " + errorText(errno));
     const shared::Descriptor readEnd(aboveStandard(fds[0]));
     shared::Descriptor writeEnd(aboveStandard(fds[1]));
     if (!readEnd || !writeEnd)
-        return "pipe: " + errorText(errno);
+        return failed("pipe: " + errorText(errno));
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    shared::Spawn spawn;
+    spawn.open(STDIN_FILENO, "/dev/null", O_RDONLY);
+    spawn.open(STDOUT_FILENO, "/dev/null", O_WRONLY);
+    spawn.duplicate(STDOUT_FILENO, STDERR_FILENO);
     // The same descriptor on both sides keeps it open across the exec.
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), writeEnd.get());
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (const int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    const std::vector<std::string> arguments{tool,          "--daemon", "--authorised-uid", std::to_string(authorisedUid),
-                                             "--ready-fd", std::to_string(writeEnd.get())};
-    std::vector<char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, tool.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0)
-        return "cannot start " + tool + ": " + errorText(spawned);
+    spawn.duplicate(writeEnd.get(), writeEnd.get());
+    spawn.resetSignals({SIGPIPE, SIGTERM, SIGINT, SIGHUP});
+    spawn.newSession();
+    const auto started = spawn.start({tool, "--daemon", "--authorised-uid", std::to_string(authorisedUid), "--ready-fd",
+                                      std::to_string(writeEnd.get())});
+    if (!started)
+        return failed("cannot start " + tool + ": " + errorText(started.error().code));
+    const pid_t pid = *started;
     writeEnd.reset();
 
     std::string line;
@@ -226,7 +185,7 @@ std::optional<std::string> Blessing::start(const std::string &tool, uid_t author
         if (ready <= 0) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
-            return "the helper daemon did not report ready within " + std::to_string(readyWaitSeconds) + " seconds";
+            return failed("the helper daemon did not report ready within " + std::to_string(readyWaitSeconds) + " seconds");
         }
         char buffer[256];
         const ssize_t got = ::read(readEnd.get(), buffer, sizeof buffer);
@@ -237,12 +196,12 @@ std::optional<std::string> Blessing::start(const std::string &tool, uid_t author
         line.append(buffer, std::size_t(got));
     }
     if (line == "ready\n")
-        return std::nullopt; // it serves on, on its own
+        return {}; // it serves on, on its own
     ::waitpid(pid, nullptr, 0);
     const std::string prefix = "error: ";
     if (line.rfind(prefix, 0) == 0 && line.back() == '\n')
-        return "the helper daemon could not start: " + line.substr(prefix.size(), line.size() - prefix.size() - 1);
-    return "the helper daemon ended before it was serving";
+        return failed("the helper daemon could not start: " + line.substr(prefix.size(), line.size() - prefix.size() - 1));
+    return failed("the helper daemon ended before it was serving");
 }
 
 } // namespace tavoren::helpertool

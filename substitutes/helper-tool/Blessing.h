@@ -4,7 +4,6 @@
 #include "shared/Expected.h"
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -28,10 +27,11 @@ public:
     static uid_t authorisingUid();
 
 private:
-    // Where the copy went, or why there is none.
-    static std::optional<std::string> install(std::string *failure);
+    // Where the copy went, or why there is none (the text is the reason shown).
+    static shared::Expected<std::string> install();
     static shared::Expected<void> installCarriedInstaller(const BuiltArtefacts &built);
-    static std::optional<std::string> start(const std::string &tool, uid_t authorisedUid);
+    // Once the daemon serves, or why it does not (the text is the reason shown).
+    static shared::Expected<void> start(const std::string &tool, uid_t authorisedUid);
 };
 
 } // namespace tavoren::helpertool

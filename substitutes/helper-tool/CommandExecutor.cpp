@@ -2,10 +2,11 @@
 
 #include "helper-tool/AdminFile.h"
 #include "helper-tool/CommandRunner.h"
-#include "helper-tool/HelperPaths.h"
 #include "helper-tool/PackageStaging.h"
 #include "helper-tool/ProgressFile.h"
 #include "shared/Descriptor.h"
+#include "shared/HelperProtocol.h"
+#include "shared/InstalledPaths.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
 
@@ -57,22 +58,22 @@ Reply CommandExecutor::execute(const HelperCommand &command, uid_t requester) co
 
 Reply CommandExecutor::probe() const
 {
-    return endedWith("ls", CommandRunner::run({"/bin/ls", shared::SystemPath::resolve(HelperPaths::probeFolder)}, {}));
+    return endedWith("ls", CommandRunner::run({"/bin/ls", shared::SystemPath::resolve(shared::HelperProtocol::probeFolder)}, {}));
 }
 
 Reply CommandExecutor::removal() const
 {
-    const std::string script = shared::SystemPath::resolve(HelperPaths::uninstallScript);
+    const std::string script = shared::SystemPath::resolve(shared::InstalledPaths::uninstallScript);
     // The script runs as root: it must be root's alone, and not a link.
     const shared::Descriptor file(::open(script.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat status{};
     if (!file || ::fstat(file.get(), &status) != 0)
-        return Reply::refused(std::string("cannot open ") + HelperPaths::uninstallScript + ": " + errorText(errno));
+        return Reply::refused(std::string("cannot open ") + shared::InstalledPaths::uninstallScript + ": " + errorText(errno));
     if (!onlyRootChanges(status))
-        return Reply::refused(std::string(HelperPaths::uninstallScript) + " is not a regular file that only root can change");
+        return Reply::refused(std::string(shared::InstalledPaths::uninstallScript) + " is not a regular file that only root can change");
     // The installer removes an installed version only to install over it:
     // the queue, its jobs, the settings and the running agents stay.
-    const auto result = CommandRunner::run({"/bin/sh", script, "--upgrade"}, [](std::string_view line) {
+    const auto result = CommandRunner::run({shared::HelperProtocol::shell, script, shared::HelperProtocol::upgradeArgument}, [](std::string_view line) {
         line.remove_suffix(1);
         shared::SystemLog::instance().write("Uninstall.sh: " + std::string(line));
     });
@@ -81,16 +82,16 @@ Reply CommandExecutor::removal() const
 
 shared::Expected<std::string> CommandExecutor::packageInstaller() const
 {
-    const std::string own = shared::SystemPath::resolve(HelperPaths::packageInstaller);
+    const std::string own = shared::SystemPath::resolve(shared::HelperProtocol::packageInstaller);
     const std::string carried
-        = shared::SystemPath::resolve(std::string(HelperPaths::supportFolder) + "/" + HelperPaths::carriedInstaller);
+        = shared::SystemPath::resolve(std::string(shared::HelperProtocol::supportFolder) + "/" + shared::HelperProtocol::carriedInstaller);
     struct stat status{};
-    std::string shown = HelperPaths::packageInstaller;
+    std::string shown = shared::HelperProtocol::packageInstaller;
     std::string path = own;
     if (::stat(own.c_str(), &status) != 0) {
         if (errno != ENOENT)
             return shared::Error::system("start", shown);
-        shown = std::string(HelperPaths::supportFolder) + "/" + HelperPaths::carriedInstaller;
+        shown = std::string(shared::HelperProtocol::supportFolder) + "/" + shared::HelperProtocol::carriedInstaller;
         path = carried;
         if (::stat(carried.c_str(), &status) != 0)
             return shared::Error::system("start", shown);
@@ -110,7 +111,7 @@ Reply CommandExecutor::installation(const std::string &packagePath, uid_t reques
             return Reply::failed("could not start " + error.subject + ": " + errorText(error.code));
         return Reply::refused(error.subject + " is not a regular file that only root can change");
     }
-    const auto staged = PackageStaging::stage(packagePath, shared::SystemPath::resolve(HelperPaths::supportFolder), m_built);
+    const auto staged = PackageStaging::stage(packagePath, shared::SystemPath::resolve(shared::HelperProtocol::supportFolder), m_built);
     if (!staged) {
         const shared::Error &error = staged.error();
         if (error.code == 0)
@@ -119,19 +120,19 @@ Reply CommandExecutor::installation(const std::string &packagePath, uid_t reques
     }
 
     auto created = ProgressFile::create(requester);
-    if (auto *refusal = std::get_if<Reply>(&created))
-        return *refusal;
-    ProgressFile &progress = std::get<ProgressFile>(created);
+    if (!created)
+        return Reply::failed(created.error().text);
+    ProgressFile &progress = *created;
     bool written = true;
     const auto result = CommandRunner::run({*installer, "-pkg", staged->path(), "-target", "/", "-verboseR"},
                                            [&](std::string_view line) { written = progress.writeLine(line) && written; });
     if (!result.started)
-        return endedWith(HelperPaths::packageInstaller, result);
-    written = progress.writeLine("Installation_Done " + std::to_string(result.status) + "\n") && written;
+        return endedWith(shared::HelperProtocol::packageInstaller, result);
+    written = progress.writeLine(std::string(shared::HelperProtocol::installationDone) + " " + std::to_string(result.status) + "\n") && written;
     if (!written)
-        return Reply::failed(std::string("could not write the progress file; ") + HelperPaths::packageInstaller + " ended with status "
+        return Reply::failed(std::string("could not write the progress file; ") + shared::HelperProtocol::packageInstaller + " ended with status "
                              + std::to_string(result.status));
-    return endedWith(HelperPaths::packageInstaller, result);
+    return endedWith(shared::HelperProtocol::packageInstaller, result);
 }
 
 } // namespace tavoren::helpertool

@@ -1,5 +1,7 @@
 #include "helper-tool/CommandLine.h"
 
+#include "helper-tool/Reply.h"
+
 #include <optional>
 
 namespace tavoren::helpertool {
@@ -27,7 +29,7 @@ std::optional<std::string> forbidden(std::string_view line, std::size_t i)
 }
 } // namespace
 
-std::variant<std::vector<std::string>, CommandLine::Refusal> CommandLine::split(std::string_view line)
+shared::Expected<std::vector<std::string>> CommandLine::split(std::string_view line)
 {
     std::vector<std::string> words;
     std::string word;
@@ -35,7 +37,7 @@ std::variant<std::vector<std::string>, CommandLine::Refusal> CommandLine::split(
     bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (auto reason = forbidden(line, i))
-            return Refusal{"the command line holds " + *reason};
+            return Reply::refusal("the command line holds " + *reason);
         const char c = line[i];
         if (c == '"') {
             quoted = !quoted;
@@ -46,14 +48,14 @@ std::variant<std::vector<std::string>, CommandLine::Refusal> CommandLine::split(
             word.clear();
             inWord = false;
         } else if (!quoted && c == '\'') {
-            return Refusal{"the command line holds a single quote outside double quotes"};
+            return Reply::refusal("the command line holds a single quote outside double quotes");
         } else {
             word.push_back(c);
             inWord = true;
         }
     }
     if (quoted)
-        return Refusal{"the command line has an unbalanced double quote"};
+        return Reply::refusal("the command line has an unbalanced double quote");
     if (inWord)
         words.push_back(std::move(word));
     return words;

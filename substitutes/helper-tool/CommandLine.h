@@ -1,8 +1,9 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace tavoren::helpertool {
@@ -14,12 +15,8 @@ namespace tavoren::helpertool {
 class CommandLine
 {
 public:
-    struct Refusal
-    {
-        std::string reason;
-    };
-
-    static std::variant<std::vector<std::string>, Refusal> split(std::string_view line);
+    // The words, or a refusal whose text is the reply's reason.
+    static shared::Expected<std::vector<std::string>> split(std::string_view line);
 };
 
 } // namespace tavoren::helpertool

@@ -2,40 +2,19 @@
 
 #include "helper-tool/HelperPaths.h"
 #include "shared/Descriptor.h"
+#include "shared/Spawn.h"
 
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
-
 namespace tavoren::helpertool {
 
 namespace {
-// Frees the spawn attributes however the function is left.
-struct SpawnSettings
-{
-    posix_spawn_file_actions_t actions{};
-    posix_spawnattr_t attributes{};
-    SpawnSettings()
-    {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
-    }
-    ~SpawnSettings()
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSettings(const SpawnSettings &) = delete;
-    SpawnSettings &operator=(const SpawnSettings &) = delete;
-};
-
 int exitStatus(int waitStatus)
 {
     if (WIFSIGNALED(waitStatus))
@@ -70,45 +49,33 @@ bool readAvailable(int fd, OutputLines &lines)
 
 CommandRunner::Result CommandRunner::run(const std::vector<std::string> &arguments, const OutputLines::Emit &emit)
 {
-    std::vector<char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    SpawnSettings settings;
-    posix_spawn_file_actions_addopen(&settings.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    int pipeFds[2] = {-1, -1};
+    shared::Spawn spawn;
+    spawn.open(STDIN_FILENO, "/dev/null", O_RDONLY);
+    shared::Descriptor readEnd;
+    shared::Descriptor writeEnd;
     if (emit) {
         // Only the helper's end waits for nothing; the command writes as usual.
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0 || ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK) != 0) {
-            const int error = errno;
-            ::close(pipeFds[0]);
-            ::close(pipeFds[1]);
+        int pipeFds[2] = {-1, -1};
+        const bool piped = ::pipe2(pipeFds, O_CLOEXEC) == 0;
+        const int error = errno;
+        readEnd = shared::Descriptor(pipeFds[0]);
+        writeEnd = shared::Descriptor(pipeFds[1]);
+        if (!piped)
             return {false, error, 0};
-        }
-        posix_spawn_file_actions_adddup2(&settings.actions, pipeFds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&settings.actions, pipeFds[1], STDERR_FILENO);
+        if (::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK) != 0)
+            return {false, errno, 0};
+        spawn.duplicate(writeEnd.get(), STDOUT_FILENO);
+        spawn.duplicate(writeEnd.get(), STDERR_FILENO);
     } else {
-        posix_spawn_file_actions_addopen(&settings.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&settings.actions, STDOUT_FILENO, STDERR_FILENO);
+        spawn.open(STDOUT_FILENO, "/dev/null", O_WRONLY);
+        spawn.duplicate(STDOUT_FILENO, STDERR_FILENO);
     }
-    const shared::Descriptor readEnd(pipeFds[0]);
-    shared::Descriptor writeEnd(pipeFds[1]);
+    spawn.resetSignals({SIGPIPE, SIGTERM, SIGINT, SIGHUP});
 
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (const int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&settings.attributes, &none);
-    posix_spawnattr_setsigdefault(&settings.attributes, &defaults);
-    posix_spawnattr_setflags(&settings.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, argv[0], &settings.actions, &settings.attributes, argv.data(), environ);
-    if (spawned != 0)
-        return {false, spawned, 0};
+    const auto started = spawn.start(arguments);
+    if (!started)
+        return {false, started.error().code, 0};
+    const pid_t pid = *started;
     writeEnd.reset();
     if (!emit)
         return {true, 0, waitFor(pid)};

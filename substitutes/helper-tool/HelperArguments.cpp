@@ -1,6 +1,6 @@
 #include "helper-tool/HelperArguments.h"
 
-#include "helper-tool/HelperPaths.h"
+#include "shared/HelperProtocol.h"
 
 #include <charconv>
 
@@ -52,7 +52,7 @@ std::optional<HelperArguments> HelperArguments::parse(const std::vector<std::str
 
 std::string HelperArguments::usage()
 {
-    return std::string("usage: ") + HelperPaths::toolName + " --bless\n       " + HelperPaths::toolName
+    return std::string("usage: ") + shared::HelperProtocol::label + " --bless\n       " + shared::HelperProtocol::label
            + " --daemon --authorised-uid N [--ready-fd K]\n";
 }
 

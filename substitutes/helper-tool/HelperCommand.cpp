@@ -1,7 +1,9 @@
 #include "helper-tool/HelperCommand.h"
 
 #include "helper-tool/CommandLine.h"
-#include "helper-tool/HelperPaths.h"
+#include "helper-tool/Reply.h"
+#include "shared/HelperProtocol.h"
+#include "shared/InstalledPaths.h"
 
 #include <vector>
 
@@ -16,7 +18,7 @@ const std::string adminSetNo = "Set :IsPrivateInstall NO";
 
 bool HelperCommand::isMediumPackage(const std::string &path)
 {
-    const std::string suffix = HelperPaths::medium;
+    const std::string suffix = shared::HelperProtocol::mediumPackage;
     if (path.size() < suffix.size() || path.front() != '/' || path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
     std::size_t start = 1;
@@ -32,37 +34,37 @@ bool HelperCommand::isMediumPackage(const std::string &path)
     return true;
 }
 
-std::variant<HelperCommand, HelperCommand::Refusal> HelperCommand::classify(const HelperRequest &request)
+shared::Expected<HelperCommand> HelperCommand::classify(const HelperRequest &request)
 {
     const auto split = CommandLine::split(request.command);
-    if (const auto *refusal = std::get_if<CommandLine::Refusal>(&split))
-        return Refusal{refusal->reason};
-    const Words &words = std::get<Words>(split);
+    if (!split)
+        return split.error();
+    const Words &words = *split;
 
     HelperCommand command;
-    if (words == Words{"ls", HelperPaths::probeFolder}) {
+    if (words == Words{"ls", shared::HelperProtocol::probeFolder}) {
         command.kind = Kind::Probe;
-    } else if (words == Words{"/bin/sh", HelperPaths::uninstallScript}) {
+    } else if (words == Words{shared::HelperProtocol::shell, shared::InstalledPaths::uninstallScript}) {
         command.kind = Kind::Removal;
-    } else if (words.size() == 4 && words[0] == "/usr/libexec/PlistBuddy" && words[1] == "-c"
-               && (words[2] == adminSetYes || words[2] == adminSetNo) && words[3] == HelperPaths::adminFile) {
+    } else if (words.size() == 4 && words[0] == shared::HelperProtocol::plistBuddy && words[1] == "-c"
+               && (words[2] == adminSetYes || words[2] == adminSetNo) && words[3] == shared::InstalledPaths::adminFile) {
         command.kind = Kind::AdminWrite;
         command.privateInstall = words[2] == adminSetYes;
-    } else if (words.size() == 6 && words[0] == HelperPaths::packageInstaller && words[1] == "-pkg" && words[3] == "-target"
+    } else if (words.size() == 6 && words[0] == shared::HelperProtocol::packageInstaller && words[1] == "-pkg" && words[3] == "-target"
                && words[4] == "/" && words[5] == "-verboseR") {
         if (!isMediumPackage(words[2]))
-            return Refusal{"the package path is not the driver package of a medium"};
+            return Reply::refusal("the package path is not the driver package of a medium");
         command.kind = Kind::Installation;
         command.packagePath = words[2];
     } else {
-        return Refusal{"the command line is not one the helper runs"};
+        return Reply::refusal("the command line is not one the helper runs");
     }
 
     if (command.kind == Kind::Installation) {
-        if (request.progressPath != HelperPaths::progressFile)
-            return Refusal{std::string("the installation's progress file must be \"") + HelperPaths::progressFile + "\""};
+        if (request.progressPath != shared::HelperProtocol::progressFile)
+            return Reply::refusal(std::string("the installation's progress file must be \"") + shared::HelperProtocol::progressFile + "\"");
     } else if (request.progressPath) {
-        return Refusal{"this command takes no progress file"};
+        return Reply::refusal("this command takes no progress file");
     }
     return command;
 }

@@ -3,7 +3,6 @@
 #include "helper-tool/HelperRequest.h"
 
 #include <string>
-#include <variant>
 
 namespace tavoren::helpertool {
 
@@ -21,11 +20,8 @@ struct HelperCommand
     std::string packagePath;     // Installation: the medium's package, as given
     bool privateInstall = false; // AdminWrite
 
-    struct Refusal
-    {
-        std::string reason;
-    };
-    static std::variant<HelperCommand, Refusal> classify(const HelperRequest &request);
+    // The command, or the refusal whose text is the reason.
+    static shared::Expected<HelperCommand> classify(const HelperRequest &request);
 
     // Whether `path` names the driver package of a medium: absolute, no
     // empty, "." or ".." component, ending in the medium's package name.

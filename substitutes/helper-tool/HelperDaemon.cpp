@@ -1,11 +1,13 @@
 #include "helper-tool/HelperDaemon.h"
 
-#include "shared/AtomicFile.h"
 #include "helper-tool/HelperCommand.h"
-#include "helper-tool/HelperPaths.h"
 #include "helper-tool/HelperRequest.h"
 #include "helper-tool/RequestReader.h"
+#include "shared/AtomicFile.h"
+#include "shared/EnvironmentSetting.h"
 #include "shared/FileTree.h"
+#include "shared/HelperProtocol.h"
+#include "shared/PathName.h"
 #include "shared/SocketAddress.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
@@ -29,11 +31,6 @@ namespace {
 std::string errorText(int error)
 {
     return std::system_category().message(error);
-}
-
-std::string folderOf(const std::string &path)
-{
-    return path.substr(0, path.find_last_of('/'));
 }
 
 // A command line as the log shows it: one line, bounded.
@@ -78,22 +75,15 @@ void sendReply(int connection, const Reply &reply)
 
 std::chrono::seconds DaemonSettings::idleTimeFromEnvironment()
 {
-    const char *value = std::getenv(idleVariable);
-    if (value && *value) {
-        const std::string_view text(value);
-        long long seconds = 0;
-        const auto parsed = std::from_chars(text.data(), text.data() + text.size(), seconds);
-        if (parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() && seconds >= 0 && seconds <= 365LL * 24 * 3600)
-            return std::chrono::seconds(seconds);
-    }
-    return DaemonSettings().idleTime;
+    const auto seconds = shared::EnvironmentSetting::wholeNumber(idleVariable, 0, 365LL * 24 * 3600);
+    return seconds ? std::chrono::seconds(*seconds) : DaemonSettings().idleTime;
 }
 
 HelperDaemon::HelperDaemon(DaemonSettings settings)
     : m_settings(settings)
     , m_executor(settings.built)
-    , m_socketPath(shared::SystemPath::resolve(HelperPaths::socket))
-    , m_pidPath(shared::SystemPath::resolve(HelperPaths::pidFile))
+    , m_socketPath(shared::SystemPath::resolve(shared::HelperProtocol::socket))
+    , m_pidPath(shared::SystemPath::resolve(shared::HelperProtocol::pidFile))
 {
 }
 
@@ -155,7 +145,7 @@ int HelperDaemon::run()
 
 std::optional<std::string> HelperDaemon::listen()
 {
-    if (auto made = shared::FileTree::makeFolders(folderOf(m_socketPath), 0755, 0755); !made)
+    if (auto made = shared::FileTree::makeFolders(shared::PathName::parent(m_socketPath), 0755, 0755); !made)
         return made.error().description();
     // Bound under another name and renamed into place: the socket path never
     // goes missing while a newer helper takes over.
@@ -189,7 +179,7 @@ std::optional<std::string> HelperDaemon::listen()
 
 std::optional<std::string> HelperDaemon::writePidFile()
 {
-    const std::string folderPath = folderOf(m_pidPath);
+    const std::string folderPath = shared::PathName::parent(m_pidPath);
     const shared::Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const auto cannot = [this](int error) { return "cannot write the pid file " + m_pidPath + ": " + errorText(error); };
     if (!folder)
@@ -312,21 +302,21 @@ void HelperDaemon::handle(shared::Descriptor connection, shared::PeerCredentials
 std::optional<Reply> HelperDaemon::answer(int connection, const shared::PeerCredentials &peer, std::string *command)
 {
     const auto read = RequestReader::read(connection, m_wake.get(), m_settings.readTimeout);
-    if (read.result == RequestReader::Result::Dropped) {
+    if (!read)
+        return Reply::refused(read.error().text);
+    if (!*read) {
         *command = "(no complete request)";
         return std::nullopt;
     }
-    if (read.result == RequestReader::Result::Refused)
-        return read.refusal;
-    const auto parsed = HelperRequest::parse(read.line);
-    if (const auto *refusal = std::get_if<HelperRequest::Refusal>(&parsed))
-        return Reply::refused(refusal->reason);
-    const HelperRequest &request = std::get<HelperRequest>(parsed);
+    const auto parsed = HelperRequest::parse(**read);
+    if (!parsed)
+        return Reply::refused(parsed.error().text);
+    const HelperRequest &request = *parsed;
     *command = request.command;
     const auto classified = HelperCommand::classify(request);
-    if (const auto *refusal = std::get_if<HelperCommand::Refusal>(&classified))
-        return Reply::refused(refusal->reason);
-    const HelperCommand accepted = std::get<HelperCommand>(classified);
+    if (!classified)
+        return Reply::refused(classified.error().text);
+    const HelperCommand accepted = *classified;
     // None when the helper ended before the request's turn came.
     const uid_t requester = peer.uid;
     return m_queue->submit([this, accepted, requester] { return m_executor.execute(accepted, requester); }).get();

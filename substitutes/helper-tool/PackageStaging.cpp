@@ -1,7 +1,7 @@
 #include "helper-tool/PackageStaging.h"
 
-#include "helper-tool/HelperPaths.h"
 #include "shared/FileTree.h"
+#include "shared/HelperProtocol.h"
 #include "shared/SharedFolder.h"
 
 #include <QCryptographicHash>
@@ -36,7 +36,7 @@ PackageStaging::PackageStaging(PackageStaging &&other) noexcept
 PackageStaging::~PackageStaging()
 {
     if (m_support)
-        [[maybe_unused]] const auto removed = shared::FileTree::removeAt(m_support.get(), HelperPaths::stagingName, m_path);
+        [[maybe_unused]] const auto removed = shared::FileTree::removeAt(m_support.get(), shared::HelperProtocol::stagingName, m_path);
 }
 
 std::string PackageStaging::sha256(int fd, const std::function<bool(std::string_view)> &copy)
@@ -76,17 +76,17 @@ shared::Expected<PackageStaging> PackageStaging::stage(const std::string &reques
     if (!support)
         return support.error();
     // A copy left by a helper that ended mid-installation goes first.
-    if (auto left = shared::FileTree::removeAt(support->get(), HelperPaths::stagingName, supportFolder);
+    if (auto left = shared::FileTree::removeAt(support->get(), shared::HelperProtocol::stagingName, supportFolder);
         !left && left.error().code != ENOENT)
-        return shared::Error::system("clear", supportFolder + "/" + HelperPaths::stagingName, left.error().code);
-    if (::mkdirat(support->get(), HelperPaths::stagingName, 0700) != 0)
-        return shared::Error::system("create", supportFolder + "/" + HelperPaths::stagingName);
+        return shared::Error::system("clear", supportFolder + "/" + shared::HelperProtocol::stagingName, left.error().code);
+    if (::mkdirat(support->get(), shared::HelperProtocol::stagingName, 0700) != 0)
+        return shared::Error::system("create", supportFolder + "/" + shared::HelperProtocol::stagingName);
     const std::string name = requested.substr(requested.find_last_of('/') + 1);
-    const std::string copyPath = supportFolder + "/" + HelperPaths::stagingName + "/" + name;
+    const std::string copyPath = supportFolder + "/" + shared::HelperProtocol::stagingName + "/" + name;
     PackageStaging staged(std::move(*support), copyPath);
 
     const shared::Descriptor staging(
-        ::openat(staged.m_support.get(), HelperPaths::stagingName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        ::openat(staged.m_support.get(), shared::HelperProtocol::stagingName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     const shared::Descriptor copy(
         staging ? ::openat(staging.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600) : -1);
     if (!copy)

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "helper-tool/Reply.h"
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
 #include <string_view>
 #include <sys/types.h>
-#include <variant>
 
 namespace tavoren::helpertool {
 
@@ -16,8 +15,9 @@ namespace tavoren::helpertool {
 class ProgressFile
 {
 public:
-    // The new, empty file, or the reply that ends the request.
-    static std::variant<ProgressFile, Reply> create(uid_t requester);
+    // The new, empty file, or why not: the text of the failed reply that
+    // ends the request.
+    static shared::Expected<ProgressFile> create(uid_t requester);
 
     // One write(2) for the whole line, so a reader never sees half of it.
     bool writeLine(std::string_view line);

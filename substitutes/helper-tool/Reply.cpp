@@ -44,4 +44,9 @@ std::string Reply::toLine() const
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }
 
+shared::Error Reply::refusal(std::string reason)
+{
+    return shared::Error::because("accept", "the request", std::move(reason));
+}
+
 } // namespace tavoren::helpertool

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Error.h"
+
 #include <string>
 
 namespace tavoren::helpertool {
@@ -16,6 +18,9 @@ struct Reply
     static Reply completed(int status, std::string text);
     static Reply refused(const std::string &reason);
     static Reply failed(const std::string &reason);
+    // A request turned down before it runs; its text is the refused
+    // reply's reason.
+    static shared::Error refusal(std::string reason);
 
     static const char *outcomeName(Outcome outcome);
     // The JSON object and its line end, as sent.

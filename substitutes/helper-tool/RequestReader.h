@@ -1,8 +1,9 @@
 #pragma once
 
-#include "helper-tool/Reply.h"
+#include "shared/Expected.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace tavoren::helpertool {
@@ -11,21 +12,12 @@ namespace tavoren::helpertool {
 class RequestReader
 {
 public:
-    enum class Result {
-        Line,    // a complete request line
-        Refused, // a reply is owed: too long, more than one line, cut short
-        Dropped, // nothing in time, or the helper is ending: close, no reply
-    };
-    struct Outcome
-    {
-        Result result = Result::Dropped;
-        std::string line; // without its line end
-        Reply refusal;
-    };
-
-    // Gives up at `timeout` after the start, or when `wakeFd` turns
-    // readable.
-    static Outcome read(int socket, int wakeFd, std::chrono::milliseconds timeout);
+    // The complete request line without its line end; none when nothing
+    // came in time or the helper is ending (close, no reply); or the
+    // refusal a reply is owed for (too long, more than one line, cut short),
+    // its text the reason. Gives up at `timeout` after the start, or when
+    // `wakeFd` turns readable.
+    static shared::Expected<std::optional<std::string>> read(int socket, int wakeFd, std::chrono::milliseconds timeout);
 };
 
 } // namespace tavoren::helpertool

@@ -9,6 +9,8 @@
 #include "shared/Descriptor.h"
 #include "shared/EnvironmentSetting.h"
 #include "shared/HandOff.h"
+#include "shared/InstalledPaths.h"
+#include "shared/JobArgument.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
@@ -27,25 +29,25 @@ std::chrono::milliseconds agentTimeout()
                                                     std::chrono::minutes(10));
 }
 
-std::optional<JobSpooler::Failure> refusalOf(const DocumentMerger::Result &prepared)
+shared::Expected<void> refusalOf(const DocumentMerger::Result &prepared)
 {
-    using Kind = JobSpooler::Failure::Kind;
+    using Kind = JobSpooler::FailureKind;
     switch (prepared.outcome) {
     case DocumentMerger::Outcome::NotPdf:
-        return JobSpooler::Failure{"The job does not begin as a PDF document", Kind::Refused};
+        return JobSpooler::failure("The job does not begin as a PDF document", Kind::Refused);
     case DocumentMerger::Outcome::Cancelled:
-        return JobSpooler::Failure{"Cancelled while merging the documents", Kind::Cancelled};
+        return JobSpooler::failure("Cancelled while merging the documents", Kind::Cancelled);
     case DocumentMerger::Outcome::Failed:
-        return JobSpooler::Failure{prepared.detail, Kind::Failed};
+        return JobSpooler::failure(prepared.detail, Kind::Failed);
     case DocumentMerger::Outcome::TooMany:
     case DocumentMerger::Outcome::TooLarge:
-        return JobSpooler::Failure{prepared.detail, Kind::Refused};
+        return JobSpooler::failure(prepared.detail, Kind::Refused);
     case DocumentMerger::Outcome::Single:
     case DocumentMerger::Outcome::Merged:
     case DocumentMerger::Outcome::KeptWhole:
         break;
     }
-    return std::nullopt;
+    return {};
 }
 
 // What every user may read about a hand-off that did not happen.
@@ -86,7 +88,7 @@ void Backend::tidyUp() const
     if (!m_scheduler)
         return;
     const HeldJobs held(HeldJobs::folderInForce());
-    HeldJobExpiry(held, *m_scheduler, shared::HandOff::queueName, shared::SystemPath::resolve(shared::HandOff::adminFile), log)
+    HeldJobExpiry(held, *m_scheduler, shared::HandOff::queueName, shared::SystemPath::resolve(shared::InstalledPaths::adminFile), log)
         .run();
 }
 
@@ -140,7 +142,7 @@ void Backend::debug(const std::string &text) const
 
 std::string Backend::message(const std::string &documentName, const std::string &spooledFile)
 {
-    const std::string_view separator = shared::HandOff::jobArgumentSeparator;
+    constexpr std::string_view separator = shared::JobArgument::separator;
     const std::size_t room = std::size_t(shared::HandOff::messageBufferSize) - 1;
     if (separator.size() + spooledFile.size() >= room)
         return {};
@@ -149,9 +151,7 @@ std::string Backend::message(const std::string &documentName, const std::string 
     while (nameLength > 0 && nameLength < documentName.size()
            && (static_cast<unsigned char>(documentName[nameLength]) & 0xC0) == 0x80)
         --nameLength;
-    std::string result = documentName.substr(0, nameLength);
-    result.append(separator);
-    result.append(spooledFile);
+    std::string result = shared::JobArgument::compose(std::string_view(documentName).substr(0, nameLength), spooledFile);
     result.push_back('\0');
     return result;
 }
@@ -163,11 +163,10 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         std::fflush(m_output);
         return ExitCode::Ok;
     }
-    JobRequest::Refusal refusal;
-    const auto request = JobRequest::parse(arguments, &refusal);
+    const auto request = JobRequest::parse(arguments);
     if (!request) {
-        error(refusal.reason);
-        return refusal.code;
+        error(request.error().text);
+        return JobRequest::exitCodeOf(request.error());
     }
     const std::string &jobId = request->jobId;
     const std::string &userName = request->user.name;
@@ -207,20 +206,19 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         return refusalOf(prepared);
     };
     const JobSpooler spooler(spoolRoot, m_limits.maximumBytes);
-    JobSpooler::Failure failure;
-    const auto job = spooler.spool(source, jobId, request->user, &failure, m_cancel, finish);
+    const auto job = spooler.spool(source, jobId, request->user, m_cancel, finish);
     opened.reset();
     if (prepared.peakKiB > 0)
         debug("Merging job " + jobId + " took at most " + std::to_string(prepared.peakKiB) + " KiB of memory");
     if (!job) {
-        debug("Job " + jobId + " not spooled: " + failure.reason);
-        switch (failure.kind) {
-        case JobSpooler::Failure::Kind::Cancelled:
+        debug("Job " + jobId + " not spooled: " + job.error().text);
+        switch (JobSpooler::kindOf(job.error())) {
+        case JobSpooler::FailureKind::Cancelled:
             return ExitCode::Retry;
-        case JobSpooler::Failure::Kind::TooLarge:
+        case JobSpooler::FailureKind::TooLarge:
             error("The job is larger than the backend takes (" + std::to_string(m_limits.maximumBytes) + " bytes)");
             return ExitCode::Cancel;
-        case JobSpooler::Failure::Kind::Refused:
+        case JobSpooler::FailureKind::Refused:
             if (prepared.outcome == DocumentMerger::Outcome::TooMany)
                 error("The job has more than " + std::to_string(DocumentMerger::maximumDocuments)
                       + " documents; print them in smaller jobs");
@@ -229,7 +227,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
             else
                 error("The job is not a PDF document; this printer takes PDF only");
             return ExitCode::Cancel;
-        case JobSpooler::Failure::Kind::Failed:
+        case JobSpooler::FailureKind::Failed:
             break;
         }
         error("Cannot spool the job");

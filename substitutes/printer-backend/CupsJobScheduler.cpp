@@ -27,22 +27,27 @@ const char *noPassword(const char *, http_t *, const char *, const char *, void 
     return nullptr;
 }
 
+shared::Error failed(std::string text)
+{
+    return shared::Error::because("ask", "the print scheduler", std::move(text));
+}
+
 // Whether the last request failed, and why.
-std::optional<std::string> lastFailure()
+shared::Expected<void> lastOutcome()
 {
     if (cupsLastError() <= IPP_STATUS_OK_CONFLICTING)
-        return std::nullopt;
+        return {};
     const char *text = cupsLastErrorString();
-    return std::string(text && *text ? text : ippErrorString(cupsLastError()));
+    return failed(text && *text ? text : ippErrorString(cupsLastError()));
 }
 
 // Why a request got no response: the connection's error, if it had one.
-std::string noAnswer(http_t *http)
+shared::Error noAnswer(http_t *http)
 {
     const int error = httpError(http);
     if (error != 0)
-        return std::system_category().message(error);
-    return "the scheduler ended the connection without an answer";
+        return failed(std::system_category().message(error));
+    return failed("the scheduler ended the connection without an answer");
 }
 
 std::string printerUri(const std::string &queue)
@@ -60,8 +65,7 @@ std::chrono::milliseconds CupsJobScheduler::defaultTimeout()
 
 std::string CupsJobScheduler::backendServer()
 {
-    const char *named = std::getenv("CUPS_SERVER");
-    if ((!named || !*named) && !shared::SystemPath::root().empty())
+    if (shared::EnvironmentSetting::text("CUPS_SERVER").empty() && !shared::SystemPath::root().empty())
         return shared::SystemPath::resolve(shared::HandOff::schedulerSocket);
     // Also splits a "host:port" of CUPS_SERVER into the name and ippPort().
     const char *server = cupsServer();
@@ -86,10 +90,10 @@ std::string CupsJobScheduler::description() const
     return "the print scheduler at " + m_server;
 }
 
-std::optional<std::string> CupsJobScheduler::connect()
+shared::Expected<void> CupsJobScheduler::connect()
 {
     if (m_http)
-        return std::nullopt;
+        return {};
     const bool local = !m_server.empty() && m_server.front() == '/';
     const http_encryption_t encryption = local ? HTTP_ENCRYPTION_NEVER : cupsEncryption();
     m_http = httpConnect2(m_server.c_str(), ippPort(), nullptr, AF_UNSPEC, encryption, 1, int(m_timeout.count()), nullptr);
@@ -98,21 +102,18 @@ std::optional<std::string> CupsJobScheduler::connect()
         // that is not there.
         struct stat status{};
         if (local && ::stat(m_server.c_str(), &status) != 0)
-            return "no socket: " + std::system_category().message(errno);
+            return failed("no socket: " + std::system_category().message(errno));
         const char *text = cupsLastErrorString();
-        return std::string("no connection: ") + (text && *text ? text : "the scheduler does not answer");
+        return failed(std::string("no connection: ") + (text && *text ? text : "the scheduler does not answer"));
     }
     httpSetTimeout(m_http, double(m_timeout.count()) / 1000.0, giveUp, nullptr);
-    return std::nullopt;
+    return {};
 }
 
-JobScheduler::Listing CupsJobScheduler::unfinishedJobs(const std::string &queue)
+shared::Expected<JobScheduler::Listing> CupsJobScheduler::unfinishedJobs(const std::string &queue)
 {
-    Listing listing;
-    if (auto failure = connect()) {
-        listing.failure = std::move(failure);
-        return listing;
-    }
+    if (auto connected = connect(); !connected)
+        return connected.error();
     // Every user's jobs: the backend runs as root, which sees them all.
     ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
@@ -122,11 +123,13 @@ JobScheduler::Listing CupsJobScheduler::unfinishedJobs(const std::string &queue)
     static const char *const attributes[] = {"job-id", "job-state"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, attributes);
     ipp_t *response = cupsDoRequest(m_http, request, "/");
-    listing.failure = response ? lastFailure() : noAnswer(m_http);
-    if (listing.failure) {
+    if (!response)
+        return noAnswer(m_http);
+    if (auto outcome = lastOutcome(); !outcome) {
         ippDelete(response);
-        return listing;
+        return outcome.error();
     }
+    Listing listing;
 
     // Jobs follow one another as groups of job attributes.
     Job job;
@@ -159,10 +162,10 @@ JobScheduler::Listing CupsJobScheduler::unfinishedJobs(const std::string &queue)
     return listing;
 }
 
-std::optional<std::string> CupsJobScheduler::cancel(const std::string &queue, int jobId)
+shared::Expected<void> CupsJobScheduler::cancel(const std::string &queue, int jobId)
 {
-    if (auto failure = connect())
-        return failure;
+    if (auto connected = connect(); !connected)
+        return connected;
     ipp_t *request = ippNewRequest(IPP_OP_CANCEL_JOB);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
@@ -171,7 +174,7 @@ std::optional<std::string> CupsJobScheduler::cancel(const std::string &queue, in
     if (!response)
         return noAnswer(m_http);
     ippDelete(response);
-    return lastFailure();
+    return lastOutcome();
 }
 
 } // namespace tavoren::printerbackend

@@ -35,12 +35,12 @@ public:
     CupsJobScheduler &operator=(const CupsJobScheduler &) = delete;
 
     std::string description() const override;
-    Listing unfinishedJobs(const std::string &queue) override;
-    std::optional<std::string> cancel(const std::string &queue, int jobId) override;
+    shared::Expected<Listing> unfinishedJobs(const std::string &queue) override;
+    shared::Expected<void> cancel(const std::string &queue, int jobId) override;
 
 private:
     // None once connected, otherwise why not.
-    std::optional<std::string> connect();
+    shared::Expected<void> connect();
 
     const std::string m_server;
     const std::chrono::milliseconds m_timeout;

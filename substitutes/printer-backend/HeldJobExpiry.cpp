@@ -70,11 +70,12 @@ HeldJobExpiry::Result HeldJobExpiry::run(std::chrono::system_clock::time_point n
         return result;
     const std::int64_t days = heldJobDays(m_adminFile, m_log);
     const auto longest = std::chrono::hours(24) * days;
-    const JobScheduler::Listing listing = m_scheduler.unfinishedJobs(m_queue);
-    if (listing.failure) {
-        m_log("Held jobs not checked: " + m_scheduler.description() + ": " + *listing.failure);
+    const auto listed = m_scheduler.unfinishedJobs(m_queue);
+    if (!listed) {
+        m_log("Held jobs not checked: " + m_scheduler.description() + ": " + listed.error().text);
         return result;
     }
+    const JobScheduler::Listing &listing = *listed;
     result.checked = true;
     const auto removeMarker = [&](const HeldJobs::Marker &marker) {
         const auto removed = m_held.release(marker.name);
@@ -97,8 +98,8 @@ HeldJobExpiry::Result HeldJobExpiry::run(std::chrono::system_clock::time_point n
         // A released job is on its way to a backend, which decides again.
         if (job->state != heldState || now - marker.since <= longest)
             continue;
-        if (auto failure = m_scheduler.cancel(m_queue, marker.jobId)) {
-            m_log(named + " held longer than " + std::to_string(days) + " days, not cancelled: " + *failure);
+        if (auto cancelled = m_scheduler.cancel(m_queue, marker.jobId); !cancelled) {
+            m_log(named + " held longer than " + std::to_string(days) + " days, not cancelled: " + cancelled.error().text);
             continue;
         }
         ++result.cancelled;

@@ -1,9 +1,11 @@
 #include "printer-backend/JobRequest.h"
 
 #include "shared/HandOff.h"
+#include "shared/JobArgument.h"
 #include "shared/JobMessage.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace tavoren::printerbackend {
 
@@ -27,31 +29,37 @@ std::string JobRequest::documentNameOf(const std::string &title)
         if (byte < 0x20 || byte == 0x7F)
             c = ' ';
     }
-    breakUp(name, shared::HandOff::jobArgumentSeparator);
+    breakUp(name, std::string(shared::JobArgument::separator));
     breakUp(name, shared::HandOff::messageEndSeparator);
     if (std::all_of(name.begin(), name.end(), [](char c) { return c == ' '; }))
         name = "Untitled";
     return name;
 }
 
-std::optional<JobRequest> JobRequest::parse(const std::vector<std::string> &arguments, Refusal *refusal)
+ExitCode JobRequest::exitCodeOf(const shared::Error &refusal)
 {
-    auto refuse = [&](std::string reason, ExitCode code) -> std::optional<JobRequest> {
-        *refusal = Refusal{std::move(reason), code};
-        return std::nullopt;
+    return refusal.code == ENOENT ? ExitCode::Cancel : ExitCode::Failed;
+}
+
+shared::Expected<JobRequest> JobRequest::parse(const std::vector<std::string> &arguments)
+{
+    auto refuse = [](std::string reason, int code = 0) {
+        shared::Error error = shared::Error::because("accept", "the job", std::move(reason));
+        error.code = code;
+        return error;
     };
     if (arguments.size() != 5 && arguments.size() != 6)
-        return refuse("Usage: corvanetavoren job-id user title copies options [file]", ExitCode::Failed);
+        return refuse("Usage: corvanetavoren job-id user title copies options [file]");
 
     const std::string &jobId = arguments[0];
     if (jobId.empty() || jobId.size() > maximumJobIdLength
         || !std::all_of(jobId.begin(), jobId.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return refuse("Bad job id", ExitCode::Failed);
+        return refuse("Bad job id");
 
     const auto user = UserAccount::find(arguments[1]);
     // Nobody could ever collect the job: drop it rather than stop the queue.
     if (!user)
-        return refuse("No such user for this job", ExitCode::Cancel);
+        return refuse("No such user for this job", ENOENT);
 
     JobRequest request;
     request.jobId = jobId;

@@ -2,6 +2,7 @@
 
 #include "printer-backend/ExitCode.h"
 #include "printer-backend/UserAccount.h"
+#include "shared/Expected.h"
 
 #include <optional>
 #include <string>
@@ -21,14 +22,12 @@ struct JobRequest
     std::string documentName;
     std::optional<std::string> file;
 
-    struct Refusal
-    {
-        std::string reason;
-        ExitCode code = ExitCode::Failed;
-    };
-
-    // `arguments` without the program name. Either a request or a refusal.
-    static std::optional<JobRequest> parse(const std::vector<std::string> &arguments, Refusal *refusal);
+    // `arguments` without the program name. Either a request or a refusal,
+    // whose text is the scheduler's error line.
+    static shared::Expected<JobRequest> parse(const std::vector<std::string> &arguments);
+    // What the backend ends with on a refusal: a job nobody could collect
+    // (ENOENT, no such user) is cancelled, anything else fails.
+    static ExitCode exitCodeOf(const shared::Error &refusal);
 
     static std::string documentNameOf(const std::string &title);
 };

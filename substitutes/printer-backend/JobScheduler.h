@@ -1,14 +1,15 @@
 #pragma once
 
-#include <optional>
+#include "shared/Expected.h"
+
 #include <string>
 #include <vector>
 
 namespace tavoren::printerbackend {
 
 // The print scheduler as the backend uses it: which jobs of a queue are not
-// finished yet, and cancelling one of them. Failures come back as text for
-// the log.
+// finished yet, and cancelling one of them. A failure's text is for the
+// log.
 class JobScheduler
 {
 public:
@@ -25,18 +26,16 @@ public:
         // False when the scheduler had more jobs than were taken: a job
         // missing from the list may still be there.
         bool complete = true;
-        // Set when the scheduler could not be asked or refused.
-        std::optional<std::string> failure;
     };
 
     virtual ~JobScheduler() = default;
 
     // Names the scheduler in log lines.
     virtual std::string description() const = 0;
-    // Every user's unfinished jobs of the queue.
-    virtual Listing unfinishedJobs(const std::string &queue) = 0;
-    // None once cancelled, otherwise why not.
-    virtual std::optional<std::string> cancel(const std::string &queue, int jobId) = 0;
+    // Every user's unfinished jobs of the queue, or why the scheduler could
+    // not be asked or refused.
+    virtual shared::Expected<Listing> unfinishedJobs(const std::string &queue) = 0;
+    virtual shared::Expected<void> cancel(const std::string &queue, int jobId) = 0;
 };
 
 } // namespace tavoren::printerbackend

@@ -17,12 +17,46 @@
 namespace tavoren::printerbackend {
 
 namespace {
-std::string failed(const std::string &what, int error)
+shared::Error failed(const std::string &what, int error)
 {
-    return what + ": " + std::strerror(error);
+    return JobSpooler::failure(what + ": " + std::strerror(error));
+}
+} // namespace
+
+shared::Error JobSpooler::failure(std::string reason, FailureKind kind)
+{
+    int code = 0;
+    switch (kind) {
+    case FailureKind::Failed:
+        break;
+    case FailureKind::TooLarge:
+        code = EFBIG;
+        break;
+    case FailureKind::Refused:
+        code = EPERM;
+        break;
+    case FailureKind::Cancelled:
+        code = ECANCELED;
+        break;
+    }
+    shared::Error error = shared::Error::because("spool", "the job", std::move(reason));
+    error.code = code;
+    return error;
 }
 
-} // namespace
+JobSpooler::FailureKind JobSpooler::kindOf(const shared::Error &failure)
+{
+    switch (failure.code) {
+    case EFBIG:
+        return FailureKind::TooLarge;
+    case EPERM:
+        return FailureKind::Refused;
+    case ECANCELED:
+        return FailureKind::Cancelled;
+    default:
+        return FailureKind::Failed;
+    }
+}
 
 JobSpooler::JobSpooler(std::string spoolRoot, std::uint64_t maximumBytes)
     : m_root(std::move(spoolRoot))
@@ -40,7 +74,7 @@ std::string JobSpooler::temporaryName(const std::string &jobId)
     return "." + fileName(jobId) + ".part";
 }
 
-std::optional<std::string> JobSpooler::openRoot(shared::Descriptor &root) const
+shared::Expected<shared::Descriptor> JobSpooler::openRoot() const
 {
     const std::string quoted = "The spool root \"" + m_root + "\"";
     struct stat status{};
@@ -50,27 +84,27 @@ std::optional<std::string> JobSpooler::openRoot(shared::Descriptor &root) const
             return failed("Could not open the spool root " + m_root, errno);
         // Sticky like /tmp: each user's agent may sweep only its own jobs.
         if (auto made = shared::FileTree::makeFolders(m_root, 01777, 0755); !made)
-            return made.error().description();
+            return failure(made.error().description());
     }
     auto opened = shared::FileTree::openRealFolder(m_root);
     if (!opened) {
         if (opened.error().code == ELOOP)
-            return quoted + " is a symbolic link";
+            return failure(quoted + " is a symbolic link");
         return failed("Could not open the spool root " + m_root, opened.error().code);
     }
-    root = std::move(*opened);
+    shared::Descriptor root = std::move(*opened);
     if (::fstat(root.get(), &status) != 0)
         return failed("Could not open the spool root " + m_root, errno);
     // Anyone who may write there without the sticky bit could swap a job
     // folder for a link between the backend's steps or the client's.
     if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (status.st_mode & S_ISVTX) == 0)
-        return quoted + " is writable by others without the sticky bit";
+        return failure(quoted + " is writable by others without the sticky bit");
     if (status.st_uid != 0 && status.st_uid != ::geteuid())
-        return quoted + " belongs to neither root nor the backend's user";
-    return std::nullopt;
+        return failure(quoted + " belongs to neither root nor the backend's user");
+    return root;
 }
 
-std::optional<std::string> JobSpooler::makeJobFolder(int root, const std::string &jobId, std::string *name) const
+shared::Expected<std::string> JobSpooler::makeJobFolder(int root, const std::string &jobId) const
 {
     static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
@@ -79,10 +113,8 @@ std::optional<std::string> JobSpooler::makeJobFolder(int root, const std::string
         std::string candidate = "job" + jobId + "-";
         for (int i = 0; i < 6; ++i)
             candidate.push_back(letters[pick(random)]);
-        if (::mkdirat(root, candidate.c_str(), 0700) == 0) {
-            *name = std::move(candidate);
-            return std::nullopt;
-        }
+        if (::mkdirat(root, candidate.c_str(), 0700) == 0)
+            return candidate;
         if (errno != EEXIST)
             break;
     }
@@ -96,44 +128,39 @@ void JobSpooler::discard(const SpooledJob &job) const
         [[maybe_unused]] const auto removed = shared::FileTree::removeAt(root->get(), job.name, job.folder);
 }
 
-std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::string &jobId, const UserAccount &user,
-                                                         Failure *failure, const Cancellation &cancel,
-                                                         const Finisher &finish) const
+shared::Expected<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::string &jobId, const UserAccount &user,
+                                                            const Cancellation &cancel, const Finisher &finish) const
 {
-    using Kind = Failure::Kind;
-    shared::Descriptor root;
-    if (auto refusal = openRoot(root)) {
-        *failure = {*refusal};
-        return std::nullopt;
-    }
-    std::string name;
-    if (auto refusal = makeJobFolder(root.get(), jobId, &name)) {
-        *failure = {*refusal};
-        return std::nullopt;
-    }
+    auto openedRoot = openRoot();
+    if (!openedRoot)
+        return openedRoot.error();
+    const shared::Descriptor root = std::move(*openedRoot);
+    auto made = makeJobFolder(root.get(), jobId);
+    if (!made)
+        return made.error();
+    const std::string name = std::move(*made);
     const std::string folder = m_root + "/" + name;
-    auto giveUp = [&](Failure why) -> std::optional<SpooledJob> {
+    auto giveUp = [&](shared::Error why) -> shared::Expected<SpooledJob> {
         [[maybe_unused]] const auto removed = shared::FileTree::removeAt(root.get(), name, folder);
-        *failure = std::move(why);
-        return std::nullopt;
+        return why;
     };
 
     shared::Descriptor folderFd(::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folderFd)
-        return giveUp({failed("Could not open " + folder, errno)});
+        return giveUp(failed("Could not open " + folder, errno));
     // Tells the backends that come after that this folder is in use. Nobody
     // else knows it yet, so only a failure of the call itself stops it.
     if (::flock(folderFd.get(), LOCK_EX | LOCK_NB) != 0)
-        return giveUp({failed("Could not lock " + folder, errno)});
+        return giveUp(failed("Could not lock " + folder, errno));
     const std::string temporary = temporaryName(jobId);
     shared::Descriptor out(::openat(folderFd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out)
-        return giveUp({failed("Could not create the job file", errno)});
+        return giveUp(failed("Could not create the job file", errno));
 
     std::vector<char> buffer(64 * 1024);
     std::uint64_t total = 0;
-    std::optional<Failure> problem;
-    const Failure cancelled{"Cancelled while spooling", Kind::Cancelled};
+    std::optional<shared::Error> problem;
+    const shared::Error cancelled = failure("Cancelled while spooling", FailureKind::Cancelled);
     for (;;) {
         // Waits on the cancellation too: a blocked read would not see it.
         pollfd waits[2] = {{input, POLLIN, 0}, {cancel.fd(), POLLIN, 0}};
@@ -145,38 +172,38 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            problem = Failure{failed("Could not wait for the job", errno)};
+            problem = failed("Could not wait for the job", errno);
             break;
         }
         const ssize_t count = ::read(input, buffer.data(), buffer.size());
         if (count < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (count < 0) {
-            problem = Failure{failed("Could not read the job", errno)};
+            problem = failed("Could not read the job", errno);
             break;
         }
         if (count == 0)
             break;
         total += std::uint64_t(count);
         if (total > m_maximumBytes) {
-            problem = Failure{"The job is larger than " + std::to_string(m_maximumBytes) + " bytes", Kind::TooLarge};
+            problem = failure("The job is larger than " + std::to_string(m_maximumBytes) + " bytes", FailureKind::TooLarge);
             break;
         }
         if (!out.writeAll(std::string_view(buffer.data(), std::size_t(count)))) {
-            problem = Failure{failed("Could not write the job file", errno)};
+            problem = failed("Could not write the job file", errno);
             break;
         }
     }
     if (!problem && ::fsync(out.get()) != 0)
-        problem = Failure{failed("Could not write the job file", errno)};
+        problem = failed("Could not write the job file", errno);
     if (!problem && ::close(out.release()) != 0)
-        problem = Failure{failed("Could not write the job file", errno)};
+        problem = failed("Could not write the job file", errno);
     if (problem)
         return giveUp(*problem);
 
     if (finish) {
-        if (auto refusal = finish(folderFd.get(), temporary))
-            return giveUp(*refusal);
+        if (auto finished = finish(folderFd.get(), temporary); !finished)
+            return giveUp(finished.error());
         if (cancel.requested())
             return giveUp(cancelled);
     }
@@ -185,18 +212,18 @@ std::optional<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std::st
     const shared::Descriptor file(::openat(folderFd.get(), temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat status{};
     if (!file || ::fstat(file.get(), &status) != 0)
-        problem = Failure{failed("Could not complete the job file", errno)};
+        problem = failed("Could not complete the job file", errno);
     else if (!S_ISREG(status.st_mode) || (status.st_mode & 0077) != 0)
-        problem = Failure{"The job file is not a private regular file"};
+        problem = failure("The job file is not a private regular file");
     if (!problem && ::geteuid() == 0 && ::fchown(file.get(), user.uid, user.gid) != 0)
-        problem = Failure{failed("Could not hand the job file to its user", errno)};
+        problem = failed("Could not hand the job file to its user", errno);
     if (!problem && ::renameat(folderFd.get(), temporary.c_str(), folderFd.get(), fileName(jobId).c_str()) != 0)
-        problem = Failure{failed("Could not complete the job file", errno)};
+        problem = failed("Could not complete the job file", errno);
     if (!problem && ::geteuid() == 0 && ::fchown(folderFd.get(), user.uid, user.gid) != 0)
-        problem = Failure{failed("Could not hand the job folder to its user", errno)};
+        problem = failed("Could not hand the job folder to its user", errno);
     // The rename itself reaches the disk with the folder.
     if (!problem && ::fsync(folderFd.get()) != 0)
-        problem = Failure{failed("Could not complete the job file", errno)};
+        problem = failed("Could not complete the job file", errno);
     if (problem)
         return giveUp(*problem);
     return SpooledJob{folder, folder + "/" + fileName(jobId), name, std::move(folderFd)};
@@ -221,14 +248,15 @@ std::size_t JobSpooler::removeStale(std::chrono::seconds minimumAge, const std::
     // like the finished ones the user's client still reads.
     if (::geteuid() != 0)
         return 0;
-    shared::Descriptor root;
-    if (auto refusal = openRoot(root)) {
-        log("Leftover job folders not looked for: " + *refusal);
+    auto opened = openRoot();
+    if (!opened) {
+        log("Leftover job folders not looked for: " + opened.error().text);
         return 0;
     }
+    const shared::Descriptor root = std::move(*opened);
     const auto names = shared::FileTree::names(root.get());
     if (!names) {
-        log(failed("Leftover job folders not looked for: could not list " + m_root, names.error().code));
+        log(failed("Leftover job folders not looked for: could not list " + m_root, names.error().code).text);
         return 0;
     }
     const auto now = std::chrono::system_clock::now();

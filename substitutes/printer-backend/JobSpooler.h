@@ -3,11 +3,11 @@
 #include "printer-backend/Cancellation.h"
 #include "printer-backend/UserAccount.h"
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace tavoren::printerbackend {
@@ -37,21 +37,22 @@ public:
         std::string name; // the folder's name in the spool root
         shared::Descriptor lock; // the open folder, locked while the job is the backend's
     };
-    struct Failure
-    {
-        enum class Kind {
-            Failed,
-            TooLarge,
-            Refused, // by the finishing step
-            Cancelled,
-        };
-        std::string reason; // for the log: may name paths
-        Kind kind = Kind::Failed;
+    // What the backend answers the scheduler depends on the sort of failure.
+    enum class FailureKind {
+        Failed,
+        TooLarge,
+        Refused, // by the finishing step
+        Cancelled,
     };
+    // A spooling failure: its text is for the log (it may name paths), its
+    // code says the kind (none, EFBIG, EPERM, ECANCELED).
+    static shared::Error failure(std::string reason, FailureKind kind = FailureKind::Failed);
+    static FailureKind kindOf(const shared::Error &failure);
+
     // Runs on the complete file under its temporary name while the job
     // folder is still the backend's alone: may replace the file inside the
     // folder, or refuse the job.
-    using Finisher = std::function<std::optional<Failure>(int folderFd, const std::string &temporaryName)>;
+    using Finisher = std::function<shared::Expected<void>(int folderFd, const std::string &temporaryName)>;
 
     JobSpooler(std::string spoolRoot, std::uint64_t maximumBytes);
 
@@ -60,8 +61,8 @@ public:
     // is writable by others without the sticky bit, or belongs to neither
     // root nor the backend's user is refused. Once `cancel` is requested
     // the reading stops and the folder goes.
-    std::optional<SpooledJob> spool(int input, const std::string &jobId, const UserAccount &user, Failure *failure,
-                                    const Cancellation &cancel = {}, const Finisher &finish = {}) const;
+    shared::Expected<SpooledJob> spool(int input, const std::string &jobId, const UserAccount &user,
+                                       const Cancellation &cancel = {}, const Finisher &finish = {}) const;
 
     // Removes a spooled job's folder, relative to the spool root opened
     // without following links.
@@ -82,9 +83,10 @@ public:
     static std::string temporaryName(const std::string &jobId);
 
 private:
-    // The refusal when the root cannot be used.
-    std::optional<std::string> openRoot(shared::Descriptor &root) const;
-    std::optional<std::string> makeJobFolder(int root, const std::string &jobId, std::string *name) const;
+    // The root, or the refusal when it cannot be used.
+    shared::Expected<shared::Descriptor> openRoot() const;
+    // The new folder's name.
+    shared::Expected<std::string> makeJobFolder(int root, const std::string &jobId) const;
 
     std::string m_root;
     std::uint64_t m_maximumBytes;

@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <sys/wait.h>
 
+using tavoren::agent::AgentEnvironment;
 using tavoren::agent::AppDelegate;
 using tavoren::agent::ClientLauncher;
 using tavoren::testsupport::FakeGraphicalSession;
@@ -69,7 +70,8 @@ private slots:
         TestRoot root;
         QVERIFY(StandInClient::install(root));
         FakeGraphicalSession session;
-        AppDelegate delegate(session);
+        RecordingSystemLog log;
+        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
         QVERIFY(delegate.launchClient(argument.toStdString()));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
         QCOMPARE(StandInClient::records(root), QList<QByteArrayList>{QByteArrayList{argument}});
@@ -81,7 +83,8 @@ private slots:
         TestRoot root;
         QVERIFY(StandInClient::install(root));
         FakeGraphicalSession session;
-        AppDelegate delegate(session);
+        RecordingSystemLog log;
+        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
         delegate.launchClient("First.pdf:: ::/spool/job1/a.pdf");
         delegate.launchClient("Second.pdf:: ::/spool/job2/b.pdf");
         QCOMPARE(delegate.currentProcessedFolder(), std::string("Second.pdf:: ::/spool/job2/b.pdf"));
@@ -109,7 +112,7 @@ private slots:
         if (present)
             root.writeFile(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH), "#!/bin/sh\n");
         FakeGraphicalSession session;
-        AppDelegate delegate(session);
+        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
         QVERIFY(!delegate.launchClient("A.pdf:: ::/spool/job1/a.pdf"));
         QCOMPARE(log.count(QStringLiteral("Could not start the client \"") + client + QStringLiteral("\": ") + reason), 1);
         // The job stays the current one: its folder is not swept away.
@@ -128,7 +131,7 @@ private slots:
         RecordingSystemLog log;
         QVERIFY(StandInClient::install(root));
         FakeGraphicalSession session;
-        AppDelegate delegate(session);
+        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
         QVERIFY(delegate.launchClient("A.pdf:: ::/spool/job1/a.pdf"));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
 
@@ -153,9 +156,11 @@ private slots:
         TestRoot root;
         QVERIFY(StandInClient::install(root));
         ClientLauncher launcher(root.system(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH)).toStdString());
-        int error = 0;
-        const pid_t first = launcher.launch("a", &error);
-        const pid_t second = launcher.launch("b", &error);
+        const auto launchedFirst = launcher.launch("a");
+        const auto launchedSecond = launcher.launch("b");
+        QVERIFY(launchedFirst && launchedSecond);
+        const pid_t first = *launchedFirst;
+        const pid_t second = *launchedSecond;
         QVERIFY(first > 0 && second > 0);
         // A launch collects what has ended before it, so count what is left.
         QVERIFY(QTest::qWaitFor([&] { return launcher.runningJobArguments().empty(); }, 20000));
@@ -192,7 +197,7 @@ private slots:
         jobFolder(root, QStringLiteral("job12"));
         const QString current = jobFolder(root, QStringLiteral("job17"));
         FakeGraphicalSession session;
-        AppDelegate delegate(session);
+        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
         if (record == QStringLiteral("job17"))
             delegate.launchClient(argumentFor(current).toStdString());
         else if (record != QStringLiteral("none"))
@@ -215,7 +220,8 @@ private slots:
         const QString second = jobFolder(root, QStringLiteral("job2"));
         const QString stale = jobFolder(root, QStringLiteral("job0"));
         FakeGraphicalSession session;
-        AppDelegate delegate(session);
+        RecordingSystemLog log;
+        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
         delegate.launchClient(argumentFor(first).toStdString());
         delegate.launchClient(argumentFor(second).toStdString());
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 2, 20000);
@@ -245,7 +251,7 @@ private slots:
         QVERIFY(StandInClient::install(root));
         const QString stray = root.writeFile(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/stray"), "x");
         FakeGraphicalSession session;
-        AppDelegate delegate(session);
+        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
         delegate.launchClient("R.pdf:: ::/spool/job17/R.pdf");
         delegate.removeAllFilesRecursivelyExcept();
         delegate.waitForQueue();

@@ -55,16 +55,18 @@ public:
     QList<int> released;
 
     std::string description() const override { return "the listed scheduler"; }
-    Listing unfinishedJobs(const std::string &, const std::string &user) override
+    tavoren::shared::Expected<std::vector<Job>> unfinishedJobs(const std::string &, const std::string &user) override
     {
-        return {user == "grace" ? jobs : othersJobs, listingFailure};
+        if (listingFailure)
+            return tavoren::shared::Error::because("ask", "the listed scheduler", *listingFailure);
+        return user == "grace" ? jobs : othersJobs;
     }
-    std::optional<std::string> release(const std::string &, const std::string &, int jobId) override
+    tavoren::shared::Expected<void> release(const std::string &, const std::string &, int jobId) override
     {
         if (jobId == refusedId)
-            return std::string("not allowed");
+            return tavoren::shared::Error::because("release", "the listed scheduler", "not allowed");
         released.append(jobId);
-        return std::nullopt;
+        return {};
     }
 };
 
@@ -131,7 +133,7 @@ private slots:
         RecordingSystemLog log;
         ListedScheduler scheduler;
         scheduler.jobs = jobs;
-        const HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace").run();
+        const HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", *log.systemLog()).run();
         QVERIFY(result.listed);
         QCOMPARE(scheduler.released, released);
         QCOMPARE(log.count(QStringLiteral("Released %1 held print jobs").arg(released.size())), 1);
@@ -216,7 +218,7 @@ private slots:
         ListedScheduler scheduler;
         scheduler.jobs = jobs;
         scheduler.othersJobs = othersJobs;
-        const HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace").run();
+        const HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", *log.systemLog()).run();
         QVERIFY(result.listed);
         QCOMPARE(scheduler.released, released);
         QCOMPARE(log.count(QStringLiteral("Released %1 held print jobs").arg(released.size())), 1);
@@ -237,7 +239,7 @@ private slots:
         ListedScheduler scheduler;
         scheduler.jobs = {{3, held, {retry}}, {4, held, {retry}}};
         scheduler.refusedId = 3;
-        HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace").run();
+        HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", *log.systemLog()).run();
         QCOMPARE(result.released, std::size_t(1));
         QCOMPARE(result.failed, std::size_t(1));
         QCOMPARE(scheduler.released, QList<int>{4});
@@ -245,7 +247,7 @@ private slots:
 
         scheduler.listingFailure = "Forbidden";
         scheduler.released.clear();
-        result = HeldJobReleaser(scheduler, queue.toStdString(), "grace").run();
+        result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", *log.systemLog()).run();
         QVERIFY(!result.listed);
         QVERIFY(scheduler.released.isEmpty());
         QCOMPARE(log.count(QStringLiteral("Could not ask the listed scheduler for held print jobs: Forbidden")), 1);
@@ -275,12 +277,12 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         CupsPrintScheduler scheduler(socket.toStdString(), std::chrono::milliseconds(300));
-        const PrintScheduler::Listing listing = scheduler.unfinishedJobs(queue.toStdString(), "grace");
+        const auto listing = scheduler.unfinishedJobs(queue.toStdString(), "grace");
         const qint64 elapsed = timer.elapsed();
         if (fd >= 0)
             ::close(fd);
-        QVERIFY(listing.failure);
-        QVERIFY(listing.jobs.empty());
+        QVERIFY(!listing);
+        QVERIFY(!listing.error().text.empty());
         // Generous against a slow machine, far below a hang.
         QVERIFY2(elapsed < 20000, qPrintable(QString::number(elapsed)));
     }

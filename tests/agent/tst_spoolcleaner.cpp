@@ -120,9 +120,10 @@ private slots:
         std::set<std::string> keptNames;
         for (const QString &name : kept)
             keptNames.insert(name.toStdString());
-        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run(keptNames);
-        QVERIFY2(!result.failure, result.failure ? result.failure->description().c_str() : "");
-        QCOMPARE(int(result.removedFolders), removed);
+        SpoolCleaner cleaner(root.spoolRoot().toStdString());
+        const auto result = cleaner.run(keptNames);
+        QVERIFY2(result, result ? "" : result.error().description().c_str());
+        QCOMPARE(int(cleaner.removedFolders()), removed);
         QCOMPARE(entriesOf(root.spoolRoot()), left);
         for (const QString &name : left) {
             if (name != QStringLiteral(".DS_Store"))
@@ -144,9 +145,10 @@ private slots:
         QVERIFY(QFile::link(outside + QStringLiteral("/thesis.tex"), job + QStringLiteral("/pages/thesis.tex")));
         QVERIFY(TestRoot::setTimesBack(job, old));
 
-        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({QStringLiteral("job17").toStdString()});
-        QVERIFY(!result.failure);
-        QCOMPARE(int(result.removedFolders), 1);
+        SpoolCleaner cleaner(root.spoolRoot().toStdString());
+        const auto result = cleaner.run({QStringLiteral("job17").toStdString()});
+        QVERIFY(result);
+        QCOMPARE(int(cleaner.removedFolders()), 1);
         QVERIFY(!QFileInfo::exists(job));
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/thesis.tex")));
     }
@@ -175,9 +177,10 @@ private slots:
             QFile file(entry);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({QStringLiteral("job17").toStdString()});
-        QVERIFY(result.failure);
-        QCOMPARE(QString::fromStdString(result.failure->description()),
+        SpoolCleaner cleaner(root.spoolRoot().toStdString());
+        const auto result = cleaner.run({QStringLiteral("job17").toStdString()});
+        QVERIFY(!result);
+        QCOMPARE(QString::fromStdString(result.error().description()),
                  QStringLiteral("Could not list \"") + entry + QStringLiteral("\": Not a directory"));
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/keep.txt")));
         QVERIFY(QFileInfo(entry).isSymLink() == link);
@@ -205,12 +208,13 @@ private slots:
         layOut(elsewhere, {QStringLiteral("job12")});
         if (link)
             QVERIFY(QFile::link(elsewhere, root.spoolRoot()));
-        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({"job17"});
-        QCOMPARE(bool(result.failure), !reason.isEmpty());
-        if (result.failure)
-            QCOMPARE(QString::fromStdString(result.failure->description()),
+        SpoolCleaner cleaner(root.spoolRoot().toStdString());
+        const auto result = cleaner.run({"job17"});
+        QCOMPARE(!result, !reason.isEmpty());
+        if (!result)
+            QCOMPARE(QString::fromStdString(result.error().description()),
                      QStringLiteral("Could not list \"") + root.spoolRoot() + QStringLiteral("\": ") + reason);
-        QCOMPARE(int(result.removedFolders), 0);
+        QCOMPARE(int(cleaner.removedFolders()), 0);
         QVERIFY(QFileInfo::exists(elsewhere + QStringLiteral("/job12/pages/1")));
     }
 
@@ -223,12 +227,13 @@ private slots:
         layOut(root.spoolRoot(), {QStringLiteral("job12")});
         const QString pages = root.spoolRoot() + QStringLiteral("/job12/pages");
         QVERIFY(QFile::setPermissions(pages, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({"job17"});
+        SpoolCleaner cleaner(root.spoolRoot().toStdString());
+        const auto result = cleaner.run({"job17"});
         QFile::setPermissions(pages, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QVERIFY(result.failure);
-        QCOMPARE(QString::fromStdString(result.failure->description()),
+        QVERIFY(!result);
+        QCOMPARE(QString::fromStdString(result.error().description()),
                  QStringLiteral("Could not remove \"") + pages + QStringLiteral("/1\": Permission denied"));
-        QCOMPARE(int(result.removedFolders), 0);
+        QCOMPARE(int(cleaner.removedFolders()), 0);
         QVERIFY(QFileInfo::exists(pages + QStringLiteral("/1")));
     }
 
@@ -242,9 +247,10 @@ private slots:
         TestRoot root;
         layOut(root.spoolRoot(), {QStringLiteral("job12"), QStringLiteral("job13")});
         QVERIFY(::chown(QFile::encodeName(root.spoolRoot() + QStringLiteral("/job13")).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
-        const auto result = SpoolCleaner(root.spoolRoot().toStdString()).run({"job17"});
-        QVERIFY(!result.failure);
-        QCOMPARE(int(result.removedFolders), 1);
+        SpoolCleaner cleaner(root.spoolRoot().toStdString());
+        const auto result = cleaner.run({"job17"});
+        QVERIFY(result);
+        QCOMPARE(int(cleaner.removedFolders()), 1);
         QCOMPARE(entriesOf(root.spoolRoot()), QStringList{QStringLiteral("job13")});
     }
 };

@@ -25,6 +25,11 @@ RecordingSystemLog::~RecordingSystemLog()
     shared::SystemLog::setInstance(nullptr);
 }
 
+std::shared_ptr<shared::SystemLog> RecordingSystemLog::systemLog() const
+{
+    return m_sink;
+}
+
 QStringList RecordingSystemLog::messages() const
 {
     std::lock_guard lock(m_sink->mutex);

@@ -16,6 +16,8 @@ public:
     RecordingSystemLog();
     ~RecordingSystemLog();
     QStringList messages() const;
+    // The log itself, to hand to what writes to it.
+    std::shared_ptr<shared::SystemLog> systemLog() const;
     int count(const QString &message) const;
 
 private:

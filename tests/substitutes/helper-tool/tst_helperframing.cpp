@@ -27,9 +27,9 @@ QString understood(const QByteArrayList &pieces, std::size_t limit)
         break;
     }
     const auto parsed = HelperRequest::parse(frame.line());
-    if (const auto *refusal = std::get_if<HelperRequest::Refusal>(&parsed))
-        return QStringLiteral("refused: ") + QString::fromStdString(refusal->reason);
-    const auto &request = std::get<HelperRequest>(parsed);
+    if (!parsed)
+        return QStringLiteral("refused: ") + QString::fromStdString(parsed.error().text);
+    const auto &request = *parsed;
     return QStringLiteral("command: ") + QString::fromStdString(request.command)
            + (request.progressPath ? QStringLiteral(" progress: ") + QString::fromStdString(*request.progressPath) : QString());
 }
@@ -93,10 +93,10 @@ private slots:
         QFETCH(QStringList, words);
         const auto split = CommandLine::split(line.toStdString());
         QStringList result;
-        if (const auto *refusal = std::get_if<CommandLine::Refusal>(&split))
-            result << QStringLiteral("refused: ") + QString::fromStdString(refusal->reason);
+        if (!split)
+            result << QStringLiteral("refused: ") + QString::fromStdString(split.error().text);
         else
-            for (const std::string &word : std::get<std::vector<std::string>>(split))
+            for (const std::string &word : *split)
                 result << QString::fromStdString(word);
         QCOMPARE(result, words);
     }

@@ -5,6 +5,7 @@
 #include "printer-backend/HeldJobs.h"
 #include "printer-backend/JobScheduler.h"
 #include "shared/HandOff.h"
+#include "shared/InstalledPaths.h"
 #include "shared/SystemPath.h"
 
 #include "support/PlistWriter.h"
@@ -35,19 +36,21 @@ class FakeScheduler final : public JobScheduler
 {
 public:
     std::string description() const override { return "the fake scheduler"; }
-    Listing unfinishedJobs(const std::string &queue) override
+    tavoren::shared::Expected<Listing> unfinishedJobs(const std::string &queue) override
     {
         ++listings;
         queues.push_back(queue);
         if (listingFailure)
-            return {{}, true, listingFailure};
-        return {jobs, complete, std::nullopt};
+            return tavoren::shared::Error::because("ask", "the fake scheduler", *listingFailure);
+        return Listing{jobs, complete};
     }
-    std::optional<std::string> cancel(const std::string &queue, int jobId) override
+    tavoren::shared::Expected<void> cancel(const std::string &queue, int jobId) override
     {
         queues.push_back(queue);
         cancelled.push_back(jobId);
-        return cancelFailure;
+        if (cancelFailure)
+            return tavoren::shared::Error::because("cancel", "the fake scheduler", *cancelFailure);
+        return {};
     }
 
     std::vector<Job> jobs;
@@ -66,7 +69,7 @@ QString heldFolder(const TestRoot &root)
 
 QString adminFile(const TestRoot &root)
 {
-    return root.system(QString::fromLatin1(HandOff::adminFile));
+    return root.system(QString::fromLatin1(tavoren::shared::InstalledPaths::adminFile));
 }
 
 // A marker `age` seconds old, as an earlier hold left it.
@@ -99,7 +102,7 @@ Run expire(FakeScheduler &scheduler)
     Run run;
     const HeldJobs held(HeldJobs::folderInForce());
     const auto log = [&run](const std::string &line) { run.log << QString::fromStdString(line); };
-    run.result = HeldJobExpiry(held, scheduler, HandOff::queueName, tavoren::shared::SystemPath::resolve(HandOff::adminFile), log).run();
+    run.result = HeldJobExpiry(held, scheduler, HandOff::queueName, tavoren::shared::SystemPath::resolve(tavoren::shared::InstalledPaths::adminFile), log).run();
     return run;
 }
 
@@ -234,7 +237,7 @@ private slots:
         TestRoot root;
         const QString admin = adminFile(root);
         if (kind == QStringLiteral("file") || kind == QStringLiteral("foreign")) {
-            root.writeFile(QString::fromLatin1(HandOff::adminFile), content);
+            root.writeFile(QString::fromLatin1(tavoren::shared::InstalledPaths::adminFile), content);
         } else if (kind == QStringLiteral("link")) {
             QVERIFY(QFile::link(root.writeFile(QStringLiteral("/elsewhere/admin.plist"), content), admin));
         } else if (kind == QStringLiteral("fifo")) {

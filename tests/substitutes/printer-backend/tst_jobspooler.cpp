@@ -163,13 +163,12 @@ private slots:
         const QString input = root.writeFile(QStringLiteral("/input.pdf"), QByteArray(size, 'x'));
         const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
         QVERIFY(fd >= 0);
-        JobSpooler::Failure failure;
-        const auto job = JobSpooler(root.spoolRoot().toStdString(), 100000).spool(fd, "7", currentUser(), &failure);
+        const auto job = JobSpooler(root.spoolRoot().toStdString(), 100000).spool(fd, "7", currentUser());
         ::close(fd);
-        QCOMPARE(job.has_value(), accepted);
+        QCOMPARE(job.hasValue(), accepted);
         if (!accepted) {
-            QCOMPARE(failure.kind, JobSpooler::Failure::Kind::TooLarge);
-            QCOMPARE(QString::fromStdString(failure.reason), QStringLiteral("The job is larger than 100000 bytes"));
+            QCOMPARE(JobSpooler::kindOf(job.error()), JobSpooler::FailureKind::TooLarge);
+            QCOMPARE(QString::fromStdString(job.error().text), QStringLiteral("The job is larger than 100000 bytes"));
             QCOMPARE(jobFolders(root), QStringList());
             return;
         }
@@ -184,10 +183,9 @@ private slots:
         TestRoot root;
         int pipeFds[2];
         QVERIFY(::pipe2(pipeFds, O_CLOEXEC) == 0);
-        std::optional<JobSpooler::SpooledJob> job;
-        JobSpooler::Failure failure;
+        std::optional<tavoren::shared::Expected<JobSpooler::SpooledJob>> spooled;
         std::thread spooling([&] {
-            job = JobSpooler(root.spoolRoot().toStdString(), JobSpooler::defaultMaximumBytes).spool(pipeFds[0], "9", currentUser(), &failure);
+            spooled = JobSpooler(root.spoolRoot().toStdString(), JobSpooler::defaultMaximumBytes).spool(pipeFds[0], "9", currentUser());
         });
         const QByteArray first(200000, 'a');
         QCOMPARE(::write(pipeFds[1], first.constData(), std::size_t(first.size())), ssize_t(first.size()));
@@ -203,8 +201,8 @@ private slots:
         ::close(pipeFds[1]);
         spooling.join();
         ::close(pipeFds[0]);
-        QVERIFY(job);
-        QFile file(QString::fromStdString(job->file));
+        QVERIFY(spooled && *spooled);
+        QFile file(QString::fromStdString((*spooled)->file));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), first + rest);
         QVERIFY(!QFileInfo::exists(folder));
@@ -220,9 +218,8 @@ private slots:
         TestRoot root;
         const QString input = root.writeFile(QStringLiteral("/input.pdf"), "%PDF");
         const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
-        JobSpooler::Failure failure;
         const auto job = JobSpooler(root.spoolRoot().toStdString(), 1000)
-                             .spool(fd, "3", UserAccount{nobody->pw_name, nobody->pw_uid, nobody->pw_gid}, &failure);
+                             .spool(fd, "3", UserAccount{nobody->pw_name, nobody->pw_uid, nobody->pw_gid});
         ::close(fd);
         QVERIFY(job);
         for (const std::string &path : {job->folder, job->file}) {
@@ -278,16 +275,15 @@ private slots:
         const QString input = root.writeFile(QStringLiteral("/input.pdf"), "%PDF");
         const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
         QVERIFY(fd >= 0);
-        JobSpooler::Failure failure;
-        const auto job = JobSpooler(spool.toStdString(), 1000).spool(fd, "5", currentUser(), &failure);
+        const auto job = JobSpooler(spool.toStdString(), 1000).spool(fd, "5", currentUser());
         ::close(fd);
         QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         if (!refusal.isEmpty()) {
             QVERIFY(!job);
-            QCOMPARE(QString::fromStdString(failure.reason), QStringLiteral("The spool root \"") + spool + QLatin1Char('"') + refusal);
+            QCOMPARE(QString::fromStdString(job.error().text), QStringLiteral("The spool root \"") + spool + QLatin1Char('"') + refusal);
             return;
         }
-        QVERIFY2(job, failure.reason.c_str());
+        QVERIFY2(job, job ? "" : job.error().text.c_str());
         QCOMPARE(QFileInfo(QString::fromStdString(job->folder)).path(), spool);
         struct stat status{};
         QVERIFY(::lstat(QFile::encodeName(spool).constData(), &status) == 0);
@@ -351,11 +347,10 @@ private slots:
     {
         TestRoot root;
         const QString blocker = root.writeFile(QStringLiteral("/blocked"), "a file");
-        JobSpooler::Failure failure;
-        const auto job = JobSpooler(QString(blocker + QStringLiteral("/spool")).toStdString(), 1000).spool(0, "3", currentUser(), &failure);
+        const auto job = JobSpooler(QString(blocker + QStringLiteral("/spool")).toStdString(), 1000).spool(0, "3", currentUser());
         QVERIFY(!job);
-        QCOMPARE(failure.kind, JobSpooler::Failure::Kind::Failed);
-        QCOMPARE(QString::fromStdString(failure.reason),
+        QCOMPARE(JobSpooler::kindOf(job.error()), JobSpooler::FailureKind::Failed);
+        QCOMPARE(QString::fromStdString(job.error().text),
                  QStringLiteral("Could not create \"") + blocker + QStringLiteral("\": Not a directory"));
     }
 };
