@@ -5,6 +5,7 @@
 #include "client/app/UrlOpener.h"
 #include "client/core/ConfigFiles.h"
 #include "client/core/Constants.h"
+#include "client/core/Termination.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -12,8 +13,9 @@
 
 namespace tavoren::client {
 
-AppDelegate::AppDelegate(QStringList arguments, QObject *parent)
+AppDelegate::AppDelegate(ClientEnvironment environment, QStringList arguments, QObject *parent)
     : QObject(parent)
+    , m_environment(std::move(environment))
     , m_arguments(std::move(arguments))
 {
     //: Application menu entry that opens the settings window.
@@ -79,7 +81,7 @@ Settings *AppDelegate::settingsWindow() const
 
 void AppDelegate::helpUrl()
 {
-    UrlOpener::open(ConfigFiles::parseAdminConfig().helpurl);
+    UrlOpener::open(ConfigFiles(m_environment).parseAdminConfig().helpurl, m_environment);
 }
 
 void AppDelegate::close()
@@ -92,12 +94,8 @@ void AppDelegate::terminate()
     if (m_terminating)
         return;
     m_terminating = true;
-    if (m_terminateHandler) {
-        m_terminateHandler();
-        return;
-    }
-    // Later, so that the caller's own steps finish first.
-    QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+    if (m_environment.termination)
+        m_environment.termination->terminate();
 }
 
 } // namespace tavoren::client

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "client/core/ClientEnvironment.h"
+
 #include <QAction>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <functional>
 
 namespace tavoren::client {
 
@@ -18,11 +19,13 @@ class AppDelegate final : public QObject
     Q_OBJECT
 
 public:
-    // `arguments` are the process arguments, element 0 the program.
-    explicit AppDelegate(QStringList arguments, QObject *parent = nullptr);
+    // `arguments` are the process arguments, element 0 the program; every
+    // screen takes its platform pieces from `environment`.
+    AppDelegate(ClientEnvironment environment, QStringList arguments, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     const QStringList &arguments() const { return m_arguments; }
+    const ClientEnvironment &environment() const { return m_environment; }
     // The storyboard "CorvaneMain" that makes every screen.
     Storyboard &storyboard();
 
@@ -40,21 +43,19 @@ public:
 
     void helpUrl();
     void close();
-    // Ends the process after the current event; every screen's quit goes here.
+    // Ends the process through the environment's termination; every
+    // screen's quit goes here.
     void terminate();
     bool isTerminating() const { return m_terminating; }
 
-    // What terminate does (tests record it instead of ending the process).
-    void setTerminateHandler(std::function<void()> handler) { m_terminateHandler = std::move(handler); }
-
 private:
+    ClientEnvironment m_environment;
     QStringList m_arguments;
     QPointer<QAction> m_preferences;
     QPointer<QAction> m_help;
     QPointer<QAction> m_close;
     QPointer<Settings> m_settings;
     Storyboard *m_storyboard = nullptr;
-    std::function<void()> m_terminateHandler;
     bool m_terminating = false;
 };
 

@@ -57,12 +57,12 @@ void DockerError::loadView()
 
 void DockerError::viewDidLoad()
 {
-    if (!Constants::isPrivateInstall()) {
+    if (!Constants::isPrivateInstall(appDelegate().environment())) {
         setPreferencesVisible(m_ui->preferences, m_ui->preferencesDivider, false);
         if (QAction *preferences = appDelegate().Preferences())
             preferences->setVisible(false);
     }
-    m_ui->instructions->setText(instructions(m_ui->instructions->text(), StringTable()).toHtml());
+    m_ui->instructions->setText(instructions(m_ui->instructions->text(), StringTable(appDelegate().environment().resourceFolder)).toHtml());
 }
 
 void DockerError::quit()

@@ -12,8 +12,8 @@ namespace tavoren::client {
 
 EmailEntry::EmailEntry(AppDelegate &appDelegate, QWidget *parent)
     : Screen(appDelegate, parent)
-    , m_config(ConfigFiles::parseAdminConfig())
-    , m_clientConfig(ConfigFiles::parseConfig())
+    , m_config(ConfigFiles(appDelegate.environment()).parseAdminConfig())
+    , m_clientConfig(ConfigFiles(appDelegate.environment()).parseConfig())
 {
 }
 
@@ -34,7 +34,7 @@ void EmailEntry::viewDidLoad()
 {
     // Only the user's edits count, as with a text field's delegate.
     connect(m_ui->email, &QLineEdit::textEdited, this, &EmailEntry::controlTextDidChange);
-    if (!Constants::isPrivateInstall()) {
+    if (!Constants::isPrivateInstall(appDelegate().environment())) {
         setPreferencesVisible(m_ui->preferences, m_ui->preferencesDivider, false);
         if (QAction *preferences = appDelegate().Preferences())
             preferences->setVisible(false);
@@ -51,10 +51,10 @@ void EmailEntry::controlTextDidChange()
 
 void EmailEntry::remember(const QString &address)
 {
-    if (!EmailAddress::isValid(address) || !Constants::isPrivateInstall())
+    if (!EmailAddress::isValid(address) || !Constants::isPrivateInstall(appDelegate().environment()))
         return;
     m_clientConfig.owneremail = address;
-    ConfigFiles::setOwnerEmail(address);
+    ConfigFiles(appDelegate().environment()).setOwnerEmail(address);
 }
 
 void EmailEntry::ownerEmail()

@@ -26,17 +26,18 @@ void Error::loadView()
 {
     m_ui = std::make_unique<Ui::Error>();
     m_ui->setupUi(this);
+    m_ui->error->setEnvironment(appDelegate().environment());
     connect(m_ui->okButton, &QAbstractButton::clicked, this, &Error::OK);
     connectPreferences(m_ui->preferences);
 }
 
 void Error::viewDidLoad()
 {
-    const QString statusPage = StringTable().lookup(QStringLiteral("status_page"));
+    const QString statusPage = StringTable(appDelegate().environment().resourceFolder).lookup(QStringLiteral("status_page"));
     QString text = errorText.value_or(QString());
     Constants::setStatusPage(text.contains(placeholder));
     text.replace(placeholder, statusPage);
-    Log(LogLevel::Debug, text, QStringLiteral("<- error message from error screen"));
+    Log(appDelegate().environment().systemLog, LogLevel::Debug, text, QStringLiteral("<- error message from error screen"));
 
     AttributedText shown(text);
     shown.setCentred(true);
@@ -45,7 +46,7 @@ void Error::viewDidLoad()
     const QString html = shown.toHtml();
     QTimer::singleShot(0, this, [this, html] {
         m_ui->error->setText(html);
-        if (!Constants::isPrivateInstall())
+        if (!Constants::isPrivateInstall(appDelegate().environment()))
             setPreferencesVisible(m_ui->preferences, m_ui->preferencesDivider, false);
     });
 }
@@ -53,7 +54,7 @@ void Error::viewDidLoad()
 void Error::viewDidAppear()
 {
     QTimer::singleShot(0, this, [this] {
-        if (!Constants::isPrivateInstall())
+        if (!Constants::isPrivateInstall(appDelegate().environment()))
             return;
         if (QAction *preferences = appDelegate().Preferences())
             preferences->setVisible(true);

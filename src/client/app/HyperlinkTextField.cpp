@@ -10,18 +10,23 @@ namespace tavoren::client {
 
 HyperlinkTextField::HyperlinkTextField(QWidget *parent)
     : QLabel(parent)
-    , m_config(ConfigFiles::parseAdminConfig())
 {
     setTextFormat(Qt::RichText);
     setTextInteractionFlags(Qt::NoTextInteraction);
     setOpenExternalLinks(false);
 }
 
+void HyperlinkTextField::setEnvironment(const ClientEnvironment &environment)
+{
+    m_environment = &environment;
+    m_config = ConfigFiles(environment).parseAdminConfig();
+}
+
 void HyperlinkTextField::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
-    if (Constants::isStatusPage())
-        UrlOpener::open(m_config.statuspageurl);
+    if (Constants::isStatusPage() && m_environment)
+        UrlOpener::open(m_config.statuspageurl, *m_environment);
 }
 
 void HyperlinkTextField::mouseReleaseEvent(QMouseEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "client/core/AdminConfig.h"
+#include "client/core/ClientEnvironment.h"
 
 #include <QLabel>
 
@@ -14,6 +15,9 @@ class HyperlinkTextField final : public QLabel
 
 public:
     explicit HyperlinkTextField(QWidget *parent = nullptr);
+    // Made by the screen's resource: the screen hands the environment in
+    // before the field is shown, and it reads the configuration from there.
+    void setEnvironment(const ClientEnvironment &environment);
 
     const AdminConfig &config() const { return m_config; }
 
@@ -24,6 +28,7 @@ protected:
 
 private:
     AdminConfig m_config;
+    const ClientEnvironment *m_environment = nullptr;
 };
 
 } // namespace tavoren::client

@@ -3,6 +3,10 @@
 #include <QImage>
 #include <QString>
 
+namespace tavoren::shared {
+class SystemLog;
+}
+
 namespace tavoren::client {
 
 // The one way the client reads an image named by configuration (logos, the
@@ -16,11 +20,7 @@ public:
 
     // The decoded image; a null image when the path is empty or the file is
     // skipped, missing or no image.
-    static QImage load(const QString &path);
-
-    // Makes the image the application's window icon; whether it loaded.
-    // A path is read once: every screen parses the configuration again.
-    static bool setApplicationIcon(const QString &path);
+    static QImage load(const QString &path, shared::SystemLog &systemLog);
 };
 
 } // namespace tavoren::client

@@ -30,13 +30,13 @@ void ReleaseCodeResult::loadView()
 
 void ReleaseCodeResult::viewDidLoad()
 {
-    m_clientConfig = ConfigFiles::parseConfig();
+    m_clientConfig = ConfigFiles(appDelegate().environment()).parseConfig();
     // The printer locator is the installation's own address; without one
     // the button would do nothing, so it is not offered.
-    m_config = ConfigFiles::parseAdminConfig();
+    m_config = ConfigFiles(appDelegate().environment()).parseAdminConfig();
     m_ui->locatePrinter->setVisible(UrlOpener::isOpenable(m_config.locateprinter));
 
-    const bool isPrivate = Constants::isPrivateInstall();
+    const bool isPrivate = Constants::isPrivateInstall(appDelegate().environment());
     if (!isPrivate)
         setPreferencesVisible(m_ui->preferences, m_ui->preferencesDivider, false);
     QTimer::singleShot(0, this, &ReleaseCodeResult::fillLabels);
@@ -62,7 +62,7 @@ void ReleaseCodeResult::Close()
 
 void ReleaseCodeResult::locatePrinter()
 {
-    UrlOpener::open(m_config.locateprinter);
+    UrlOpener::open(m_config.locateprinter, appDelegate().environment());
 }
 
 } // namespace tavoren::client

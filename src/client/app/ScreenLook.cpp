@@ -8,11 +8,11 @@
 
 namespace tavoren::client {
 
-bool ScreenLook::showImage(QLabel *view, const QString &path)
+bool ScreenLook::showImage(QLabel *view, const QString &path, shared::SystemLog &systemLog)
 {
     if (!view || path.isEmpty())
         return false;
-    QPixmap image = QPixmap::fromImage(ImageLoader::load(path));
+    QPixmap image = QPixmap::fromImage(ImageLoader::load(path, systemLog));
     if (image.isNull())
         return false;
     const QSize room = view->maximumSize().boundedTo(QSize(4096, 4096));

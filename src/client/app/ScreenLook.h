@@ -5,6 +5,10 @@
 class QLabel;
 class QWidget;
 
+namespace tavoren::shared {
+class SystemLog;
+}
+
 namespace tavoren::client {
 
 // What the client's windows share in looks: configured images in their
@@ -14,8 +18,8 @@ class ScreenLook
 public:
     // Shows the image at `path` in the view, scaled down into the view's
     // maximum size; false (view unchanged) when it does not load. Read
-    // through ImageLoader.
-    static bool showImage(QLabel *view, const QString &path);
+    // through ImageLoader, which logs what it skips.
+    static bool showImage(QLabel *view, const QString &path, shared::SystemLog &systemLog);
     static void paintWhite(QWidget *widget);
 };
 

@@ -1,5 +1,6 @@
 #include "client/app/Settings.h"
 
+#include "client/app/AppDelegate.h"
 #include "client/app/ScreenLook.h"
 #include "client/app/UrlOpener.h"
 #include "client/core/ConfigFiles.h"
@@ -15,8 +16,8 @@ bool Settings::checkLaunch = false;
 
 Settings::Settings(AppDelegate &appDelegate, QWidget *parent)
     : Screen(appDelegate, parent)
-    , m_config(ConfigFiles::parseAdminConfig())
-    , m_clientConfig(ConfigFiles::parseConfig())
+    , m_config(ConfigFiles(appDelegate.environment()).parseAdminConfig())
+    , m_clientConfig(ConfigFiles(appDelegate.environment()).parseConfig())
 {
     // A window of its own, built when it is made.
     setWindowFlag(Qt::Window);
@@ -46,7 +47,7 @@ void Settings::loadView()
 
 void Settings::viewDidLoad()
 {
-    ScreenLook::showImage(m_ui->tavorenLogoBig, m_clientConfig.tavorenlogobig);
+    ScreenLook::showImage(m_ui->tavorenLogoBig, m_clientConfig.tavorenlogobig, appDelegate().environment().systemLog);
     m_ui->email->setText(m_clientConfig.owneremail);
     connect(m_ui->email, &QLineEdit::textEdited, this, &Settings::controlTextDidChange);
 }
@@ -95,7 +96,7 @@ void Settings::save()
 {
     // The buttons carry the rule; a save stores the text as it stands.
     m_clientConfig.owneremail = m_ui->email->text();
-    ConfigFiles::setOwnerEmail(m_clientConfig.owneremail);
+    ConfigFiles(appDelegate().environment()).setOwnerEmail(m_clientConfig.owneremail);
 }
 
 void Settings::ok()
@@ -122,12 +123,12 @@ void Settings::cancel()
 
 void Settings::Privacy()
 {
-    UrlOpener::open(m_config.privacypolicy);
+    UrlOpener::open(m_config.privacypolicy, appDelegate().environment());
 }
 
 void Settings::Terms()
 {
-    UrlOpener::open(m_config.termsofuse);
+    UrlOpener::open(m_config.termsofuse, appDelegate().environment());
 }
 
 } // namespace tavoren::client

@@ -13,13 +13,8 @@
 namespace tavoren::client {
 
 Upload::Upload(AppDelegate &appDelegate, QWidget *parent)
-    : Upload(appDelegate, UploadJob::Environment(), parent)
-{
-}
-
-Upload::Upload(AppDelegate &appDelegate, UploadJob::Environment environment, QWidget *parent)
     : Screen(appDelegate, parent)
-    , m_job(std::make_unique<UploadJob>(*this, std::move(environment)))
+    , m_job(std::make_unique<UploadJob>(*this, appDelegate.environment()))
 {
 }
 
@@ -54,7 +49,7 @@ void Upload::viewDidLoad()
 void Upload::viewWillAppear()
 {
     if (appDelegate().arguments().size() <= 1) {
-        Log(LogLevel::Debug, QString(), QStringLiteral("Trying to launch from the doc or app"));
+        Log(appDelegate().environment().systemLog, LogLevel::Debug, QString(), QStringLiteral("Trying to launch from the doc or app"));
         quit();
         return;
     }
@@ -73,13 +68,13 @@ void Upload::showOwnerAddress()
         m_ui->ownerEmailString->setText(text.toHtml());
         m_ui->ownerEmailString->show();
     }
-    if (!Constants::isPrivateInstall())
+    if (!Constants::isPrivateInstall(appDelegate().environment()))
         setPreferencesVisible(m_ui->preferences, m_ui->preferencesDivider, false);
 }
 
 void Upload::viewDidDisappear()
 {
-    if (Constants::isPrivateInstall()) {
+    if (Constants::isPrivateInstall(appDelegate().environment())) {
         if (QAction *preferences = appDelegate().Preferences())
             preferences->setVisible(true);
     }

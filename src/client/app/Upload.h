@@ -21,7 +21,6 @@ class Upload final : public Screen, public UploadFrontEnd
 
 public:
     explicit Upload(AppDelegate &appDelegate, QWidget *parent = nullptr);
-    Upload(AppDelegate &appDelegate, UploadJob::Environment environment, QWidget *parent = nullptr);
     ~Upload() override;
 
     // Set by the e-mail entry screen before this screen is shown.

@@ -1,16 +1,11 @@
 #include "client/app/UrlOpener.h"
 
-#include <QDesktopServices>
+#include "client/core/ClientEnvironment.h"
+#include "client/core/UrlHandler.h"
+
+#include <QUrl>
 
 namespace tavoren::client {
-
-namespace {
-UrlOpener::Handler &handler()
-{
-    static UrlOpener::Handler instance;
-    return instance;
-}
-} // namespace
 
 bool UrlOpener::isOpenable(const QString &text)
 {
@@ -19,21 +14,13 @@ bool UrlOpener::isOpenable(const QString &text)
         && (url.scheme() == QLatin1String("mailto") || !url.host().isEmpty() || url.isLocalFile());
 }
 
-bool UrlOpener::open(const QString &text)
+bool UrlOpener::open(const QString &text, const ClientEnvironment &environment)
 {
     if (!isOpenable(text))
         return false;
-    const QUrl url(text, QUrl::StrictMode);
-    if (handler())
-        handler()(url);
-    else
-        QDesktopServices::openUrl(url);
+    if (environment.urlHandler)
+        environment.urlHandler->open(QUrl(text, QUrl::StrictMode));
     return true;
-}
-
-void UrlOpener::setHandler(Handler handler_)
-{
-    handler() = std::move(handler_);
 }
 
 } // namespace tavoren::client

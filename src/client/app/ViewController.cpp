@@ -24,8 +24,8 @@ constexpr int crossfadeMilliseconds = 250;
 ViewController::ViewController(AppDelegate &appDelegate, QWidget *parent)
     : QWidget(parent)
     , m_appDelegate(appDelegate)
-    , m_config(ConfigFiles::parseAdminConfig())
-    , m_clientConfig(ConfigFiles::parseConfig())
+    , m_config(ConfigFiles(appDelegate.environment()).parseAdminConfig())
+    , m_clientConfig(ConfigFiles(appDelegate.environment()).parseConfig())
     , m_ui(std::make_unique<Ui::ViewController>())
 {
     m_ui->setupUi(this);
@@ -40,21 +40,22 @@ ViewController::~ViewController()
         delete child.data();
 }
 
-QString ViewController::firstScreenIdentifier(const QStringList &arguments, const Config &clientConfig)
+QString ViewController::firstScreenIdentifier(const ClientEnvironment &environment, const QStringList &arguments,
+                                             const Config &clientConfig)
 {
     if (arguments.size() <= 1) {
-        Log(LogLevel::Debug, QString(), QStringLiteral("Trying to launch from the doc or app"));
+        Log(environment.systemLog, LogLevel::Debug, QString(), QStringLiteral("Trying to launch from the doc or app"));
         return Constants::dockerError;
     }
-    if (!clientConfig.owneremail.isEmpty() && Constants::isPrivateInstall())
+    if (!clientConfig.owneremail.isEmpty() && Constants::isPrivateInstall(environment))
         return Constants::loaderViewController;
     return Constants::emailEntryViewController;
 }
 
 void ViewController::placeLogos()
 {
-    ScreenLook::showImage(m_ui->tavorenLogoBig, m_clientConfig.tavorenlogobig);
-    ScreenLook::showImage(m_ui->tavorenByKyrLogo, m_clientConfig.tavorenlogosmall);
+    ScreenLook::showImage(m_ui->tavorenLogoBig, m_clientConfig.tavorenlogobig, m_appDelegate.environment().systemLog);
+    ScreenLook::showImage(m_ui->tavorenByKyrLogo, m_clientConfig.tavorenlogosmall, m_appDelegate.environment().systemLog);
 }
 
 void ViewController::viewDidLoad()
@@ -62,7 +63,7 @@ void ViewController::viewDidLoad()
     placeLogos();
     Storyboard &storyboard = m_appDelegate.storyboard();
     Screen *first =
-        storyboard.instantiateController(firstScreenIdentifier(m_appDelegate.arguments(), m_clientConfig));
+        storyboard.instantiateController(firstScreenIdentifier(m_appDelegate.environment(), m_appDelegate.arguments(), m_clientConfig));
     if (!first)
         return;
     insertChild(first, 0);
@@ -172,12 +173,12 @@ void ViewController::transition(Screen *from, Screen *to)
 
 void ViewController::Privacy()
 {
-    UrlOpener::open(m_config.privacypolicy);
+    UrlOpener::open(m_config.privacypolicy, m_appDelegate.environment());
 }
 
 void ViewController::Terms()
 {
-    UrlOpener::open(m_config.termsofuse);
+    UrlOpener::open(m_config.termsofuse, m_appDelegate.environment());
 }
 
 } // namespace tavoren::client

@@ -2,6 +2,7 @@
 
 #include "client/app/Screen.h"
 #include "client/core/AdminConfig.h"
+#include "client/core/ClientEnvironment.h"
 #include "client/core/Config.h"
 
 #include <QList>
@@ -29,7 +30,8 @@ public:
     ~ViewController() override;
 
     // The identifier of the first screen for these process arguments.
-    static QString firstScreenIdentifier(const QStringList &arguments, const Config &clientConfig);
+    static QString firstScreenIdentifier(const ClientEnvironment &environment, const QStringList &arguments,
+                                         const Config &clientConfig);
 
     void viewDidLoad();
     void viewWillAppear();

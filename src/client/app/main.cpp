@@ -1,11 +1,14 @@
 // "Corvane Tavoren for Mac": one print job per process, started by the
 // hand-off agent with the job argument.
 #include "client/app/AppDelegate.h"
-#include "client/app/ImageLoader.h"
+#include "client/app/ApplicationQuit.h"
+#include "client/app/DesktopUrlHandler.h"
 #include "client/app/MainWindow.h"
-#include "client/core/ConfigFiles.h"
+#include "client/app/WindowIcon.h"
+#include "client/core/PlatformEnvironment.h"
 #include "client/core/SignalNotifier.h"
 #include "client/core/StringTable.h"
+#include "shared/SyslogSystemLog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,6 +18,7 @@
 
 int main(int argc, char *argv[])
 {
+    using namespace tavoren;
     using namespace tavoren::client;
 
     // The job argument is the document's title: Qt must not read options out
@@ -32,13 +36,17 @@ int main(int argc, char *argv[])
     SignalNotifier notifier({SIGTERM});
     QObject::connect(&notifier, &SignalNotifier::received, &app, [] { QApplication::exit(128 + SIGTERM); });
 
-    ConfigFiles::setApplicationIconHandler(&ImageLoader::setApplicationIcon);
+    shared::SyslogSystemLog systemLog;
+    ClientEnvironment environment = PlatformEnvironment::make(systemLog);
+    environment.urlHandler = std::make_shared<DesktopUrlHandler>();
+    environment.applicationIcon = std::make_shared<WindowIcon>(systemLog);
+    environment.termination = std::make_shared<ApplicationQuit>();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/application-icon.svg")));
 
-    StringTable strings;
+    StringTable strings(environment.resourceFolder);
     QApplication::installTranslator(strings.translator());
 
-    AppDelegate appDelegate(arguments);
+    AppDelegate appDelegate(environment, arguments);
     MainWindow window(appDelegate);
     window.show();
     QTimer::singleShot(0, &appDelegate, [&] { appDelegate.applicationDidFinishLaunching(&window); });

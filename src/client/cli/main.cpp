@@ -1,8 +1,10 @@
 // tavoren-submit: runs one print job exactly as the client's upload screen
 // does, for administrators, scripts and the demo.
 #include "client/cli/TerminalFrontEnd.h"
+#include "client/core/PlatformEnvironment.h"
 #include "client/core/SignalNotifier.h"
 #include "client/core/UploadJob.h"
+#include "shared/SyslogSystemLog.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -20,7 +22,8 @@ int main(int argc, char *argv[])
         std::fputs("usage: tavoren-submit 'DOCUMENT NAME:: ::/path/of/the/spool/file.pdf'\n", stderr);
 
     TerminalFrontEnd frontEnd(stdout, stderr);
-    UploadJob runner(frontEnd);
+    tavoren::shared::SyslogSystemLog systemLog;
+    UploadJob runner(frontEnd, tavoren::client::PlatformEnvironment::make(systemLog));
     UploadJob *job = &runner;
     frontEnd.setStatusPageUrl(runner.config().statuspageurl);
 

@@ -1,7 +1,7 @@
 #include "client/core/ConfigFiles.h"
 
 #include "client/core/Log.h"
-#include "client/core/ResourceFolder.h"
+#include "client/core/ApplicationIcon.h"
 #include "client/core/UserConfigFolder.h"
 #include "shared/AtomicFile.h"
 #include "shared/BoundedFile.h"
@@ -12,7 +12,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <mutex>
 #include <optional>
 #include <unistd.h>
 
@@ -167,39 +166,45 @@ shared::BoundedFile::Content readUserFile(int folderFd)
     return file;
 }
 
-void report(std::string_view message)
+} // namespace
+
+ConfigFiles::ConfigFiles(const ClientEnvironment &environment)
+    : m_environment(environment)
 {
-    shared::SystemLog::instance().write(message);
+}
+
+void ConfigFiles::log(LogLevel type, const QString &message, const QString &details) const
+{
+    Log(m_environment.systemLog, type, message, details);
+}
+
+void ConfigFiles::report(std::string_view message) const
+{
+    m_environment.systemLog.write(message);
 }
 
 // The user's own values over `config`; a file that cannot be used is
 // logged and left aside.
-void overlayUserFile(Config &config)
+void ConfigFiles::overlayUserFile(Config &config) const
 {
-    int error = 0;
-    const shared::Descriptor folder = UserConfigFolder::open(&error);
+    const auto folder = UserConfigFolder::open();
     // No folder or no file: the user has set nothing.
-    if (!folder && error == ENOENT)
+    if (!folder && folder.error().code == ENOENT)
         return;
     if (folder) {
-        const shared::BoundedFile::Content user = readUserFile(folder.get());
+        const shared::BoundedFile::Content user = readUserFile(folder->get());
         if (user.state == shared::BoundedFile::State::Absent)
             return;
         if (user.state == shared::BoundedFile::State::Read && applyUserValues(user.bytes, config))
             return;
     }
-    Log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- user client config file could not be read"));
+    log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- user client config file could not be read"));
     report("user client config file could not be read");
 }
 
-std::mutex g_iconMutex;
-ConfigFiles::IconHandler g_iconHandler;
-
-} // namespace
-
-QString ConfigFiles::clientConfigPath()
+QString ConfigFiles::clientConfigPath() const
 {
-    return ResourceFolder::path() + QLatin1Char('/') + clientFileName();
+    return m_environment.resourceFolder + QLatin1Char('/') + clientFileName();
 }
 
 QString ConfigFiles::userConfigPath()
@@ -214,40 +219,35 @@ QString ConfigFiles::adminConfigPath()
         std::string_view(Constants::tavorenAdmin.data(), std::size_t(Constants::tavorenAdmin.size()))));
 }
 
-Config ConfigFiles::parseConfig()
+Config ConfigFiles::parseConfig() const
 {
     Config config;
     const shared::BoundedFile::Content file = readBounded(clientConfigPath());
     if (file.state == shared::BoundedFile::State::Absent) {
-        Log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- No client config file found"));
+        log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- No client config file found"));
         report("No client config file found");
     } else if (const std::optional<Config> defaults
                = file.state == shared::BoundedFile::State::Read ? decodeConfig(file.bytes) : std::nullopt) {
         config = *defaults;
     } else {
         // Unusable counts as absent, with its own lines so the two can be told apart.
-        Log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- client config file could not be read"));
+        log(LogLevel::Error, Constants::plistTavorenClient, QStringLiteral("<- client config file could not be read"));
         report("client config file could not be read");
     }
     overlayUserFile(config);
     return config;
 }
 
-AdminConfig ConfigFiles::parseAdminConfig()
+AdminConfig ConfigFiles::parseAdminConfig() const
 {
     const QString icon = parseConfig().applicationicon;
-    IconHandler handler;
-    {
-        std::lock_guard lock(g_iconMutex);
-        handler = g_iconHandler;
-    }
-    if (handler && !icon.isEmpty())
-        handler(icon);
+    if (m_environment.applicationIcon && !icon.isEmpty())
+        m_environment.applicationIcon->set(icon);
 
     AdminConfig admin;
     const shared::BoundedFile::Content file = readBounded(adminConfigPath());
     if (file.state == shared::BoundedFile::State::Absent) {
-        Log(LogLevel::Error, Constants::plistTavorenAdmin, QStringLiteral("<- No admin config file found"));
+        log(LogLevel::Error, Constants::plistTavorenAdmin, QStringLiteral("<- No admin config file found"));
         report("No admin config file found");
     } else {
         const std::optional<AdminConfig> decoded
@@ -255,7 +255,7 @@ AdminConfig ConfigFiles::parseAdminConfig()
         if (decoded) {
             admin = *decoded;
         } else {
-            Log(LogLevel::Error, Constants::plistTavorenAdmin,
+            log(LogLevel::Error, Constants::plistTavorenAdmin,
                 QStringLiteral("<- admin config file could not be read"));
             report("admin config file could not be read");
         }
@@ -268,15 +268,14 @@ AdminConfig ConfigFiles::parseAdminConfig()
     return admin;
 }
 
-void ConfigFiles::setOwnerEmail(const QString &address)
+void ConfigFiles::setOwnerEmail(const QString &address) const
 {
-    int error = 0;
-    const shared::Descriptor folder = UserConfigFolder::openForWriting(&error);
-    bool ok = folder.isValid();
+    const auto folder = UserConfigFolder::openForWriting();
+    bool ok = folder.hasValue();
     if (ok) {
         // The user's other entries stay; a file that cannot be used is replaced.
         shared::PropertyList plist;
-        const shared::BoundedFile::Content current = readUserFile(folder.get());
+        const shared::BoundedFile::Content current = readUserFile(folder->get());
         if (current.state == shared::BoundedFile::State::Read) {
             const std::optional<shared::PropertyList> kept = shared::PropertyList::fromBytes(current.bytes);
             for (const StringField &field : clientFields) {
@@ -291,21 +290,15 @@ void ConfigFiles::setOwnerEmail(const QString &address)
         // disk or a crash leaves the old file whole, and a link planted in
         // its place is replaced, never written through.
         ok = !xml.isEmpty()
-            && shared::AtomicFile::replace(folder.get(), QFile::encodeName(clientFileName()).toStdString(),
+            && shared::AtomicFile::replace(folder->get(), QFile::encodeName(clientFileName()).toStdString(),
                                            std::string_view(xml.constData(), std::size_t(xml.size())), 0600)
                    .hasValue();
     }
     if (!ok) {
-        Log(LogLevel::Error, Constants::plistTavorenClient,
+        log(LogLevel::Error, Constants::plistTavorenClient,
             QStringLiteral("<- error while setting client config file"));
         report("error while setting client config file");
     }
-}
-
-void ConfigFiles::setApplicationIconHandler(IconHandler handler)
-{
-    std::lock_guard lock(g_iconMutex);
-    g_iconHandler = std::move(handler);
 }
 
 } // namespace tavoren::client

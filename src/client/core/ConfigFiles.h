@@ -1,41 +1,48 @@
 #pragma once
 
 #include "client/core/AdminConfig.h"
+#include "client/core/ClientEnvironment.h"
 #include "client/core/Config.h"
+#include "client/core/LogLevel.h"
 
 #include <QString>
-#include <functional>
+#include <string_view>
 
 namespace tavoren::client {
 
-// Reads and writes the configuration property lists. Every call reads the
-// files afresh; failures are logged and never reach the caller.
+// Reads and writes the configuration property lists of the environment it
+// is given. Every call reads the files afresh; failures are logged and never
+// reach the caller.
 class ConfigFiles
 {
 public:
+    explicit ConfigFiles(const ClientEnvironment &environment);
+
     // The client file of the bundle (the administrator's defaults, six empty
     // strings when it is absent or unusable) with the user's own values over
     // it. A user file that cannot be used is left aside, the defaults stay.
-    static Config parseConfig();
+    Config parseConfig() const;
     // The administrator file with schemes applied, or the defaults when it is
-    // absent or unusable. Also sets the application icon from the client file.
-    static AdminConfig parseAdminConfig();
+    // absent or unusable. Also sets the application icon from the client
+    // file, when the environment has an icon and the file names one.
+    AdminConfig parseAdminConfig() const;
     // Remembers the owner address in the user's own file, replaced
     // atomically as an XML property list (mode 0600); its other entries stay.
     // The bundle is never written.
-    static void setOwnerEmail(const QString &address);
+    void setOwnerEmail(const QString &address) const;
 
     // Paths in force: the client file in the resource folder, the user's own
     // file (empty without a home), the admin file under TAVOREN_ROOT.
-    static QString clientConfigPath();
+    QString clientConfigPath() const;
     static QString userConfigPath();
     static QString adminConfigPath();
 
-    // Applies an icon path to the running application; returns whether the
-    // image loaded. The GUI installs one; headless programs keep none. Called
-    // by parseAdminConfig() only when the client file names an icon.
-    using IconHandler = std::function<bool(const QString &path)>;
-    static void setApplicationIconHandler(IconHandler handler);
+private:
+    void log(LogLevel type, const QString &message, const QString &details) const;
+    void report(std::string_view message) const;
+    void overlayUserFile(Config &config) const;
+
+    ClientEnvironment m_environment;
 };
 
 } // namespace tavoren::client

@@ -10,11 +10,11 @@ namespace {
 std::atomic<bool> g_statusPage{false};
 } // namespace
 
-bool Constants::isPrivateInstall()
+bool Constants::isPrivateInstall(const ClientEnvironment &environment)
 {
     // Read once per process, on first use; a function-local static is
     // initialised exactly once even when first reached from two threads.
-    static const bool value = ConfigFiles::parseAdminConfig().IsPrivateInstall;
+    static const bool value = ConfigFiles(environment).parseAdminConfig().IsPrivateInstall;
     return value;
 }
 

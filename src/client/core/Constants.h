@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/HandOff.h"
+#include "shared/InstalledPaths.h"
 
 #include <QLatin1String>
 #include <QString>
@@ -8,12 +9,14 @@
 
 namespace tavoren::client {
 
+struct ClientEnvironment;
+
 // The client's named constants, the built-in administrator defaults and the
 // three process-wide variables.
 struct Constants
 {
     // Files. Absolute system paths are resolved through SystemPath.
-    static constexpr QLatin1String tavorenAdmin{"/Library/Preferences/CorvaneTavorenAdmin.plist"};
+    static constexpr QLatin1String tavorenAdmin{shared::InstalledPaths::adminFile};
     static constexpr QLatin1String plistTavorenAdmin{"CorvaneTavorenAdmin"};
     static constexpr QLatin1String plistTavorenClient{"TavorenClient"};
     static constexpr QLatin1String plistFileTypeString{"plist"};
@@ -79,8 +82,9 @@ struct Constants
     static constexpr QLatin1String helpurl{"https://release.corvane-tavoren.example/faq"};
 
     // Process-wide variables.
-    // The administrator file's IsPrivateInstall, read once on first use.
-    static bool isPrivateInstall();
+    // The administrator file's IsPrivateInstall, read once on first use
+    // from the environment of that use.
+    static bool isPrivateInstall(const ClientEnvironment &environment);
     // Whether the error message on screen holds the status-page placeholder.
     static bool isStatusPage();
     static void setStatusPage(bool value);

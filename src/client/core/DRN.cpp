@@ -8,12 +8,10 @@
 
 namespace tavoren::client {
 
-std::optional<DRN> DRN::decode(const QByteArray &json, QString *error)
+shared::Expected<DRN> DRN::decode(const QByteArray &json)
 {
-    const auto failed = [error](const QString &why) -> std::optional<DRN> {
-        if (error)
-            *error = why;
-        return std::nullopt;
+    const auto failed = [](const QString &why) {
+        return shared::Error::because("decode", "the job record", why.toStdString());
     };
 
     QJsonParseError parseError;

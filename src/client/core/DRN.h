@@ -1,6 +1,7 @@
 #pragma once
 
 #include "client/core/Document.h"
+#include "shared/Expected.h"
 
 #include <QByteArray>
 #include <QList>
@@ -28,8 +29,8 @@ struct DRN
     std::int64_t Status = 0;
     std::int64_t UploadClient = 0;
 
-    // Decodes a whole record or nothing; `error` receives a readable reason.
-    static std::optional<DRN> decode(const QByteArray &json, QString *error);
+    // A whole record, or an Error whose text is a readable reason.
+    static shared::Expected<DRN> decode(const QByteArray &json);
     QByteArray encode() const;
 
     bool operator==(const DRN &) const = default;

@@ -1,21 +1,37 @@
 #include "client/core/JobArgument.h"
 
+#include "shared/JobArgument.h"
+
 namespace tavoren::client {
+
+namespace {
+QString text(const std::string &bytes)
+{
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+std::string bytes(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
+} // namespace
 
 QStringList JobArgument::pieces(const QString &argument)
 {
-    return argument.split(separator);
+    QStringList result;
+    for (const std::string &piece : shared::JobArgument::pieces(bytes(argument)))
+        result.append(text(piece));
+    return result;
 }
 
 QString JobArgument::compose(const QString &documentName, const QString &spoolFilePath)
 {
-    return documentName + separator + spoolFilePath;
+    return text(shared::JobArgument::compose(bytes(documentName), bytes(spoolFilePath)));
 }
 
 QString JobArgument::extension(const QString &documentName)
 {
-    const qsizetype dot = documentName.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : documentName.mid(dot + 1);
+    return text(shared::JobArgument::extension(bytes(documentName)));
 }
 
 } // namespace tavoren::client

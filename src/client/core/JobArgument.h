@@ -1,19 +1,16 @@
 #pragma once
 
-#include "shared/HandOff.h"
-
-#include <QLatin1String>
 #include <QString>
 #include <QStringList>
 
 namespace tavoren::client {
 
-// The client's one argument: document name, ":: ::", spooled file path.
+// The client's one argument (document name, separator, spooled file path) as
+// text: shared::JobArgument does the composing and splitting for every
+// program, this only converts at the edge.
 class JobArgument
 {
 public:
-    static constexpr QLatin1String separator{shared::HandOff::jobArgumentSeparator};
-
     // Split at every separator; piece 0 is the name, piece 1 the path.
     static QStringList pieces(const QString &argument);
     static QString compose(const QString &documentName, const QString &spoolFilePath);

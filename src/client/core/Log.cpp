@@ -4,9 +4,9 @@
 
 namespace tavoren::client {
 
-void Log(LogLevel type, const QString &message, const QString &details)
+void Log(shared::SystemLog &systemLog, LogLevel type, const QString &message, const QString &details)
 {
-    LogFile::write(type, message, details);
+    LogFile::write(systemLog, type, message, details);
 }
 
 } // namespace tavoren::client

@@ -22,7 +22,6 @@ namespace tavoren::client {
 namespace {
 
 using shared::Descriptor;
-using shared::SystemLog;
 using shared::SystemPath;
 using Clock = std::chrono::steady_clock;
 
@@ -67,10 +66,7 @@ std::string nameOf(const std::string &path)
     return path.substr(path.rfind('/') + 1);
 }
 
-void report(std::string_view message)
-{
-    SystemLog::instance().write(message);
-}
+
 
 // A regular file that has no second name elsewhere: a hard link planted
 // in the folder could name a file of the writer's somewhere else.
@@ -246,11 +242,12 @@ QString LogFile::composeLine(LogLevel type, const QString &message, const QStrin
     return line;
 }
 
-void LogFile::write(LogLevel type, const QString &message, const QString &details)
+void LogFile::write(shared::SystemLog &systemLog, LogLevel type, const QString &message, const QString &details)
 {
+    const auto report = [&systemLog](std::string_view text) { systemLog.write(text); };
     const QByteArray line = composeLine(type, message, details, QDateTime::currentDateTime()).toUtf8() + '\n';
     // A line the file cannot take goes to the system log after the reasons.
-    const auto divert = [&line](std::initializer_list<std::string_view> reasons) {
+    const auto divert = [&line, &report](std::initializer_list<std::string_view> reasons) {
         for (const std::string_view reason : reasons)
             report(reason);
         report(std::string_view(line.constData(), std::size_t(line.size() - 1)));

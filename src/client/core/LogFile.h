@@ -6,6 +6,10 @@
 #include <QDateTime>
 #include <cstdint>
 
+namespace tavoren::shared {
+class SystemLog;
+}
+
 namespace tavoren::client {
 
 // The client log file with its one backup, shared by every user of the
@@ -45,8 +49,9 @@ public:
     // "\u2028"), and "\" as "\\", so that no logged text can start a line.
     static QString escapeControls(const QString &text);
 
-    // Appends one line, rotating first when the file is over the limit.
-    static void write(LogLevel type, const QString &message, const QString &details);
+    // Appends one line, rotating first when the file is over the limit;
+    // failures and the lines the file cannot take go to `systemLog`.
+    static void write(shared::SystemLog &systemLog, LogLevel type, const QString &message, const QString &details);
 };
 
 } // namespace tavoren::client

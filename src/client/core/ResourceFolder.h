@@ -10,8 +10,6 @@ class ResourceFolder
 {
 public:
     static QString path();
-    // Points the process at another folder (tests); empty restores the default.
-    static void setPath(const QString &path);
 };
 
 } // namespace tavoren::client

@@ -1,6 +1,5 @@
 #include "client/core/RestAPIUtil.h"
 
-#include "client/core/ConfigFiles.h"
 #include "client/core/Constants.h"
 #include "client/core/Hmac.h"
 
@@ -9,8 +8,8 @@
 
 namespace tavoren::client {
 
-RestAPIUtil::RestAPIUtil()
-    : m_config(ConfigFiles::parseAdminConfig())
+RestAPIUtil::RestAPIUtil(AdminConfig config)
+    : m_config(std::move(config))
 {
 }
 

@@ -15,7 +15,7 @@ namespace tavoren::client {
 class RestAPIUtil
 {
 public:
-    RestAPIUtil();
+    explicit RestAPIUtil(AdminConfig config);
 
     // "timestamp=T" "method=M" "resource=/api/v2/drns/D", lower-cased as a whole.
     static QString textToSignMethod(const QString &timeStamp, const QString &docID, const QString &method);

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <QString>
-#include <optional>
 
 namespace tavoren::client {
 
@@ -16,16 +17,17 @@ public:
 
     // The job folder holding `filePath`, as given, when that folder is a real
     // folder (no link) directly below the root. The file need not exist yet;
-    // when it exists it must not be a link that leads elsewhere.
-    static std::optional<QString> jobFolderOf(const QString &filePath);
+    // when it exists it must not be a link that leads elsewhere. Otherwise
+    // the Error says what is wrong with the path.
+    static shared::Expected<QString> jobFolderOf(const QString &filePath);
 
     // Removes the job folder of `filePath` with everything in it, or only
     // the spool file. Both act through the spool root and the job folder
     // opened without following links (a real folder directly below the
     // root, the user's or root's) and delete relative to them, so a folder
-    // swapped for a link meanwhile leads nowhere. False with the reason.
-    static bool removeJobFolder(const QString &filePath, QString *problem);
-    static bool removeSpoolFile(const QString &filePath, QString *problem);
+    // swapped for a link meanwhile leads nowhere.
+    static shared::Expected<void> removeJobFolder(const QString &filePath);
+    static shared::Expected<void> removeSpoolFile(const QString &filePath);
 };
 
 } // namespace tavoren::client

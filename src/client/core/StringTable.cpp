@@ -1,14 +1,11 @@
 #include "client/core/StringTable.h"
 
-#include "client/core/ResourceFolder.h"
-
 #include <QLocale>
 
 namespace tavoren::client {
 
-StringTable::StringTable()
+StringTable::StringTable(const QString &folder)
 {
-    const QString folder = ResourceFolder::path();
     m_loaded = m_translator.load(QLocale(), QStringLiteral("Main"), QStringLiteral("_"), folder)
         || m_translator.load(QStringLiteral("Main_en"), folder);
 }

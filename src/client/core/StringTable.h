@@ -6,11 +6,11 @@
 namespace tavoren::client {
 
 // The client's "Main" strings table in the user's language, from the
-// translations in the resource folder. A missing entry reads "**key**".
+// translations in the resource folder given. A missing entry reads "**key**".
 class StringTable
 {
 public:
-    StringTable();
+    explicit StringTable(const QString &resourceFolder);
     QString lookup(const QString &key) const;
     // Whether a table for the user's language (or English) was found.
     bool isLoaded() const { return m_loaded; }

@@ -1,5 +1,6 @@
 #include "client/core/UploadJob.h"
 
+#include "client/core/Clock.h"
 #include "client/core/ConfigFiles.h"
 #include "client/core/Constants.h"
 #include "client/core/DRN.h"
@@ -12,7 +13,6 @@
 #include "client/core/SpoolFolder.h"
 #include "client/core/UploadFrontEnd.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,22 +77,15 @@ const UploadJob::AnswerRules UploadJob::pollRules{
     200, QLatin1String("unable_to_process_document"), true, QStringLiteral("Status Code <- Error in DRN Get "),
     QStringLiteral("<- Status Code Error in DRN Get "), QStringLiteral("Error in DRN Get ")};
 
-UploadJob::UploadJob(UploadFrontEnd &frontEnd, QObject *parent)
-    : UploadJob(frontEnd, Environment(), parent)
-{
-}
-
-UploadJob::UploadJob(UploadFrontEnd &frontEnd, Environment environment, QObject *parent)
+UploadJob::UploadJob(UploadFrontEnd &frontEnd, ClientEnvironment environment, QObject *parent)
     : QObject(parent)
     , m_frontEnd(frontEnd)
     , m_environment(std::move(environment))
-    , m_config(ConfigFiles::parseAdminConfig())
-    , m_clientConfig(ConfigFiles::parseConfig())
+    , m_config(ConfigFiles(m_environment).parseAdminConfig())
+    , m_clientConfig(ConfigFiles(m_environment).parseConfig())
+    , m_restAPI(m_config)
+    , m_strings(m_environment.resourceFolder)
 {
-    if (!m_environment.clock)
-        m_environment.clock = [] { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; };
-    if (!m_environment.device)
-        m_environment.device = DeviceIdentity::platform();
     m_startTime = now();
     NetworkSetup::applyProxySettings();
 }
@@ -101,7 +94,12 @@ UploadJob::~UploadJob() = default;
 
 double UploadJob::now() const
 {
-    return m_environment.clock();
+    return m_environment.clock->now();
+}
+
+void UploadJob::log(LogLevel type, const QString &message, const QString &details) const
+{
+    Log(m_environment.systemLog, type, message, details);
 }
 
 std::int64_t UploadJob::roundedNow() const
@@ -127,7 +125,7 @@ QString UploadJob::formatMegabytes(double megabytes)
 void UploadJob::start(const QStringList &arguments)
 {
     if (arguments.size() <= 1) {
-        Log(LogLevel::Debug, QString(), QStringLiteral("Trying to launch from the doc or app"));
+        log(LogLevel::Debug, QString(), QStringLiteral("Trying to launch from the doc or app"));
         finishJob();
         m_frontEnd.quit();
         return;
@@ -139,21 +137,21 @@ void UploadJob::start(const QStringList &arguments)
     m_tavorenURL = m_config.host;
 
     if (pieces.size() < 2) {
-        Log(LogLevel::Error, arguments.join(QString()), QStringLiteral(" <- commandline agrs filepath not found "));
+        log(LogLevel::Error, arguments.join(QString()), QStringLiteral(" <- commandline agrs filepath not found "));
         finishJob();
         m_frontEnd.quit();
         return;
     }
 
-    Log(LogLevel::Debug, pieces.at(1), QStringLiteral("<-filepath"));
-    Log(LogLevel::Debug, JobArgument::extension(pieces.first()), QStringLiteral("<-fileextension"));
+    log(LogLevel::Debug, pieces.at(1), QStringLiteral("<-filepath"));
+    log(LogLevel::Debug, JobArgument::extension(pieces.first()), QStringLiteral("<-fileextension"));
     m_urlFile = pieces.at(1);
     m_macAddressAsString = m_environment.device->macAddressAsString();
 
     // The job folder is deleted after the upload: a file anywhere else is
     // neither sent nor deleted.
     if (!SpoolFolder::jobFolderOf(m_urlFile)) {
-        Log(LogLevel::Error, m_urlFile, QStringLiteral(" <- file is not in a job folder of the spool folder"));
+        log(LogLevel::Error, m_urlFile, QStringLiteral(" <- file is not in a job folder of the spool folder"));
         errorTransition(QStringLiteral("failed_to_prepare"));
         return;
     }
@@ -168,7 +166,7 @@ std::optional<QUrl> UploadJob::serviceUrl(const QString &path, const QString &fa
         return url;
     // An address that cannot be formed would otherwise leave the job waiting
     // for an answer that never comes.
-    Log(LogLevel::Error, text, QStringLiteral(" <- invalid service address"));
+    log(LogLevel::Error, text, QStringLiteral(" <- invalid service address"));
     errorTransition(failureKey);
     return std::nullopt;
 }
@@ -190,36 +188,42 @@ ServiceRequest *UploadJob::send(QNetworkAccessManager &network, QNetworkRequest 
     return new ServiceRequest(reply, deadlineOf(timeoutSeconds), this);
 }
 
-std::optional<std::optional<QByteArray>> UploadJob::answerOf(ServiceRequest *request, const AnswerRules &rules)
+bool UploadJob::takesAnswer(ServiceRequest *request, const AnswerRules &rules)
 {
     request->deleteLater();
     if (m_finished)
-        return std::nullopt;
+        return false;
     const auto failure = request->failure();
-    if (failure == ServiceRequest::Failure::TooLarge) {
-        // The step reads it as an answer it cannot use.
-        return std::optional<QByteArray>();
-    }
+    // The step reads it as an answer it cannot use.
+    if (failure == ServiceRequest::Failure::TooLarge)
+        return true;
     const std::optional<int> status = request->status();
     if (!status) {
         if (failure != ServiceRequest::Failure::Aborted)
-            Log(LogLevel::Error, request->failureDescription(), rules.transportDetails);
+            log(LogLevel::Error, request->failureDescription(), rules.transportDetails);
         errorTransition(rules.failureKey);
-        return std::nullopt;
+        return false;
     }
     if (*status == 429 && rules.limitReachedOn429) {
         if (!rules.limitDetails.isEmpty())
-            Log(LogLevel::Debug, QString::number(*status), rules.limitDetails);
+            log(LogLevel::Debug, QString::number(*status), rules.limitDetails);
         errorTransition(QStringLiteral("limit_reached"));
-        return std::nullopt;
+        return false;
     }
     if (*status != rules.expected) {
         if (!rules.statusDetails.isEmpty())
-            Log(LogLevel::Error, QString::number(*status), rules.statusDetails);
+            log(LogLevel::Error, QString::number(*status), rules.statusDetails);
         errorTransition(rules.failureKey);
-        return std::nullopt;
+        return false;
     }
-    return std::optional<QByteArray>(request->body());
+    return true;
+}
+
+shared::Expected<QByteArray> UploadJob::bodyOf(const ServiceRequest &request)
+{
+    if (request.failure() == ServiceRequest::Failure::TooLarge)
+        return shared::Error::because("read", "the answer", request.failureDescription().toStdString());
+    return request.body();
 }
 
 void UploadJob::getServerTime()
@@ -235,10 +239,9 @@ void UploadJob::getServerTime()
 
 void UploadJob::onServerTime(ServiceRequest *request)
 {
-    const auto answer = answerOf(request, serverTimeRules);
-    if (!answer)
+    if (!takesAnswer(request, serverTimeRules))
         return;
-    const std::optional<QByteArray> &body = *answer;
+    const auto body = bodyOf(*request);
     QJsonParseError parseError;
     const QJsonDocument document = body ? QJsonDocument::fromJson(*body, &parseError) : QJsonDocument();
     // Without a whole-number "ServerTime" there is no offset to sign with.
@@ -246,7 +249,7 @@ void UploadJob::onServerTime(ServiceRequest *request)
         ? JsonFields::integerValue(document.object().value(Constants::serverTimeString))
         : std::nullopt;
     if (!serverTime) {
-        Log(LogLevel::Error, QStringLiteral("JSONSerialization issue"), QStringLiteral("Error in get servertime "));
+        log(LogLevel::Error, QStringLiteral("JSONSerialization issue"), QStringLiteral("Error in get servertime "));
         errorTransition(QStringLiteral("connection_not_established"));
         return;
     }
@@ -270,31 +273,35 @@ void UploadJob::uploadFile()
             QTimer::singleShot(m_environment.spoolWaitStep, this, &UploadJob::uploadFile);
             return;
         }
-        Log(LogLevel::Error, QStringLiteral("Conversion Timeout"), QStringLiteral("Inside upload file"));
+        log(LogLevel::Error, QStringLiteral("Conversion Timeout"), QStringLiteral("Inside upload file"));
         errorTransition(QStringLiteral("failed_to_prepare"));
         return;
     }
 
-    Log(LogLevel::Debug, QString::number(elapsed), QStringLiteral("time interval to convert"));
+    log(LogLevel::Debug, QString::number(elapsed), QStringLiteral("time interval to convert"));
     m_frontEnd.setIndeterminate(false);
 
     // The file is streamed from disk; it must still be the job's own file.
     auto file = std::make_unique<QFile>(m_urlFile);
     if (!SpoolFolder::jobFolderOf(m_urlFile) || !file->open(QIODevice::ReadOnly)) {
-        Log(LogLevel::Error, QStringLiteral("No File from agent"), QStringLiteral("Inside upload file"));
+        log(LogLevel::Error, QStringLiteral("No File from agent"), QStringLiteral("Inside upload file"));
         errorTransition(QStringLiteral("failed_to_prepare"));
         return;
     }
 
     const qint64 size = file->size();
     const double megabytes = double(size / 1024) / 1024.0;
-    Log(LogLevel::Status, formatMegabytes(megabytes), QStringLiteral("filesize in MB"));
+    log(LogLevel::Status, formatMegabytes(megabytes), QStringLiteral("filesize in MB"));
     if (static_cast<std::int64_t>(megabytes) > m_config.filesizelimitinmb) {
-        Log(LogLevel::Status, QStringLiteral("file size exceeded"), QStringLiteral("Inside upload file"));
+        log(LogLevel::Status, QStringLiteral("file size exceeded"), QStringLiteral("Inside upload file"));
         errorTransition(QStringLiteral("size_exceeds"));
         return;
     }
+    sendFile(std::move(file), size);
+}
 
+void UploadJob::sendFile(std::unique_ptr<QFile> file, qint64 size)
+{
     QJsonObject owner;
     const QString address = ownerAddress();
     if (!address.isEmpty())
@@ -317,7 +324,7 @@ void UploadJob::uploadFile()
         std::move(file), size, RestAPIUtil::filePartEnd() + RestAPIUtil::closingBoundary(boundary));
     request.setHeader(QNetworkRequest::ContentLengthHeader, body->size());
 
-    Log(LogLevel::Status, QStringLiteral("file uploading started"), QString());
+    log(LogLevel::Status, QStringLiteral("file uploading started"), QString());
     ServiceRequest *upload = send(m_uploadNetwork, request, QByteArrayLiteral("POST"), m_config.createdrntimeout, body);
     connect(upload->reply(), &QNetworkReply::uploadProgress, this, [this](qint64 sent, qint64 expected) {
         if (m_finished || expected <= 0)
@@ -330,17 +337,16 @@ void UploadJob::uploadFile()
 
 void UploadJob::onUploaded(ServiceRequest *request)
 {
-    const auto answer = answerOf(request, uploadRules);
-    if (!answer)
+    if (!takesAnswer(request, uploadRules))
         return;
-    const std::optional<QByteArray> &body = *answer;
+    const auto body = bodyOf(*request);
     QJsonParseError parseError;
     const QJsonDocument document = body ? QJsonDocument::fromJson(*body, &parseError) : QJsonDocument();
     // The job identifier becomes part of the next request's path: anything
     // but a plain segment is an answer that cannot be used.
     const QJsonValue docID = document.isObject() ? document.object().value(Constants::docIdString) : QJsonValue();
     if (!body || parseError.error != QJsonParseError::NoError || !docID.isString() || !isPlainSegment(docID.toString())) {
-        Log(LogLevel::Error, QStringLiteral("error in drn post"), QString());
+        log(LogLevel::Error, QStringLiteral("error in drn post"), QString());
         errorTransition(QStringLiteral("unable_to_accept"));
         return;
     }
@@ -357,7 +363,8 @@ void UploadJob::accept(const QString &docID)
     m_frontEnd.setCancelEnabled(false);
     m_frontEnd.setIndeterminate(true);
     getFile(*m_docID);
-    deleteFolder();
+    // Logged where it happens; the polls go on either way.
+    [[maybe_unused]] const auto removed = deleteFolder();
 }
 
 void UploadJob::getFile(const QString &docID)
@@ -376,19 +383,19 @@ void UploadJob::getFile(const QString &docID)
 
 void UploadJob::onPolled(ServiceRequest *request, const QString &docID)
 {
-    const auto answer = answerOf(request, pollRules);
-    if (!answer)
+    if (!takesAnswer(request, pollRules))
         return;
-    const std::optional<QByteArray> &body = *answer;
-    QString error = QStringLiteral("The job record is larger than an answer may be.");
-    const std::optional<DRN> drn = body ? DRN::decode(*body, &error) : std::nullopt;
+    const auto body = bodyOf(*request);
+    const auto drn = body ? DRN::decode(*body)
+                          : shared::Expected<DRN>(shared::Error::because(
+                              "decode", "the job record", "The job record is larger than an answer may be."));
     if (!drn) {
-        Log(LogLevel::Error, error, QStringLiteral("Error in DRN Get "));
+        log(LogLevel::Error, QString::fromStdString(drn.error().text), QStringLiteral("Error in DRN Get "));
         errorTransition(QStringLiteral("unable_to_process_document"));
         return;
     }
     if (drn->Status == DRN::statusConverted) {
-        Log(LogLevel::Status, QStringLiteral("file converted"), QString());
+        log(LogLevel::Status, QStringLiteral("file converted"), QString());
         finishJob();
         m_frontEnd.showReleaseCode(m_docID.value_or(docID), m_fileName);
         return;
@@ -399,7 +406,7 @@ void UploadJob::onPolled(ServiceRequest *request, const QString &docID)
     }
     // A job that is never converted does not keep its user waiting forever.
     if (now() - m_pollingSince >= double(std::max<std::int64_t>(m_config.drnpollinglimitinsecond, 0))) {
-        Log(LogLevel::Error, QStringLiteral("Conversion not finished within %1 seconds").arg(m_config.drnpollinglimitinsecond),
+        log(LogLevel::Error, QStringLiteral("Conversion not finished within %1 seconds").arg(m_config.drnpollinglimitinsecond),
             QStringLiteral("Error in DRN Get "));
         errorTransition(QStringLiteral("unable_to_process_document"));
         return;
@@ -412,33 +419,34 @@ void UploadJob::errorTransition(const QString &key)
     if (m_finished)
         return;
     const QString text = m_strings.lookup(key);
-    deleteFolder();
+    // Logged where it happens; the error screen comes either way.
+    [[maybe_unused]] const auto removed = deleteFolder();
     m_errorText = text;
     finishJob();
     m_frontEnd.showError(m_errorText);
 }
 
-void UploadJob::deleteFolder()
+shared::Expected<void> UploadJob::deleteFolder()
 {
     const QString folder = QFileInfo(m_urlFile).absolutePath();
-    if (!QFileInfo(folder).isDir()) {
-        Log(LogLevel::Error, folder, QStringLiteral(" <- Could not delete folder"));
-        return;
-    }
-    if (!SpoolFolder::jobFolderOf(m_urlFile)) {
-        Log(LogLevel::Error, folder, QStringLiteral(" <- Could not delete folder outside the spool folder"));
-        return;
-    }
-    QString problem;
-    if (!SpoolFolder::removeJobFolder(m_urlFile, &problem))
-        Log(LogLevel::Error, folder, QStringLiteral(" <- Could not delete folder"));
+    const auto failed = [this, &folder](const QString &details, shared::Error error) {
+        log(LogLevel::Error, folder, details);
+        return error;
+    };
+    if (!QFileInfo(folder).isDir())
+        return failed(QStringLiteral(" <- Could not delete folder"),
+                      shared::Error::because("delete", folder.toStdString(), "it is no folder"));
+    if (auto jobFolder = SpoolFolder::jobFolderOf(m_urlFile); !jobFolder)
+        return failed(QStringLiteral(" <- Could not delete folder outside the spool folder"), jobFolder.error());
+    if (auto removed = SpoolFolder::removeJobFolder(m_urlFile); !removed)
+        return failed(QStringLiteral(" <- Could not delete folder"), removed.error());
+    return {};
 }
 
 void UploadJob::cancel()
 {
-    QString problem;
-    if (!SpoolFolder::removeSpoolFile(m_urlFile, &problem))
-        Log(LogLevel::Error, m_urlFile, QStringLiteral("Delete from UI Cancel file not found"));
+    if (!SpoolFolder::removeSpoolFile(m_urlFile))
+        log(LogLevel::Error, m_urlFile, QStringLiteral("Delete from UI Cancel file not found"));
     finishJob();
     m_frontEnd.quit();
 }

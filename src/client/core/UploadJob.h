@@ -1,11 +1,15 @@
 #pragma once
 
 #include "client/core/AdminConfig.h"
+#include "client/core/ClientEnvironment.h"
 #include "client/core/Config.h"
 #include "client/core/DeviceIdentity.h"
+#include "client/core/LogLevel.h"
 #include "client/core/RestAPIUtil.h"
 #include "client/core/StringTable.h"
+#include "shared/Expected.h"
 
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
@@ -13,7 +17,6 @@
 #include <QStringList>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,17 +35,9 @@ class UploadJob final : public QObject
     Q_OBJECT
 
 public:
-    // What tests replace: the local clock (seconds since 1970), the device
-    // identity and the step of the wait for the spool file.
-    struct Environment
-    {
-        std::function<double()> clock;
-        std::shared_ptr<DeviceIdentity> device;
-        std::chrono::milliseconds spoolWaitStep{1000};
-    };
-
-    explicit UploadJob(UploadFrontEnd &frontEnd, QObject *parent = nullptr);
-    UploadJob(UploadFrontEnd &frontEnd, Environment environment, QObject *parent = nullptr);
+    // Takes its clock, device identity, resource folder, system log and the
+    // step of the wait for the spool file from the environment.
+    UploadJob(UploadFrontEnd &frontEnd, ClientEnvironment environment, QObject *parent = nullptr);
     ~UploadJob() override;
 
     // The address entered on the e-mail entry screen; empty for none.
@@ -57,8 +52,9 @@ public:
     QString calculateTimestamp() const;
     void uploadFile();
     void getFile(const QString &docID);
-    // Deletes the job's spool folder (only a job folder below the spool root).
-    void deleteFolder();
+    // Deletes the job's spool folder (only a job folder below the spool root);
+    // a failure is logged, and its reason kept in the Error.
+    shared::Expected<void> deleteFolder();
     // Deletes the spool file only, stops the job and quits.
     void cancel();
     // Logs nothing itself: looks up the key, deletes the folder, shows the error.
@@ -89,16 +85,20 @@ private:
     static const AnswerRules pollRules;
 
     double now() const;
+    void log(LogLevel type, const QString &message, const QString &details) const;
     std::int64_t roundedNow() const;
     // Sends a request that ends at the whole-request time-out, however the
     // service answers; owned by the job, aborted when it finishes.
     ServiceRequest *send(QNetworkAccessManager &network, QNetworkRequest request, const QByteArray &method,
                          std::int64_t timeoutSeconds, QIODevice *body = nullptr);
-    // The one place where an answer's status is checked: the body of a good
-    // answer (none inside when it was too large to read), or nothing after
-    // the error transition it led to.
-    std::optional<std::optional<QByteArray>> answerOf(ServiceRequest *request, const AnswerRules &rules);
+    // The one place where an answer's status is checked: whether the step
+    // goes on to read it; otherwise the job has ended on the error it led to.
+    bool takesAnswer(ServiceRequest *request, const AnswerRules &rules);
+    // The body of an answer taken, or why it cannot be read.
+    static shared::Expected<QByteArray> bodyOf(const ServiceRequest &request);
     std::optional<QUrl> serviceUrl(const QString &path, const QString &failureKey);
+    // The signed multipart upload of the opened spool file, streamed.
+    void sendFile(std::unique_ptr<QFile> file, qint64 size);
     void finishJob();
 
     void onServerTime(ServiceRequest *request);
@@ -107,7 +107,7 @@ private:
     void onPolled(ServiceRequest *request, const QString &docID);
 
     UploadFrontEnd &m_frontEnd;
-    Environment m_environment;
+    ClientEnvironment m_environment;
 
     AdminConfig m_config;
     Config m_clientConfig;

@@ -33,32 +33,28 @@ QString passwordDatabaseHome()
     return QFile::decodeName(found->pw_dir);
 }
 
-shared::Descriptor openConfigHome(bool create, int *error)
+shared::Expected<shared::Descriptor> openConfigHome(bool create)
 {
     const QByteArray home = QFile::encodeName(UserConfigFolder::configHome());
-    if (home.isEmpty()) {
-        *error = ENOENT;
-        return {};
-    }
+    if (home.isEmpty())
+        return shared::Error::system("find", "the configuration home", ENOENT);
     // Only the configuration home itself is made; a missing home above it
     // is not ours to make.
-    if (create && ::mkdir(home.constData(), privateFolder) != 0 && errno != EEXIST) {
-        *error = errno;
-        return {};
-    }
+    if (create && ::mkdir(home.constData(), privateFolder) != 0 && errno != EEXIST)
+        return shared::Error::system("create", home.toStdString());
     // A link here is the user's own choice (dotfiles kept elsewhere).
     shared::Descriptor folder(::open(home.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder)
-        *error = errno;
+        return shared::Error::system("open", home.toStdString());
     return folder;
 }
 
-shared::Descriptor openOurFolder(int homeFd, int *error)
+shared::Expected<shared::Descriptor> openOurFolder(int homeFd)
 {
     shared::Descriptor folder(::openat(homeFd, UserConfigFolder::folderName.data(),
                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder)
-        *error = errno;
+        return shared::Error::system("open", std::string(UserConfigFolder::folderName.data()));
     return folder;
 }
 
@@ -83,37 +79,31 @@ QString UserConfigFolder::path()
     return home.isEmpty() ? QString() : home + QLatin1Char('/') + folderName;
 }
 
-shared::Descriptor UserConfigFolder::open(int *error)
+shared::Expected<shared::Descriptor> UserConfigFolder::open()
 {
-    const shared::Descriptor home = openConfigHome(false, error);
+    const auto home = openConfigHome(false);
     if (!home)
-        return {};
-    return openOurFolder(home.get(), error);
+        return home.error();
+    return openOurFolder(home->get());
 }
 
-shared::Descriptor UserConfigFolder::openForWriting(int *error)
+shared::Expected<shared::Descriptor> UserConfigFolder::openForWriting()
 {
-    const shared::Descriptor home = openConfigHome(true, error);
+    const auto home = openConfigHome(true);
     if (!home)
-        return {};
-    if (::mkdirat(home.get(), folderName.data(), privateFolder) != 0 && errno != EEXIST) {
-        *error = errno;
-        return {};
-    }
-    shared::Descriptor folder = openOurFolder(home.get(), error);
+        return home.error();
+    if (::mkdirat(home->get(), folderName.data(), privateFolder) != 0 && errno != EEXIST)
+        return shared::Error::system("create", std::string(folderName.data()));
+    auto folder = openOurFolder(home->get());
     if (!folder)
-        return {};
+        return folder.error();
     // Someone else's folder (a configuration home in a shared place) would
     // let its owner swap what we write.
     struct stat status{};
-    if (::fstat(folder.get(), &status) != 0) {
-        *error = errno;
-        return {};
-    }
-    if (status.st_uid != ::geteuid()) {
-        *error = EPERM;
-        return {};
-    }
+    if (::fstat(folder->get(), &status) != 0)
+        return shared::Error::system("examine", std::string(folderName.data()));
+    if (status.st_uid != ::geteuid())
+        return shared::Error::system("use", std::string(folderName.data()), EPERM);
     return folder;
 }
 

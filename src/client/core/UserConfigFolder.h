@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
 #include <QLatin1String>
 #include <QString>
@@ -20,13 +21,13 @@ public:
     static QString configHome();
     static QString path();
 
-    // The folder for reading, never through a link in its place; invalid
-    // with `*error` set (ENOENT when it or the configuration home is missing).
-    static shared::Descriptor open(int *error);
+    // The folder for reading, never through a link in its place; the Error's
+    // code is ENOENT when it or the configuration home is missing.
+    static shared::Expected<shared::Descriptor> open();
     // The folder for writing: the configuration home and the folder are made
     // 0700 when missing; a link in the folder's place and a folder that is
     // not the user's own are refused.
-    static shared::Descriptor openForWriting(int *error);
+    static shared::Expected<shared::Descriptor> openForWriting();
 };
 
 } // namespace tavoren::client

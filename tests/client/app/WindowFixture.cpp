@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
-#include "client/app/UrlOpener.h"
+#include "client/core/Termination.h"
+#include "client/core/UrlHandler.h"
 #include "client/core/JobArgument.h"
 #include "client/support/ClientSetup.h"
 
@@ -21,7 +22,36 @@ WindowFixture::WindowFixture(bool privateInstall, const QVariantMap &adminOverri
     QVariantMap admin = adminOverrides;
     admin.insert(QStringLiteral("IsPrivateInstall"), privateInstall);
     ClientSetup::writeAdminConfig(root, QStringLiteral("127.0.0.1:%1").arg(service->port()), false, admin);
-    client::UrlOpener::setHandler([this](const QUrl &url) { opened.append(url); });
+}
+
+namespace {
+class RecordingUrlHandler final : public client::UrlHandler
+{
+public:
+    explicit RecordingUrlHandler(QList<QUrl> &opened) : m_opened(opened) {}
+    void open(const QUrl &url) override { m_opened.append(url); }
+
+private:
+    QList<QUrl> &m_opened;
+};
+
+class CountingTermination final : public client::Termination
+{
+public:
+    explicit CountingTermination(int &count) : m_count(count) {}
+    void terminate() override { ++m_count; }
+
+private:
+    int &m_count;
+};
+} // namespace
+
+client::ClientEnvironment WindowFixture::environment()
+{
+    client::ClientEnvironment environment = ClientSetup::environment(root, systemLog);
+    environment.urlHandler = std::make_shared<RecordingUrlHandler>(opened);
+    environment.termination = std::make_shared<CountingTermination>(terminations);
+    return environment;
 }
 
 WindowFixture::~WindowFixture()
@@ -30,7 +60,6 @@ WindowFixture::~WindowFixture()
     appDelegate.reset();
     if (strings)
         QApplication::removeTranslator(strings->translator());
-    client::UrlOpener::setHandler({});
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
@@ -44,10 +73,9 @@ QStringList WindowFixture::jobArguments(const QString &documentName, const QByte
 void WindowFixture::open(const QStringList &arguments, const QLocale &locale)
 {
     QLocale::setDefault(locale);
-    strings = std::make_unique<client::StringTable>();
+    strings = std::make_unique<client::StringTable>(root.resourceDir());
     QApplication::installTranslator(strings->translator());
-    appDelegate = std::make_unique<client::AppDelegate>(arguments);
-    appDelegate->setTerminateHandler([this] { ++terminations; });
+    appDelegate = std::make_unique<client::AppDelegate>(environment(), arguments);
     window = std::make_unique<client::MainWindow>(*appDelegate);
     window->show();
     [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(window.get());

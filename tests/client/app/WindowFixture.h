@@ -4,7 +4,9 @@
 #include "client/app/MainWindow.h"
 #include "client/app/Screen.h"
 #include "client/app/ViewController.h"
+#include "client/core/ConfigFiles.h"
 #include "client/core/StringTable.h"
+#include "client/support/MemorySystemLog.h"
 #include "release-service/ReleaseService.h"
 #include "support/TestRoot.h"
 
@@ -32,6 +34,11 @@ public:
     // Starts the application with these process arguments and shows the window.
     void open(const QStringList &arguments, const QLocale &locale = QLocale(QLocale::English, QLocale::UnitedStates));
 
+    // The environment the window gets: the root's resources, a recorded
+    // URL handler and termination, the recorded system log.
+    client::ClientEnvironment environment();
+    client::ConfigFiles configFiles() const { return client::ConfigFiles(appDelegate->environment()); }
+
     client::Screen *current() const;
     template<typename T>
     T *screen() const
@@ -53,6 +60,7 @@ public:
 
     QString spoolFile;
     testsupport::TestRoot root;
+    MemorySystemLog systemLog;
     std::unique_ptr<releaseservice::ReleaseService> service;
     bool started = false;
     QList<QUrl> opened;

@@ -2,7 +2,9 @@
 // within the limit, without blocking: a FIFO or a huge file is skipped with
 // a log line instead of hanging or swamping the client.
 #include "client/app/ImageLoader.h"
+#include "client/app/WindowIcon.h"
 #include "client/support/ClientLogReader.h"
+#include "client/support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 
 using namespace tavoren;
 using client::ImageLoader;
+using client::WindowIcon;
 using clienttest::ClientLogReader;
 using testsupport::TestRoot;
 
@@ -104,7 +107,8 @@ private slots:
         root.makeDir(QStringLiteral("/brand"));
         QVERIFY(makeEntry(root, kind, name));
 
-        const QImage image = ImageLoader::load(path);
+        clienttest::MemorySystemLog systemLog;
+        const QImage image = ImageLoader::load(path, systemLog);
         QCOMPARE(!image.isNull(), loads);
         if (loads) {
             QCOMPARE(image.size(), QSize(40, 20));
@@ -124,13 +128,15 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const QString icon = root.writeFile(QStringLiteral("/icon.png"), png(QSize(32, 32), Qt::blue));
         QApplication::setWindowIcon(QIcon());
+        clienttest::MemorySystemLog systemLog;
+        WindowIcon windowIcon(systemLog);
 
-        QVERIFY(!ImageLoader::setApplicationIcon(fifo));
-        QVERIFY(!ImageLoader::setApplicationIcon(fifo));
+        QVERIFY(!windowIcon.set(fifo));
+        QVERIFY(!windowIcon.set(fifo));
         QVERIFY(QApplication::windowIcon().isNull());
         QCOMPARE(errorLinesFor(fifo), 1);
 
-        QVERIFY(ImageLoader::setApplicationIcon(icon));
+        QVERIFY(windowIcon.set(icon));
         QVERIFY(!QApplication::windowIcon().isNull());
         QCOMPARE(QApplication::windowIcon().pixmap(32, 32).toImage().pixelColor(4, 4), QColor(Qt::blue));
     }

@@ -109,13 +109,13 @@ private slots:
         QTest::mouseClick(f.control<QPushButton>(button), Qt::LeftButton);
         QTRY_VERIFY(f.screen<Upload>());
         QCOMPARE(f.screen<Upload>()->ownerEmail(), remembered);
-        QCOMPARE(ConfigFiles::parseConfig().owneremail, remembered);
+        QCOMPARE(f.configFiles().parseConfig().owneremail, remembered);
         // Remembered in the user's own file, never in the shared bundle.
         QCOMPARE(QFileInfo::exists(f.root.userConfigFile()), !remembered.isEmpty());
         QVERIFY(!f.root.readText(QStringLiteral("/resources/TavorenClient.plist")).contains(QStringLiteral("dave")));
         // The next job of this installation skips the question.
         if (!remembered.isEmpty())
-            QCOMPARE(ViewController::firstScreenIdentifier({QStringLiteral("a"), QStringLiteral("b")}, ConfigFiles::parseConfig()),
+            QCOMPARE(ViewController::firstScreenIdentifier(f.appDelegate->environment(), {QStringLiteral("a"), QStringLiteral("b")}, f.configFiles().parseConfig()),
                      QStringLiteral("loaderViewController"));
     }
 
@@ -178,7 +178,7 @@ private slots:
         email->clear();
         QTest::keyClicks(email, QStringLiteral("new@example.com"));
         QTest::mouseClick(apply, Qt::LeftButton);
-        QCOMPARE(ConfigFiles::parseConfig().owneremail, QStringLiteral("new@example.com"));
+        QCOMPARE(f.configFiles().parseConfig().owneremail, QStringLiteral("new@example.com"));
         QVERIFY(f.root.readText(QStringLiteral("/resources/TavorenClient.plist")).contains(QStringLiteral("old@example.com")));
         QFile userFile(f.root.userConfigFile());
         QVERIFY(userFile.open(QIODevice::ReadOnly));
@@ -191,7 +191,7 @@ private slots:
         QTest::mouseClick(settings->findChild<QPushButton *>(QStringLiteral("cancel")), Qt::LeftButton);
         QTRY_VERIFY(!f.appDelegate->settingsWindow());
         QVERIFY(!Settings::checkLaunch);
-        QCOMPARE(ConfigFiles::parseConfig().owneremail, QStringLiteral("new@example.com"));
+        QCOMPARE(f.configFiles().parseConfig().owneremail, QStringLiteral("new@example.com"));
 
         // A cleared address is saved by OK, and the e-mail question returns.
         f.appDelegate->Preferences()->trigger();
@@ -202,9 +202,9 @@ private slots:
         QTest::keyClick(email, Qt::Key_Backspace);
         QTest::mouseClick(settings->findChild<QPushButton *>(QStringLiteral("ok")), Qt::LeftButton);
         QTRY_VERIFY(!f.appDelegate->settingsWindow());
-        QCOMPARE(ConfigFiles::parseConfig().owneremail, QString());
+        QCOMPARE(f.configFiles().parseConfig().owneremail, QString());
         QCOMPARE(f.terminations, 0);
-        QCOMPARE(ViewController::firstScreenIdentifier({QStringLiteral("a"), QStringLiteral("b")}, ConfigFiles::parseConfig()),
+        QCOMPARE(ViewController::firstScreenIdentifier(f.appDelegate->environment(), {QStringLiteral("a"), QStringLiteral("b")}, f.configFiles().parseConfig()),
                  QStringLiteral("emailEntryViewController"));
     }
 };

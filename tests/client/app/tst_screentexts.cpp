@@ -135,7 +135,7 @@ private slots:
         QFETCH(bool, translations);
         testsupport::TestRoot root;
         clienttest::ClientSetup::useResources(root, translations);
-        const StringTable strings;
+        const StringTable strings(root.resourceDir());
         const AttributedText shown = DockerError::instructions(QStringLiteral("{0} - {1} - {2} - {3}"), strings);
         const QStringList pieces = shown.text().split(QStringLiteral(" - "));
         QCOMPARE(pieces.size(), 4);

@@ -3,7 +3,7 @@
 // Prints each message that went to the system log instead, one a line,
 // after "system log: ".
 #include "client/core/Log.h"
-#include "support/RecordingSystemLog.h"
+#include "client/support/MemorySystemLog.h"
 
 #include <cstdio>
 
@@ -11,8 +11,8 @@ int main(int argc, char *argv[])
 {
     if (argc != 3)
         return 2;
-    tavoren::testsupport::RecordingSystemLog systemLog;
-    tavoren::client::Log(tavoren::client::LogLevel::Status, QString::fromUtf8(argv[1]), QString::fromUtf8(argv[2]));
+    tavoren::clienttest::MemorySystemLog systemLog;
+    tavoren::client::Log(systemLog, tavoren::client::LogLevel::Status, QString::fromUtf8(argv[1]), QString::fromUtf8(argv[2]));
     for (const QString &message : systemLog.messages())
         std::printf("system log: %s\n", message.toUtf8().constData());
     return 0;

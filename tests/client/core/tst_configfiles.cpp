@@ -1,8 +1,9 @@
 #include "client/core/ConfigFiles.h"
+#include "client/core/ApplicationIcon.h"
 #include "client/core/ResourceFolder.h"
+#include "client/support/MemorySystemLog.h"
 #include "shared/PropertyList.h"
 #include "support/PlistWriter.h"
-#include "support/RecordingSystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
@@ -26,7 +27,7 @@
 
 using namespace tavoren::client;
 using tavoren::testsupport::PlistWriter;
-using tavoren::testsupport::RecordingSystemLog;
+using tavoren::clienttest::MemorySystemLog;
 using tavoren::testsupport::TestRoot;
 
 namespace {
@@ -183,9 +184,27 @@ Config brandedDefaults()
 }
 
 // Child mode: first reads from many threads, then flips the file and reads again.
+// The icons the configuration asks for, in order.
+class RecordingIcon final : public ApplicationIcon
+{
+public:
+    explicit RecordingIcon(QStringList &seen) : m_seen(seen) {}
+    bool set(const QString &path) override
+    {
+        m_seen.append(path);
+        return true;
+    }
+
+private:
+    QStringList &m_seen;
+};
+
 int privateInstallChild(const QString &resources)
 {
-    ResourceFolder::setPath(resources);
+    MemorySystemLog systemLog;
+    ClientEnvironment environment(systemLog);
+    environment.resourceFolder = resources;
+    const ConfigFiles files(environment);
     const int threads = 8;
     std::latch start(threads);
     std::vector<int> seen(threads, -1);
@@ -193,7 +212,7 @@ int privateInstallChild(const QString &resources)
     for (int t = 0; t < threads; ++t) {
         pool.emplace_back([&, t] {
             start.arrive_and_wait();
-            seen[std::size_t(t)] = Constants::isPrivateInstall() ? 1 : 0;
+            seen[std::size_t(t)] = Constants::isPrivateInstall(environment) ? 1 : 0;
         });
     }
     for (std::thread &thread : pool)
@@ -204,12 +223,12 @@ int privateInstallChild(const QString &resources)
     }
     QVariantMap flipped = PlistWriter::adminDefaults();
     flipped[QStringLiteral("IsPrivateInstall")] = seen.front() == 0;
-    QFile file(ConfigFiles::adminConfigPath());
+    QFile file(files.adminConfigPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(PlistWriter::xml(flipped)) < 0)
         return 2;
     file.close();
-    std::printf("%d %d %d\n", seen.front(), Constants::isPrivateInstall() ? 1 : 0,
-        ConfigFiles::parseAdminConfig().IsPrivateInstall ? 1 : 0);
+    std::printf("%d %d %d\n", seen.front(), Constants::isPrivateInstall(environment) ? 1 : 0,
+        files.parseAdminConfig().IsPrivateInstall ? 1 : 0);
     return 0;
 }
 
@@ -241,27 +260,46 @@ class TestConfigFiles : public QObject
 {
     Q_OBJECT
 
+    // The files of the environment a test sets up: its resource folder and
+    // icon, and the system log each test starts empty.
+    ConfigFiles files() const
+    {
+        ClientEnvironment environment(m_systemLog);
+        environment.resourceFolder = m_resources;
+        environment.applicationIcon = m_icon;
+        return ConfigFiles(environment);
+    }
+    MemorySystemLog &freshSystemLog()
+    {
+        m_systemLog.clear();
+        return m_systemLog;
+    }
+
+    mutable MemorySystemLog m_systemLog;
+    QString m_resources;
+    std::shared_ptr<ApplicationIcon> m_icon;
+
 private slots:
     void cleanup()
     {
-        ResourceFolder::setPath(QString());
-        ConfigFiles::setApplicationIconHandler({});
+        m_resources.clear();
+        m_icon.reset();
     }
 
     void resourceFolderDefault()
     {
         const QDir app(QCoreApplication::applicationDirPath());
         QCOMPARE(ResourceFolder::path(), QFileInfo(app.path()).path() + QStringLiteral("/Resources"));
-        ResourceFolder::setPath(QStringLiteral("/some/where/"));
-        QCOMPARE(ConfigFiles::clientConfigPath(), QStringLiteral("/some/where/TavorenClient.plist"));
+        m_resources = QStringLiteral("/some/where");
+        QCOMPARE(files().clientConfigPath(), QStringLiteral("/some/where/TavorenClient.plist"));
     }
 
     void clientFileAbsent()
     {
         TestRoot root;
-        RecordingSystemLog systemLog;
-        ResourceFolder::setPath(root.resourceDir());
-        QCOMPARE(ConfigFiles::parseConfig(), Config());
+        MemorySystemLog &systemLog = freshSystemLog();
+        m_resources = root.resourceDir();
+        QCOMPARE(files().parseConfig(), Config());
         const QStringList lines = logLines(root);
         QCOMPARE(lines.size(), 1);
         QVERIFY2(isErrorLine(
@@ -290,10 +328,10 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(Config, expected);
         TestRoot root;
-        RecordingSystemLog systemLog;
-        ResourceFolder::setPath(root.resourceDir());
+        MemorySystemLog &systemLog = freshSystemLog();
+        m_resources = root.resourceDir();
         root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), content);
-        QCOMPARE(ConfigFiles::parseConfig(), expected);
+        QCOMPARE(files().parseConfig(), expected);
         QCOMPARE(logLines(root), QStringList());
         QVERIFY(systemLog.messages().isEmpty());
     }
@@ -370,14 +408,14 @@ private slots:
         QFETCH(QVariant, value);
         QFETCH(qint64, limit);
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
         QVariantMap admin = PlistWriter::adminDefaults();
         admin.insert(QStringLiteral("host"), QStringLiteral("print.test"));
         if (value.isValid())
             admin.insert(QStringLiteral("drnpollinglimitinsecond"), value);
         root.writeFile(adminName, PlistWriter::xml(admin));
-        const AdminConfig parsed = ConfigFiles::parseAdminConfig();
+        const AdminConfig parsed = files().parseAdminConfig();
         QCOMPARE(parsed.host, QStringLiteral("http://print.test"));
         QCOMPARE(parsed.drnpollinglimitinsecond, limit);
     }
@@ -388,7 +426,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, entry);
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         const QString clientName = QStringLiteral("/resources/TavorenClient.plist");
         const QString target = admin ? adminName : clientName;
         if (admin)
@@ -399,16 +437,16 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(root.system(target)).constData(), 0600), 0);
         else
             root.writeFile(target, content);
-        RecordingSystemLog systemLog;
+        MemorySystemLog &systemLog = freshSystemLog();
 
         const QString subject = admin ? QStringLiteral("admin") : QStringLiteral("client");
         if (admin) {
             AdminConfig expected;
             expected.host = QStringLiteral("https://") + expected.host;
             expected.statuspageurl = QStringLiteral("https://") + expected.statuspageurl;
-            QCOMPARE(ConfigFiles::parseAdminConfig(), expected);
+            QCOMPARE(files().parseAdminConfig(), expected);
         } else {
-            QCOMPARE(ConfigFiles::parseConfig(), Config());
+            QCOMPARE(files().parseConfig(), Config());
         }
         const QStringList lines = logLines(root);
         QCOMPARE(lines.size(), 1);
@@ -422,12 +460,12 @@ private slots:
     void adminDefaults()
     {
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         root.writeFile(
             QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
-        RecordingSystemLog systemLog;
+        MemorySystemLog &systemLog = freshSystemLog();
 
-        const AdminConfig a = ConfigFiles::parseAdminConfig();
+        const AdminConfig a = files().parseAdminConfig();
         QCOMPARE(a.IsPrivateInstall, true);
         QCOMPARE(a.host, QStringLiteral("https://") + Constants::host);
         QCOMPARE(a.secure_connect, std::int64_t(1));
@@ -497,7 +535,7 @@ private slots:
         QFETCH(QString, expectedHost);
         QFETCH(QString, expectedStatus);
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         root.writeFile(
             QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(PlistWriter::clientDefaults()));
         QVariantMap map = distinctAdmin();
@@ -505,13 +543,13 @@ private slots:
         map[QStringLiteral("host")] = host;
         map[QStringLiteral("statuspageurl")] = status;
         root.writeFile(adminName, binary ? PlistWriter::binary(map) : PlistWriter::xml(map));
-        RecordingSystemLog systemLog;
+        MemorySystemLog &systemLog = freshSystemLog();
 
         AdminConfig expected = distinctAdminRecord();
         expected.secure_connect = secure;
         expected.host = expectedHost;
         expected.statuspageurl = expectedStatus;
-        QCOMPARE(ConfigFiles::parseAdminConfig(), expected);
+        QCOMPARE(files().parseAdminConfig(), expected);
         QCOMPARE(logLines(root), QStringList());
         QVERIFY(systemLog.messages().isEmpty());
     }
@@ -533,17 +571,14 @@ private slots:
         QFETCH(QString, icon);
         QFETCH(QStringList, applied);
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         QVariantMap map = PlistWriter::clientDefaults();
         map[QStringLiteral("applicationicon")] = icon;
         if (clientFile)
             root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(map));
         QStringList seen;
-        ConfigFiles::setApplicationIconHandler([&seen](const QString &path) {
-            seen.append(path);
-            return true;
-        });
-        ConfigFiles::parseAdminConfig();
+        m_icon = std::make_shared<RecordingIcon>(seen);
+        files().parseAdminConfig();
         QCOMPARE(seen, applied);
     }
 
@@ -569,7 +604,7 @@ private slots:
         QFETCH(QByteArray, before);
         QFETCH(QStringList, keys);
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         const QByteArray bundle = PlistWriter::xml(clientMap(brandedDefaults()));
         const QString bundleFile = root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), bundle);
         // A second name for the old file shows whether it was written in place.
@@ -578,11 +613,11 @@ private slots:
             writeUserFile(root, before);
             QCOMPARE(::link(QFile::encodeName(root.userConfigFile()).constData(), QFile::encodeName(oldName).constData()), 0);
         }
-        RecordingSystemLog systemLog;
+        MemorySystemLog &systemLog = freshSystemLog();
 
-        ConfigFiles::setOwnerEmail(QStringLiteral("zoë@example.test"));
+        files().setOwnerEmail(QStringLiteral("zoë@example.test"));
 
-        QCOMPARE(ConfigFiles::userConfigPath(), root.userConfigFile());
+        QCOMPARE(files().userConfigPath(), root.userConfigFile());
         const struct stat file = statusOf(root.userConfigFile());
         QVERIFY(S_ISREG(file.st_mode));
         QCOMPARE(file.st_mode & 07777, mode_t(0600));
@@ -615,7 +650,7 @@ private slots:
         expected.owneremail = QStringLiteral("zoë@example.test");
         if (keys.contains(QStringLiteral("tavorenlogobig")))
             expected.tavorenlogobig = QStringLiteral("/mine.png");
-        QCOMPARE(ConfigFiles::parseConfig(), expected);
+        QCOMPARE(files().parseConfig(), expected);
         QCOMPARE(logLines(root), QStringList());
         QVERIFY(systemLog.messages().isEmpty());
     }
@@ -624,20 +659,20 @@ private slots:
     void plantedLinkIsReplaced()
     {
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         const QByteArray keys = "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIOnly+mine user@host\n";
         const QString victim = root.writeFile(QStringLiteral("/home/.ssh/authorized_keys"), keys);
         QDir().mkpath(userFolder(root));
         QVERIFY(QFile::link(victim, root.userConfigFile()));
-        RecordingSystemLog systemLog;
+        MemorySystemLog &systemLog = freshSystemLog();
 
-        ConfigFiles::setOwnerEmail(QStringLiteral("ann@example.test"));
+        files().setOwnerEmail(QStringLiteral("ann@example.test"));
 
         QCOMPARE(readFile(victim), keys);
         const struct stat file = statusOf(root.userConfigFile());
         QVERIFY(S_ISREG(file.st_mode));
         QCOMPARE(file.st_mode & 07777, mode_t(0600));
-        QCOMPARE(ConfigFiles::parseConfig().owneremail, QStringLiteral("ann@example.test"));
+        QCOMPARE(files().parseConfig().owneremail, QStringLiteral("ann@example.test"));
         QVERIFY(systemLog.messages().filter(QStringLiteral("setting")).isEmpty());
     }
 
@@ -658,7 +693,7 @@ private slots:
         if (failure == QLatin1String("not ours") && ::geteuid() != 0)
             QSKIP("handing a folder to another user needs root");
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         const QByteArray bundle = PlistWriter::xml(clientMap(distinctClient()));
         root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), bundle);
         const QByteArray old = PlistWriter::xml({{QStringLiteral("owneremail"), QStringLiteral("old@example.test")}});
@@ -674,7 +709,7 @@ private slots:
             writeUserFile(root, old);
         if (failure == QLatin1String("not ours"))
             QCOMPARE(::chown(QFile::encodeName(userFolder(root)).constData(), 65534, 65534), 0);
-        RecordingSystemLog systemLog;
+        MemorySystemLog &systemLog = freshSystemLog();
         // Large enough to pass a small file-size limit.
         const QString address = QString(64 * 1024, QLatin1Char('e')) + QStringLiteral("@example.test");
 
@@ -686,11 +721,11 @@ private slots:
             small.rlim_cur = 16 * 1024;
             const auto previous = std::signal(SIGXFSZ, SIG_IGN);
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-            ConfigFiles::setOwnerEmail(address);
+            files().setOwnerEmail(address);
             setrlimit(RLIMIT_FSIZE, &saved);
             std::signal(SIGXFSZ, previous);
         } else {
-            ConfigFiles::setOwnerEmail(address);
+            files().setOwnerEmail(address);
         }
 
         if (failure == QLatin1String("full") || failure == QLatin1String("not ours")) {
@@ -741,13 +776,13 @@ private slots:
         QFETCH(Config, expected);
         QFETCH(int, lines);
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         if (bundle)
             root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(clientMap(brandedDefaults())));
         if (!user.isEmpty())
             writeUserFile(root, PlistWriter::binary(user));
-        RecordingSystemLog systemLog;
-        QCOMPARE(ConfigFiles::parseConfig(), expected);
+        MemorySystemLog &systemLog = freshSystemLog();
+        QCOMPARE(files().parseConfig(), expected);
         QCOMPARE(logLines(root).size(), lines);
         QCOMPARE(systemLog.messages().size(), lines);
     }
@@ -783,7 +818,7 @@ private slots:
         if (entry == QLatin1String("not ours") && ::geteuid() != 0)
             QSKIP("handing a file to another user needs root");
         TestRoot root;
-        ResourceFolder::setPath(root.resourceDir());
+        m_resources = root.resourceDir();
         root.writeFile(QStringLiteral("/resources/TavorenClient.plist"), PlistWriter::xml(clientMap(brandedDefaults())));
         QDir().mkpath(userFolder(root));
         const QByteArray path = QFile::encodeName(root.userConfigFile());
@@ -802,9 +837,9 @@ private slots:
             QVERIFY(QDir(userFolder(root)).removeRecursively());
             QVERIFY(QFile::link(root.system(QStringLiteral("/elsewhere")), userFolder(root)));
         }
-        RecordingSystemLog systemLog;
+        MemorySystemLog &systemLog = freshSystemLog();
 
-        QCOMPARE(ConfigFiles::parseConfig(), brandedDefaults());
+        QCOMPARE(files().parseConfig(), brandedDefaults());
         const QStringList lines = logLines(root);
         QCOMPARE(lines.size(), 1);
         QVERIFY2(isErrorLine(lines.first(), QStringLiteral("TavorenClient"),
@@ -842,7 +877,7 @@ private slots:
         const EnvironmentChange changedConfigHome("XDG_CONFIG_HOME", value(configHome));
         const EnvironmentChange changedHome("HOME", value(home));
         // Only the path: nothing is read or written outside the test's folders.
-        QCOMPARE(ConfigFiles::userConfigPath(), expected + QStringLiteral("/CorvaneTavoren/TavorenClient.plist"));
+        QCOMPARE(files().userConfigPath(), expected + QStringLiteral("/CorvaneTavoren/TavorenClient.plist"));
     }
 
     // Read once per process, even when first read from many threads at once.

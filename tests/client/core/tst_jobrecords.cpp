@@ -50,9 +50,8 @@ class TestJobRecords : public QObject
 private slots:
     void decodesCompleteRecord()
     {
-        QString error;
-        const auto drn = DRN::decode(bytes(job()), &error);
-        QVERIFY2(drn, qPrintable(error));
+        const auto drn = DRN::decode(bytes(job()));
+        QVERIFY2(drn, drn ? "" : drn.error().description().c_str());
         QCOMPARE(drn->DocID, QStringLiteral("K7PQ2M9X"));
         QCOMPARE(drn->Status, 4);
         QCOMPARE(drn->UploadClient, 5);
@@ -62,7 +61,9 @@ private slots:
         QCOMPARE(drn->Documents.first().PageCount, 3);
         QCOMPARE(drn->Documents.first().Name, std::optional<QString>(QStringLiteral("Report.pdf")));
         // Encoding gives back what decodes to the same record.
-        QCOMPARE(DRN::decode(drn->encode(), &error), drn);
+        const auto again = DRN::decode(drn->encode());
+        QVERIFY(again);
+        QCOMPARE(*again, *drn);
     }
 
     void acceptsVariants_data()
@@ -92,9 +93,8 @@ private slots:
     void acceptsVariants()
     {
         QFETCH(QJsonObject, record);
-        QString error;
-        const auto drn = DRN::decode(bytes(record), &error);
-        QVERIFY2(drn, qPrintable(error));
+        const auto drn = DRN::decode(bytes(record));
+        QVERIFY2(drn, drn ? "" : drn.error().description().c_str());
         QCOMPARE(drn->EmailTo.has_value(), record.value(QStringLiteral("EmailTo")).isString());
         QCOMPARE(drn->NotificationStatus, record.value(QStringLiteral("NotificationStatus")).toInteger());
     }
@@ -137,8 +137,9 @@ private slots:
     {
         QFETCH(QByteArray, json);
         QFETCH(QString, reasonMentions);
-        QString error;
-        QVERIFY(!DRN::decode(json, &error));
+        const auto drn = DRN::decode(json);
+        QVERIFY(!drn);
+        const QString error = QString::fromStdString(drn.error().text);
         QVERIFY2(error.contains(reasonMentions), qPrintable(error));
     }
 };

@@ -1,7 +1,7 @@
 #include "client/core/Log.h"
 #include "client/core/LogFile.h"
 #include "shared/Descriptor.h"
-#include "support/RecordingSystemLog.h"
+#include "client/support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
@@ -25,7 +25,7 @@
 
 using namespace tavoren::client;
 using tavoren::shared::Descriptor;
-using tavoren::testsupport::RecordingSystemLog;
+using tavoren::clienttest::MemorySystemLog;
 using tavoren::testsupport::TestRoot;
 
 namespace {
@@ -93,7 +93,7 @@ QStringList timestampsBetween(const QDateTime &from, const QDateTime &to)
     return result;
 }
 
-void writeLines(int writer, int threads, int lines)
+void writeLines(MemorySystemLog &systemLog, int writer, int threads, int lines)
 {
     std::latch start(threads);
     std::vector<std::thread> pool;
@@ -101,7 +101,7 @@ void writeLines(int writer, int threads, int lines)
         pool.emplace_back([&, t] {
             start.arrive_and_wait();
             for (int i = 0; i < lines; ++i)
-                Log(LogLevel::Status, QStringLiteral("w%1-t%2 #%3").arg(writer).arg(t).arg(i), writerDetails);
+                Log(systemLog, LogLevel::Status, QStringLiteral("w%1-t%2 #%3").arg(writer).arg(t).arg(i), writerDetails);
         });
     }
     for (std::thread &thread : pool)
@@ -111,11 +111,11 @@ void writeLines(int writer, int threads, int lines)
 // Child mode: waits for "go" on standard input so all writers start together.
 int writerChild(int writer, int threads, int lines)
 {
-    RecordingSystemLog systemLog;
+    MemorySystemLog systemLog;
     char go[8] = {};
     if (!std::fgets(go, sizeof go, stdin))
         return 2;
-    writeLines(writer, threads, lines);
+    writeLines(systemLog, writer, threads, lines);
     for (const QString &message : systemLog.messages())
         std::fprintf(stderr, "%s\n", qPrintable(message));
     return systemLog.messages().isEmpty() ? 0 : 1;
@@ -212,11 +212,11 @@ private slots:
         QFETCH(QString, head);
         QFETCH(QString, tail);
         TestRoot root;
-        RecordingSystemLog systemLog;
+        MemorySystemLog systemLog;
         QVERIFY(!QFile::exists(root.system(logName)));
 
         const QDateTime before = QDateTime::currentDateTime();
-        Log(level, message, details);
+        Log(systemLog, level, message, details);
         const QDateTime after = QDateTime::currentDateTime();
 
         const QString content = QString::fromUtf8(readFile(root.system(logName)));
@@ -250,9 +250,9 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, details);
         TestRoot root;
-        RecordingSystemLog systemLog;
+        MemorySystemLog systemLog;
 
-        Log(LogLevel::Status, message, details);
+        Log(systemLog, LogLevel::Status, message, details);
 
         const QByteArray bytes = readFile(root.system(logName));
         QCOMPARE(bytes.count('\n'), 1);
@@ -273,14 +273,15 @@ private slots:
     // The paths follow the root in force at each call.
     void pathsFollowRoot()
     {
+        MemorySystemLog systemLog;
         TestRoot first;
-        Log(LogLevel::Status, QStringLiteral("one"), QString());
+        Log(systemLog, LogLevel::Status, QStringLiteral("one"), QString());
         {
             TestRoot second;
-            Log(LogLevel::Status, QStringLiteral("two"), QString());
+            Log(systemLog, LogLevel::Status, QStringLiteral("two"), QString());
             QVERIFY(readFile(second.system(logName)).endsWith(" Message: two \n"));
         }
-        Log(LogLevel::Status, QStringLiteral("three"), QString());
+        Log(systemLog, LogLevel::Status, QStringLiteral("three"), QString());
         const QByteArray content = readFile(first.system(logName));
         QCOMPARE(content.count('\n'), 2);
         QVERIFY(content.endsWith(" Message: three \n"));
@@ -305,14 +306,14 @@ private slots:
         QFETCH(bool, earlierBackup);
         QFETCH(bool, rotates);
         TestRoot root;
-        RecordingSystemLog systemLog;
+        MemorySystemLog systemLog;
         const QByteArray old = filler(size);
         const QByteArray oldBackup = "an earlier backup\n";
         root.writeFile(logName, old);
         if (earlierBackup)
             root.writeFile(backupName, oldBackup);
 
-        Log(LogLevel::Status, QStringLiteral("next"), QStringLiteral("<- after"));
+        Log(systemLog, LogLevel::Status, QStringLiteral("next"), QStringLiteral("<- after"));
 
         const QByteArray log = readFile(root.system(logName));
         const QByteArray line = log.mid(rotates ? 0 : old.size());
@@ -342,10 +343,10 @@ private slots:
     {
         TestRoot root;
         QVERIFY(QDir(root.logDir()).removeRecursively());
-        RecordingSystemLog systemLog;
+        MemorySystemLog systemLog;
 
-        Log(LogLevel::Status, QStringLiteral("a"), QStringLiteral("b\nc"));
-        Log(LogLevel::Status, QStringLiteral("d"), QString());
+        Log(systemLog, LogLevel::Status, QStringLiteral("a"), QStringLiteral("b\nc"));
+        Log(systemLog, LogLevel::Status, QStringLiteral("d"), QString());
 
         const QStringList messages = systemLog.messages();
         QCOMPARE(messages.size(), 6);
@@ -368,11 +369,12 @@ private slots:
     void newLogIsWritableForAll()
     {
         QFETCH(bool, rotated);
+        MemorySystemLog systemLog;
         TestRoot root;
         if (rotated)
             root.writeFile(QStringLiteral("/private/var/log/cups/tavorencups/tavorendriver.log"), QByteArray(LogFile::sizeLimit + 1, 'x'));
         const mode_t previous = ::umask(022);
-        Log(LogLevel::Status, QStringLiteral("a"), QString());
+        Log(systemLog, LogLevel::Status, QStringLiteral("a"), QString());
         ::umask(previous);
         const QFile::Permissions all = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
             | QFile::ReadOther | QFile::WriteOther;
@@ -386,10 +388,10 @@ private slots:
         TestRoot root;
         root.writeFile(logName, filler(1024001));
         const QString blocker = root.writeFile(backupName + QStringLiteral("/blocker"), "x");
-        RecordingSystemLog systemLog;
+        MemorySystemLog systemLog;
 
-        Log(LogLevel::Status, QStringLiteral("one"), QString());
-        Log(LogLevel::Status, QStringLiteral("two"), QString());
+        Log(systemLog, LogLevel::Status, QStringLiteral("one"), QString());
+        Log(systemLog, LogLevel::Status, QStringLiteral("two"), QString());
 
         QCOMPARE(systemLog.messages(), QStringList({generatingFailed}));
         const QList<QByteArray> lines = readFile(root.system(logName)).split('\n');
@@ -415,13 +417,13 @@ private slots:
         QFETCH(qint64, size);
         QFETCH(bool, sparse);
         TestRoot root;
-        RecordingSystemLog systemLog;
+        MemorySystemLog systemLog;
         const QByteArray old = sparse ? QByteArray() : filler(size);
         const QString path = root.writeFile(logName, old);
         if (sparse)
             QVERIFY(::truncate(QFile::encodeName(path).constData(), size) == 0);
 
-        Log(LogLevel::Status, QStringLiteral("next"), QString());
+        Log(systemLog, LogLevel::Status, QStringLiteral("next"), QString());
 
         const QByteArray log = readFile(path);
         QCOMPARE(log.count('\n'), 1);
@@ -473,9 +475,9 @@ private slots:
             QVERIFY(QDir(root.logDir()).removeRecursively());
             QVERIFY(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(root.logDir()).constData()) == 0);
         }
-        RecordingSystemLog systemLog;
+        MemorySystemLog systemLog;
 
-        Log(LogLevel::Status, QStringLiteral("line"), QStringLiteral("<- kept"));
+        Log(systemLog, LogLevel::Status, QStringLiteral("line"), QStringLiteral("<- kept"));
 
         const QStringList messages = systemLog.messages();
         QCOMPARE(messages.size(), 3);
@@ -519,13 +521,13 @@ private:
     {
         const int lines = 150;
         TestRoot root;
-        RecordingSystemLog systemLog;
+        MemorySystemLog systemLog;
         const QByteArray old = filler(1024001);
         root.writeFile(logName, old);
 
         const int writers = qMax(processes, 1);
         if (processes == 0) {
-            writeLines(0, threads, lines);
+            writeLines(systemLog, 0, threads, lines);
         } else {
             std::vector<std::unique_ptr<QProcess>> children;
             for (int p = 0; p < processes; ++p) {

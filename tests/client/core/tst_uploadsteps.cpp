@@ -27,6 +27,12 @@ using releaseservice::Fault;
 using releaseservice::ReleaseService;
 using namespace std::chrono_literals;
 
+namespace {
+// Readings of the clock that take in several looks for the spool file:
+// the start, the service time and three waits.
+constexpr int spoolLooks = 5;
+} // namespace
+
 class TestUploadSteps : public QObject
 {
     Q_OBJECT
@@ -87,7 +93,7 @@ private slots:
             path = spool + QStringLiteral("/job9/../../../../../../home/user/Documents/taxes.pdf");
         }
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("failed_to_prepare")));
+        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("failed_to_prepare")));
         QVERIFY(f.service->requests().empty());
         QVERIFY(QFileInfo::exists(path));
         QVERIFY(QFileInfo::exists(victim));
@@ -99,15 +105,15 @@ private slots:
     {
         JobFixture f;
         QVERIFY(f.started);
-        double now = 1'800'000'000.25;
-        f.clock = [&now] { return now; };
+        f.clock = std::make_shared<clienttest::FakeClock>(1'800'000'000.25);
         const QString path = ClientSetup::spoolPath(f.root, QStringLiteral("job1"));
         QFile::remove(path);
         f.makeJob().start({QStringLiteral("client"), JobArgument::compose(QStringLiteral("Late.pdf"), path)});
-        QTest::qWait(60);
+        // Still waiting after several looks for the file.
+        QVERIFY(QTest::qWaitFor([&f] { return f.clock->readings() >= spoolLooks; }, 30000));
         QCOMPARE(f.frontEnd.end, End::None);
         // Twenty and a half seconds later the backend has written it.
-        now += 20.5;
+        f.clock->advance(20.5);
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(JobFixture::pdfBytes(2048));
@@ -131,16 +137,16 @@ private slots:
         JobFixture f;
         QVERIFY(f.started);
         f.configure(false, {{QStringLiteral("conversiontimeout"), conversiontimeout}});
-        double now = 1'800'000'000.0;
-        f.clock = [&now] { return now; };
+        f.clock = std::make_shared<clienttest::FakeClock>(1'800'000'000.0);
         const QString path = ClientSetup::spoolPath(f.root, QStringLiteral("job1"));
         f.makeJob().start({QStringLiteral("client"), JobArgument::compose(QStringLiteral("Never.pdf"), path)});
-        now += conversiontimeout + 0.9; // still within the limit in whole seconds
-        QTest::qWait(60);
+        f.clock->advance(conversiontimeout + 0.9); // still within the limit in whole seconds
+        const int readings = f.clock->readings();
+        QVERIFY(QTest::qWaitFor([&] { return f.clock->readings() >= readings + spoolLooks; }, 30000));
         QCOMPARE(f.frontEnd.end, End::None);
-        now += 0.1;
+        f.clock->advance(0.1);
         QCOMPARE(f.waitForEnd(), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("failed_to_prepare")));
+        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("failed_to_prepare")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("Conversion Timeout"),
                                           QStringLiteral("Inside upload file")));
         QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
@@ -180,7 +186,7 @@ private slots:
         if (accepted)
             QCOMPARE(f.service->jobs().front().fileSize, std::uint64_t(size));
         else
-            QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("size_exceeds")));
+            QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("size_exceeds")));
         QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
     }
 
@@ -191,7 +197,7 @@ private slots:
         const QString path = ClientSetup::spoolPath(f.root, QStringLiteral("job1"));
         QVERIFY(QDir().mkpath(path)); // a folder where the file should be
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("failed_to_prepare")));
+        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("failed_to_prepare")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("No File from agent"),
                                           QStringLiteral("Inside upload file")));
         QVERIFY(f.service->jobs().empty());
@@ -263,7 +269,7 @@ private slots:
             QCOMPARE(JobFixture::text(requests.back().path), QStringLiteral("/api/v2/drns/") + *f.job->docID());
             return;
         }
-        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("unable_to_accept")));
+        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("unable_to_accept")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("error in drn post"), QString()));
         // Nothing was asked with it: the service clock and the upload only.
         QCOMPARE(int(f.service->requests().size()), 2);
@@ -276,7 +282,7 @@ private slots:
         f.configure(false, {{QStringLiteral("host"), QStringLiteral("print service.test")}});
         const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("connection_not_established")));
+        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("connection_not_established")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("http://print service.test/api/v2/servertime"),
                                           QStringLiteral(" <- invalid service address")));
         QVERIFY(f.service->requests().empty());
@@ -308,7 +314,8 @@ private slots:
         QCOMPARE(f.frontEnd.end, End::Quit);
         QVERIFY(!QFileInfo::exists(path));
         QVERIFY(QFileInfo::exists(QFileInfo(path).path() + QStringLiteral("/other")));
-        QTest::qWait(1800);
+        // The held-back answer never reaches the job: the service sees it leave.
+        QTRY_COMPARE_WITH_TIMEOUT(f.service->requestsInProgress(), 0, 20000);
         QCOMPARE(f.frontEnd.endings, 1);
         QCOMPARE(f.frontEnd.end, End::Quit);
         QVERIFY(f.service->requests().size() <= 2);
@@ -349,11 +356,10 @@ private slots:
         JobFixture f(false, options);
         QVERIFY(f.started);
         f.configure(false, {{QStringLiteral("drnpollingtimeinsecond"), 0}, {QStringLiteral("drnpollinglimitinsecond"), 60}});
-        double now = 1'800'000'000.0;
-        f.clock = [&now] { return now += 7.0; };
+        f.clock = std::make_shared<clienttest::FakeClock>(1'800'000'000.0, 7.0);
         const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable().lookup(QStringLiteral("unable_to_process_document")));
+        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("unable_to_process_document")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("Conversion not finished within 60 seconds"),
                                           QStringLiteral("Error in DRN Get ")));
         int polls = 0;

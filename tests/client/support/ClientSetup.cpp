@@ -1,6 +1,7 @@
 #include "client/support/ClientSetup.h"
 
-#include "client/core/ResourceFolder.h"
+#include "client/core/SystemClock.h"
+#include "client/support/FixedDevice.h"
 #include "support/PlistWriter.h"
 #include "support/TestRoot.h"
 
@@ -38,7 +39,16 @@ void ClientSetup::useResources(const testsupport::TestRoot &root, bool withTrans
     }
     if (!QFile::exists(target + QStringLiteral("/TavorenClient.plist")))
         writeClientConfig(root);
-    client::ResourceFolder::setPath(target);
+}
+
+client::ClientEnvironment ClientSetup::environment(const testsupport::TestRoot &root, shared::SystemLog &systemLog)
+{
+    client::ClientEnvironment environment(systemLog);
+    environment.resourceFolder = root.resourceDir();
+    environment.clock = std::make_shared<client::SystemClock>();
+    environment.device = std::make_shared<FixedDevice>();
+    environment.spoolWaitStep = std::chrono::milliseconds(5);
+    return environment;
 }
 
 QString ClientSetup::spoolPath(const testsupport::TestRoot &root, const QString &job)

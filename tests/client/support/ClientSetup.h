@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/core/ClientEnvironment.h"
+
 #include <QString>
 #include <QVariantMap>
 
@@ -19,9 +21,13 @@ public:
     static void writeAdminConfig(const testsupport::TestRoot &root, const QString &host, bool secure,
                                  const QVariantMap &overrides = {});
     static void writeClientConfig(const testsupport::TestRoot &root, const QVariantMap &overrides = {});
-    // Points the process at the root's resource folder, with or without
-    // the built translations.
+    // Fills the root's resource folder, with or without the built
+    // translations.
     static void useResources(const testsupport::TestRoot &root, bool withTranslations = true);
+    // An environment with the root's resource folder, the computer's clock,
+    // a fixed device serial and a quick wait for the spool file; no URL
+    // handler, icon or termination.
+    static client::ClientEnvironment environment(const testsupport::TestRoot &root, shared::SystemLog &systemLog);
     // Makes a job folder with a spool file of `content` and returns the path.
     static QString makeSpoolFile(const testsupport::TestRoot &root, const QString &job, const QByteArray &content);
     // The spool file path of a job whose file is not written yet.

@@ -1,6 +1,5 @@
 #include "client/support/JobFixture.h"
 
-#include "client/core/DeviceIdentity.h"
 #include "client/core/JobArgument.h"
 #include "client/support/ClientSetup.h"
 
@@ -9,20 +8,6 @@
 #include <QTest>
 
 namespace tavoren::clienttest {
-
-using namespace std::chrono_literals;
-
-namespace {
-class FixedDevice final : public client::DeviceIdentity
-{
-public:
-    std::optional<QList<client::EthernetInterface>> FindEthernetInterfaces() const override
-    {
-        return QList<client::EthernetInterface>{
-            {QStringLiteral("eth0"), client::MacAddress{0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}}};
-    }
-};
-} // namespace
 
 JobFixture::JobFixture(bool secure, releaseservice::ReleaseService::Options options)
 {
@@ -49,14 +34,17 @@ void JobFixture::configure(bool secure, const QVariantMap &overrides)
     ClientSetup::writeAdminConfig(root, host(), secure, overrides);
 }
 
-client::UploadJob &JobFixture::makeJob()
+client::ClientEnvironment JobFixture::environment()
 {
-    client::UploadJob::Environment environment;
-    environment.device = std::make_shared<FixedDevice>();
-    environment.spoolWaitStep = 5ms;
+    client::ClientEnvironment environment = ClientSetup::environment(root, systemLog);
     if (clock)
         environment.clock = clock;
-    job = std::make_unique<client::UploadJob>(frontEnd, environment);
+    return environment;
+}
+
+client::UploadJob &JobFixture::makeJob()
+{
+    job = std::make_unique<client::UploadJob>(frontEnd, environment());
     return *job;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "client/core/UploadJob.h"
+#include "client/support/FakeClock.h"
+#include "client/support/MemorySystemLog.h"
 #include "client/support/RecordingFrontEnd.h"
 #include "release-service/ReleaseService.h"
 #include "support/TestRoot.h"
@@ -22,6 +24,9 @@ public:
     QString host() const;
     // Writes the administrator file for this service.
     void configure(bool secure, const QVariantMap &overrides = {});
+    // The job's environment: the root's resources, this fixture's clock
+    // and system log.
+    client::ClientEnvironment environment();
     client::UploadJob &makeJob();
     // Starts a new job with the arguments and waits for its end.
     RecordingFrontEnd::End run(const QStringList &arguments);
@@ -33,10 +38,12 @@ public:
     static QString text(const std::string &value) { return QString::fromStdString(value); }
 
     testsupport::TestRoot root;
+    MemorySystemLog systemLog;
     std::unique_ptr<releaseservice::ReleaseService> service;
     bool started = false;
     RecordingFrontEnd frontEnd;
-    std::function<double()> clock;
+    // The job's clock when set, else the computer's.
+    std::shared_ptr<FakeClock> clock;
     std::unique_ptr<client::UploadJob> job;
 };
 

@@ -1,0 +1,18 @@
+#include "client/core/PlatformEnvironment.h"
+
+#include "client/core/DeviceIdentity.h"
+#include "client/core/ResourceFolder.h"
+#include "client/core/SystemClock.h"
+
+namespace tavoren::client {
+
+ClientEnvironment PlatformEnvironment::make(shared::SystemLog &systemLog)
+{
+    ClientEnvironment environment(systemLog);
+    environment.resourceFolder = ResourceFolder::path();
+    environment.clock = std::make_shared<SystemClock>();
+    environment.device = DeviceIdentity::platform();
+    return environment;
+}
+
+} // namespace tavoren::client

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "shared/SystemLog.h"
+
+#include <QStringList>
+#include <mutex>
+
+namespace tavoren::clienttest {
+
+// The system log as the client's tests hand it in: what was written, in order.
+class MemorySystemLog final : public shared::SystemLog
+{
+public:
+    void write(std::string_view message) override;
+    QStringList messages() const;
+    int count(const QString &message) const;
+    void clear();
+
+private:
+    mutable std::mutex m_mutex;
+    QStringList m_messages;
+};
+
+} // namespace tavoren::clienttest
