@@ -13,6 +13,8 @@ KYAppsBusySheet::KYAppsBusySheet(QWidget *window)
     connect(m_ui->appsBusyWarningSheet_CancelButton, &QAbstractButton::clicked, this, &KYAppsBusySheet::cancelClicked);
     connect(m_ui->appsBusyWarningSheet_ContinueButton, &QAbstractButton::clicked, this, &QWidget::hide);
     connect(m_ui->feaRunning_ContinueButton, &QAbstractButton::clicked, this, &QWidget::hide);
+    m_ui->appsBusyWarningSheet_ContinueButton->setDefault(true);
+    setEscapeButton(m_ui->appsBusyWarningSheet_CancelButton);
 }
 
 KYAppsBusySheet::~KYAppsBusySheet() = default;
@@ -27,6 +29,10 @@ void KYAppsBusySheet::localize(const InstallerStrings &strings)
     // The second Continue belongs to running applications that cannot be
     // closed; nothing here asks for it.
     m_ui->feaRunning_ContinueButton->setVisible(false);
+    const QString warning = strings.lookup(QStringLiteral("Warning"));
+    setWindowTitle(warning);
+    setAccessibleName(warning);
+    setAccessibleDescription(m_ui->appsBusyWarningSheet_closeApplications->text());
 }
 
 } // namespace tavoren::installer

@@ -1,8 +1,10 @@
 #include "installer/app/KYImageHelpView.h"
 
+#include "installer/app/KYFocusMark.h"
 #include "installer/app/KYSharedImages.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 
 namespace tavoren::installer {
 
@@ -13,6 +15,8 @@ KYImageHelpView::KYImageHelpView(QWidget *parent)
     // Hover events arrive whether or not the window has focus.
     setAttribute(Qt::WA_Hover);
     setMouseTracking(true);
+    // Its help is reachable without a mouse.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void KYImageHelpView::resizeEvent(QResizeEvent *event)
@@ -25,6 +29,11 @@ void KYImageHelpView::resizeEvent(QResizeEvent *event)
 void KYImageHelpView::enterEvent(QEnterEvent *event)
 {
     QLabel::enterEvent(event);
+    showTooltip();
+}
+
+void KYImageHelpView::showTooltip()
+{
     if (!m_tooltipView)
         return;
     m_tooltipView->adjustSize();
@@ -42,8 +51,48 @@ void KYImageHelpView::enterEvent(QEnterEvent *event)
 void KYImageHelpView::leaveEvent(QEvent *event)
 {
     QLabel::leaveEvent(event);
+    // The keyboard's reader keeps it while the focus stays.
+    if (!hasFocus())
+        hideTooltip();
+}
+
+void KYImageHelpView::hideTooltip()
+{
     if (m_tooltipView)
         m_tooltipView->hide();
+}
+
+void KYImageHelpView::focusInEvent(QFocusEvent *event)
+{
+    QLabel::focusInEvent(event);
+    showTooltip();
+}
+
+void KYImageHelpView::focusOutEvent(QFocusEvent *event)
+{
+    QLabel::focusOutEvent(event);
+    hideTooltip();
+}
+
+void KYImageHelpView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && m_tooltipView && m_tooltipView->isVisible()) {
+        hideTooltip();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_F1 || event->key() == Qt::Key_Space) {
+        showTooltip();
+        event->accept();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void KYImageHelpView::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    KYFocusMark::paint(this);
 }
 
 } // namespace tavoren::installer

@@ -13,6 +13,8 @@ KYLicenseScreen::KYLicenseScreen(QWidget *parent)
     , m_ui(std::make_unique<Ui::KYLicenseScreen>())
 {
     m_ui->setupUi(this);
+    // Tab leaves the text for the buttons instead of stopping inside.
+    m_ui->licenseTextView->setTabChangesFocus(true);
 }
 
 KYLicenseScreen::~KYLicenseScreen() = default;
@@ -20,6 +22,13 @@ KYLicenseScreen::~KYLicenseScreen() = default;
 void KYLicenseScreen::localize(const InstallerStrings &strings)
 {
     m_ui->licenseAgrement->setText(strings.lookup(QStringLiteral("License")));
+    m_ui->licenseTextView->setAccessibleName(m_ui->licenseAgrement->text());
+    m_ui->licenseAgrement->setBuddy(m_ui->licenseTextView);
+}
+
+QWidget *KYLicenseScreen::mainControl() const
+{
+    return m_ui->licenseTextView;
 }
 
 void KYLicenseScreen::clear()

@@ -24,6 +24,8 @@ public:
     Ui::KYLicenseScreen &ui() { return *m_ui; }
     void localize(const InstallerStrings &strings);
     void clear();
+    // Where the focus goes as the screen opens: the text, to read it.
+    QWidget *mainControl() const;
     // The licence, or "License file missing!" when it cannot be read.
     void showLicenseText();
 

@@ -16,7 +16,7 @@
 namespace tavoren::installer {
 
 KYLogWindow::KYLogWindow(QWidget *window)
-    : QWidget(window, Qt::Window)
+    : QDialog(window, Qt::Window)
     , m_ui(std::make_unique<Ui::KYLogWindow>())
     , m_savePanel([](QWidget *over, const QString &title, const QString &suggestedName) {
         return QFileDialog::getSaveFileName(over, title, suggestedName);
@@ -24,6 +24,8 @@ KYLogWindow::KYLogWindow(QWidget *window)
 {
     m_ui->setupUi(this);
     hide();
+    // Read with the arrow keys too, not only the mouse.
+    m_ui->logTextView->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_searchField = new QLineEdit(this);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setClearButtonEnabled(true);
@@ -33,6 +35,15 @@ KYLogWindow::KYLogWindow(QWidget *window)
     m_searchItem->setDefaultWidget(m_searchField);
     connect(m_searchField, &QLineEdit::textChanged, this, [this] { filterLog(m_searchField); });
     connect(m_ui->saveButtonItem, &QAction::triggered, this, [this] { showLogFileSavePanel(); });
+    // Ctrl+S wherever the focus is in this window, toolbar shown or not.
+    m_ui->saveButtonItem->setShortcut(QKeySequence::Save);
+    m_ui->saveButtonItem->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_ui->saveButtonItem);
+    // The placeholder's default half-transparent grey reads too faintly:
+    // this one keeps 4.5:1 on the field's white.
+    QPalette palette = m_searchField->palette();
+    palette.setColor(QPalette::PlaceholderText, QColor(0x59, 0x59, 0x59));
+    m_searchField->setPalette(palette);
 }
 
 KYLogWindow::~KYLogWindow() = default;
@@ -43,6 +54,10 @@ void KYLogWindow::localize(const InstallerStrings &strings)
     setWindowTitle(m_title);
     m_ui->saveButtonItem->setText(strings.lookup(QStringLiteral("SaveLog")));
     m_searchField->setPlaceholderText(strings.lookup(QStringLiteral("SearchLog")));
+    // The placeholder goes once the user types; the name stays.
+    m_searchField->setAccessibleName(m_searchField->placeholderText());
+    m_ui->logTextView->setAccessibleName(m_title);
+    setAccessibleName(m_title);
     m_saveFailedFormat = strings.lookup(QStringLiteral("SaveLogFailed"));
 }
 
@@ -64,6 +79,14 @@ void KYLogWindow::showLog(const QString &logFileData)
     if (!existing.contains(m_searchItem)) {
         toolBar->insertAction(existing.value(1), m_searchItem);
         toolBar->insertAction(toolBar->actions().value(2), m_ui->saveButtonItem);
+        // A toolbar keeps its buttons out of the Tab order; Save belongs in it.
+        if (QWidget *save = toolBar->widgetForAction(m_ui->saveButtonItem)) {
+            save->setFocusPolicy(Qt::StrongFocus);
+            save->setAccessibleName(m_ui->saveButtonItem->text().remove(QChar(0x2026)));
+            // Search, Save, then the text.
+            QWidget::setTabOrder(m_searchField, save);
+            QWidget::setTabOrder(save, m_ui->logTextView);
+        }
     }
 }
 

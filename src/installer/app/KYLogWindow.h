@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QDialog>
 #include <QStringList>
-#include <QWidget>
 #include <functional>
 #include <memory>
 
@@ -17,8 +17,9 @@ namespace tavoren::installer {
 class InstallerStrings;
 
 // The log window: the installer's lines and the captured system install log,
-// filtered by a search text, saved whole where the user chooses.
-class KYLogWindow final : public QWidget
+// filtered by a search text, saved whole where the user chooses (Ctrl+S).
+// A dialog for assistive tools and Escape, in a window of its own.
+class KYLogWindow final : public QDialog
 {
     Q_OBJECT
 

@@ -1,6 +1,8 @@
 #include "installer/app/KYProgressScreen.h"
 
+#include "installer/app/KYFocusMark.h"
 #include "installer/app/KYSharedImages.h"
+#include "installer/core/InstallerStrings.h"
 #include "ui_KYProgressScreen.h"
 
 namespace tavoren::installer {
@@ -10,6 +12,22 @@ KYProgressScreen::KYProgressScreen(QWidget *parent)
     , m_ui(std::make_unique<Ui::KYProgressScreen>())
 {
     m_ui->setupUi(this);
+    // Nothing else on this screen can hold the focus; the style draws no
+    // focus mark on a bar, so a frame says where it is.
+    m_ui->installProgressIndicator->setFocusPolicy(Qt::TabFocus);
+    m_ui->installProgressIndicator->setStyleSheet(
+        QStringLiteral("QProgressBar:focus { border: 2px solid %1; border-radius: 3px; }").arg(KYFocusMark::colour().name()));
+}
+
+void KYProgressScreen::localize(const InstallerStrings &strings)
+{
+    m_ui->installProgressIndicator->setAccessibleName(strings.lookup(QStringLiteral("AccessibleProgress")));
+    m_ui->installationInProgressImageView->setAccessibleName(strings.lookup(QStringLiteral("AccessibleProduct")));
+}
+
+QWidget *KYProgressScreen::mainControl() const
+{
+    return m_ui->installProgressIndicator;
 }
 
 KYProgressScreen::~KYProgressScreen() = default;
@@ -23,6 +41,8 @@ void KYProgressScreen::prepare(const QString &applicationImage)
 void KYProgressScreen::setHeadline(const QString &text)
 {
     m_ui->installProgressViewBoldLabel->setText(text);
+    // Which step the bar counts (removal or installation).
+    m_ui->installProgressIndicator->setAccessibleDescription(text);
 }
 
 void KYProgressScreen::setProgress(double value, const QString &phase)

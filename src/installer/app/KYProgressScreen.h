@@ -9,6 +9,8 @@ class KYProgressScreen;
 
 namespace tavoren::installer {
 
+class InstallerStrings;
+
 // The progress screen: the product's image, the bold headline, the bar (0 to
 // 100) and the phase text, for the removal and then the installation.
 class KYProgressScreen final : public QWidget
@@ -20,6 +22,10 @@ public:
     ~KYProgressScreen() override;
 
     Ui::KYProgressScreen &ui() { return *m_ui; }
+    void localize(const InstallerStrings &strings);
+    // Where the focus goes as the screen opens: the bar, which a screen
+    // reader reads with its value.
+    QWidget *mainControl() const;
     // As the screen comes: the product's image, no phase text yet.
     void prepare(const QString &applicationImage);
     void setHeadline(const QString &text);

@@ -3,6 +3,7 @@
 #include "installer/core/InstallerStrings.h"
 #include "ui_KYPublicPrivateScreen.h"
 
+#include <QButtonGroup>
 #include <QEvent>
 
 namespace tavoren::installer {
@@ -12,12 +13,21 @@ KYPublicPrivateScreen::KYPublicPrivateScreen(QWidget *parent)
     , m_ui(std::make_unique<Ui::KYPublicPrivateScreen>())
 {
     m_ui->setupUi(this);
+    // One answer, never none nor both: an exclusive group refuses to
+    // untick the ticked button.
+    m_choice = new QButtonGroup(this);
+    m_choice->setExclusive(true);
+    m_choice->addButton(m_ui->publicCheckBoxButton);
+    m_choice->addButton(m_ui->privateCheckBoxButton);
+    m_ui->publicMessage->setBuddy(m_ui->publicCheckBoxButton);
+    m_ui->privateMessage->setBuddy(m_ui->privateCheckBoxButton);
     connect(m_ui->publicCheckBoxButton, &QAbstractButton::clicked, this, &KYPublicPrivateScreen::publicClicked);
     connect(m_ui->privateCheckBoxButton, &QAbstractButton::clicked, this, &KYPublicPrivateScreen::privateClicked);
     m_ui->publicMessage->installEventFilter(this);
     m_ui->privateMessage->installEventFilter(this);
     // Private unless the user says otherwise, as the flag starts.
     m_ui->privateCheckBoxButton->setChecked(true);
+    connect(m_ui->privateCheckBoxButton, &QAbstractButton::toggled, this, &KYPublicPrivateScreen::choiceChanged);
 }
 
 KYPublicPrivateScreen::~KYPublicPrivateScreen() = default;
@@ -27,6 +37,21 @@ void KYPublicPrivateScreen::localize(const InstallerStrings &strings)
     m_ui->publicMessage->setText(strings.lookup(QStringLiteral("PublicComputer")));
     m_ui->privateMessage->setText(strings.lookup(QStringLiteral("PrivateComputer")));
     m_ui->saveComputerSettingsMessage->setText(strings.lookup(QStringLiteral("SaveComputerSettings")));
+    // The buttons carry no text of their own: their names are the choices'.
+    m_ui->publicCheckBoxButton->setAccessibleName(m_ui->publicMessage->text());
+    m_ui->privateCheckBoxButton->setAccessibleName(m_ui->privateMessage->text());
+    for (QWidget *button : {static_cast<QWidget *>(m_ui->publicCheckBoxButton), static_cast<QWidget *>(m_ui->privateCheckBoxButton)})
+        button->setAccessibleDescription(m_ui->saveComputerSettingsMessage->text());
+}
+
+bool KYPublicPrivateScreen::isPrivateChosen() const
+{
+    return m_ui->privateCheckBoxButton->isChecked();
+}
+
+QWidget *KYPublicPrivateScreen::chosenButton() const
+{
+    return isPrivateChosen() ? static_cast<QWidget *>(m_ui->privateCheckBoxButton) : m_ui->publicCheckBoxButton;
 }
 
 bool KYPublicPrivateScreen::eventFilter(QObject *watched, QEvent *event)

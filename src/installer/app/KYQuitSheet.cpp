@@ -12,6 +12,9 @@ KYQuitSheet::KYQuitSheet(QWidget *window)
 {
     m_ui->setupUi(this);
     connect(m_ui->quit_App_WarningSheet_OK, &QAbstractButton::clicked, this, &KYQuitSheet::okClicked);
+    // OK only closes it: Return and Escape both mean it.
+    m_ui->quit_App_WarningSheet_OK->setDefault(true);
+    setEscapeButton(m_ui->quit_App_WarningSheet_OK);
 }
 
 KYQuitSheet::~KYQuitSheet() = default;
@@ -22,6 +25,12 @@ void KYQuitSheet::localize(const InstallerStrings &strings)
     m_ui->quit_App_WarningSheet_windowClosedMessage->setText(strings.lookup(QStringLiteral("WindowClosed")));
     m_ui->quit_App_WarningSheet_OK->setText(strings.lookup(QStringLiteral("OK")));
     KYSharedImages::show(m_ui->quitSheetImageView, QStringLiteral("Alert.png"));
+    // What a screen reader announces as the sheet opens.
+    const QString warning = strings.lookup(QStringLiteral("Warning"));
+    setWindowTitle(warning);
+    setAccessibleName(strings.lookup(QStringLiteral("InstallerBusy")));
+    setAccessibleDescription(m_ui->quit_App_WarningSheet_windowClosedMessage->text());
+    m_ui->quitSheetImageView->setAccessibleName(warning);
 }
 
 } // namespace tavoren::installer

@@ -23,6 +23,8 @@ void KYResultScreen::showResult(bool installFailed, const InstallerStrings &stri
                                                                             : QStringLiteral("InstallSuccessfulSubResult")));
     KYSharedImages::show(m_ui->installationResultImageView,
                          installFailed ? QStringLiteral("Alert.png") : QStringLiteral("Success.png"));
+    // The picture says what the headline says.
+    m_ui->installationResultImageView->setAccessibleName(m_ui->installationResultLabel->text());
 }
 
 } // namespace tavoren::installer

@@ -1,9 +1,11 @@
 #include "installer/app/KYSheet.h"
 
+#include <QAbstractButton>
+
 namespace tavoren::installer {
 
 KYSheet::KYSheet(QWidget *window)
-    : QWidget(window, Qt::Sheet | Qt::Dialog)
+    : QDialog(window, Qt::Sheet | Qt::Dialog)
 {
     setWindowModality(Qt::WindowModal);
     hide();
@@ -14,6 +16,24 @@ void KYSheet::present()
     adjustSize();
     show();
     raise();
+    activateWindow();
+}
+
+void KYSheet::setEscapeButton(QAbstractButton *button)
+{
+    m_escapeButton = button;
+}
+
+void KYSheet::reject()
+{
+    // The button's own action runs, so Escape does what its click does.
+    if (m_escapeButton && m_escapeButton->isVisible() && m_escapeButton->isEnabled()) {
+        m_escapeButton->click();
+        // Its handler hides the sheet; none left it open on purpose.
+        if (!isVisible())
+            return;
+    }
+    QDialog::reject();
 }
 
 } // namespace tavoren::installer

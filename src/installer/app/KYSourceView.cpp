@@ -1,11 +1,13 @@
 #include "installer/app/KYSourceView.h"
 
+#include "installer/app/KYFocusMark.h"
 #include "installer/app/KYSharedImages.h"
 #include "installer/core/InstallerState.h"
 #include "installer/core/KYNotificationCenter.h"
 
 #include <QCursor>
 #include <QDrag>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
@@ -48,6 +50,28 @@ void KYSourceView::mousePressEvent(QMouseEvent *event)
         return;
     }
     startDrag(event->position().toPoint());
+}
+
+void KYSourceView::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if ((key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter) || event->modifiers() != Qt::NoModifier
+        || !m_state || !m_state->isInitializationComplete) {
+        QLabel::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!m_center)
+        return;
+    // As a click would, first ask for the terms; then as the drop does.
+    m_center->post(m_state->isTermsAndConditionsAccepted ? KYNotificationCenter::PerformDragOperationNotification
+                                                         : KYNotificationCenter::TermsNotAcceptedNotification);
+}
+
+void KYSourceView::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    KYFocusMark::paint(this);
 }
 
 QPoint KYSourceView::pictureOrigin() const

@@ -12,7 +12,8 @@ struct InstallerState;
 // The product icon on the drag-to-install screen: inert until detection
 // has ended, it asks for the terms while they are not accepted, and is
 // dragged onto the destination once they are. A drag dropped anywhere else
-// slides back to where it started.
+// slides back to where it started. Space or Return on it does what the
+// drop does, for whoever cannot drag.
 class KYSourceView final : public QLabel
 {
     Q_OBJECT
@@ -39,6 +40,8 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     // Where the picture sits in the view (it is centred).

@@ -2,6 +2,7 @@
 
 #include "installer/app/KYAppDelegate.h"
 #include "installer/app/KYAppsBusySheet.h"
+#include "installer/app/KYFocusMark.h"
 #include "installer/app/KYLicenseScreen.h"
 #include "installer/app/KYLogWindow.h"
 #include "installer/app/KYProgressScreen.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
 #include <QStorageInfo>
@@ -46,10 +48,14 @@ KYViewController::KYViewController(KYInstaller::Environment environment, const Q
     , m_strings(resourceFolder)
 {
     m_ui->setupUi(this);
+    // The style draws focus marks only once the keyboard has moved the
+    // focus; here they show from the start, so no one has to find the focus.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     environment.localized = [this](const QString &key) { return localized(key); };
     m_installer = std::make_unique<KYInstaller>(*this, std::move(environment));
     makeScreens();
     connectActions();
+    new KYFocusMark(this);
 }
 
 KYViewController::~KYViewController()
@@ -86,6 +92,8 @@ void KYViewController::connectActions()
             [this] { publicCheckBoxClicked(m_publicPrivateScreen->ui().publicCheckBoxButton); });
     connect(m_publicPrivateScreen, &KYPublicPrivateScreen::privateClicked, this,
             [this] { privateCheckBoxClicked(m_publicPrivateScreen->ui().privateCheckBoxButton); });
+    // Arrow keys change the choice without a click signal on every road.
+    connect(m_publicPrivateScreen, &KYPublicPrivateScreen::choiceChanged, this, [this] { recordComputerChoice(); });
     connect(m_ui->multipleActionsButton, &QAbstractButton::clicked, this,
             [this] { nextOrBackOrFinishButtonAction(m_ui->multipleActionsButton); });
     connect(m_ui->backButton, &QAbstractButton::clicked, this,
@@ -134,6 +142,7 @@ void KYViewController::awakeFromNib(const QStringList &arguments)
     m_ui->installerLog->setVisible(false);
     m_ui->installerLog->setEnabled(false);
     showScreen(m_welcomeScreen);
+    focusMainControl();
 
     m_installer->initApps();
 }
@@ -159,9 +168,18 @@ void KYViewController::initializeNIB()
         action->setText(localized(QLatin1String(key)));
     // Other applications cannot be hidden from here.
     m_ui->hideOthers->setEnabled(false);
+    // Return on a focused button presses that button, as in a dialog; the
+    // main action button is the default elsewhere.
+    for (const auto &[button, key] : buttons) {
+        Q_UNUSED(key);
+        if (auto *push = qobject_cast<QPushButton *>(button))
+            push->setAutoDefault(true);
+    }
+    m_ui->multipleActionsButton->setDefault(true);
 
     m_welcomeScreen->localize(m_strings);
     m_licenseScreen->localize(m_strings);
+    m_progressScreen->localize(m_strings);
     m_publicPrivateScreen->localize(m_strings);
     m_quitSheet->localize(m_strings);
     m_warningSheet->localize(m_strings);
@@ -231,20 +249,21 @@ void KYViewController::showBorderOnTermsAndConditionsView()
         m_welcomeScreen->setTermsBorder(true);
 }
 
+// The screen's buttons are one exclusive choice: what they show is the
+// answer, recorded on every change and once more as the installation starts.
 void KYViewController::publicCheckBoxClicked(QAbstractButton *)
 {
-    auto &boxes = m_publicPrivateScreen->ui();
-    boxes.privateCheckBoxButton->setChecked(false);
-    if (boxes.publicCheckBoxButton->isChecked())
-        m_installer->state().isPrivateComputerAccepted = false;
+    recordComputerChoice();
 }
 
 void KYViewController::privateCheckBoxClicked(QAbstractButton *)
 {
-    auto &boxes = m_publicPrivateScreen->ui();
-    boxes.publicCheckBoxButton->setChecked(false);
-    if (boxes.privateCheckBoxButton->isChecked())
-        m_installer->state().isPrivateComputerAccepted = true;
+    recordComputerChoice();
+}
+
+void KYViewController::recordComputerChoice()
+{
+    m_installer->state().isPrivateComputerAccepted = m_publicPrivateScreen->isPrivateChosen();
 }
 
 void KYViewController::nextOrBackOrFinishButtonAction(QAbstractButton *)
@@ -275,6 +294,45 @@ void KYViewController::showScreen(QWidget *screen)
         view->setVisible(view == screen);
 }
 
+QPushButton *KYViewController::defaultButton() const
+{
+    return m_resultScreen->isVisible() ? m_ui->closeButton : m_ui->multipleActionsButton;
+}
+
+void KYViewController::focusMainControl()
+{
+    // Shown within the window, whether the window is shown yet or not.
+    const auto shown = [this](const QWidget *widget) { return widget && widget->isVisibleTo(this) && widget->isEnabled(); };
+    QWidget *target = nullptr;
+    if (shown(m_welcomeScreen))
+        target = m_welcomeScreen->mainControl();
+    else if (shown(m_licenseScreen))
+        target = m_licenseScreen->mainControl();
+    else if (shown(m_publicPrivateScreen))
+        target = m_publicPrivateScreen->chosenButton();
+    else if (shown(m_progressScreen))
+        target = m_progressScreen->mainControl();
+    else if (shown(m_resultScreen))
+        target = m_ui->closeButton;
+    if (!shown(target))
+        target = shown(m_ui->cancelButton) ? m_ui->cancelButton : nullptr;
+    // Tab's reason: the style shows the focus mark, as after a Tab.
+    if (target)
+        target->setFocus(Qt::TabFocusReason);
+}
+
+void KYViewController::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    QPushButton *button = defaultButton();
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && button->isVisible() && button->isEnabled()) {
+        event->accept();
+        button->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 void KYViewController::displayLicenseView(QAbstractButton *)
 {
     m_welcomeScreen->setLicenseLinkVisible(false);
@@ -284,6 +342,7 @@ void KYViewController::displayLicenseView(QAbstractButton *)
     setMainButtonAction(MainButtonAction::Back);
     m_ui->multipleActionsButton->setEnabled(true);
     showLicenseText();
+    focusMainControl();
 }
 
 void KYViewController::showLicenseText()
@@ -301,6 +360,7 @@ void KYViewController::displayInstallationViewFromLicenseView()
     m_ui->cancelButton->setVisible(true);
     m_ui->backButton->setEnabled(false);
     m_ui->backButton->setVisible(false);
+    focusMainControl();
 }
 
 void KYViewController::displayPublicOrPrivateView()
@@ -313,10 +373,12 @@ void KYViewController::displayPublicOrPrivateView()
     m_ui->multipleActionsButton->setEnabled(true);
     m_ui->backButton->setEnabled(true);
     m_ui->backButton->setVisible(true);
+    focusMainControl();
 }
 
 void KYViewController::initiateInstallation()
 {
+    recordComputerChoice();
     m_installer->proceedWithInstallation();
 }
 
@@ -341,6 +403,7 @@ void KYViewController::displayInstallationInProgressView()
         button->setEnabled(false);
     }
     showScreen(m_progressScreen);
+    focusMainControl();
     repaint();
 }
 
@@ -365,8 +428,12 @@ void KYViewController::displayInstallFinishedView(bool installFailed)
     showScreen(m_resultScreen);
     m_ui->closeButton->setEnabled(true);
     m_ui->closeButton->setVisible(true);
+    // Return from anywhere closes, as the main button did before.
+    m_ui->multipleActionsButton->setDefault(false);
+    m_ui->closeButton->setDefault(true);
     m_resultScreen->showResult(installFailed, m_strings);
     m_windowCloseEnabled = true;
+    focusMainControl();
 }
 
 // ---- Quitting and closing
@@ -411,6 +478,7 @@ void KYViewController::displayWarningSheet()
 void KYViewController::warningSheetOKPressed(QAbstractButton *)
 {
     m_warningSheet->hide();
+    recordComputerChoice();
     m_installer->proceedWithInstallation();
 }
 

@@ -12,6 +12,8 @@
 #include <optional>
 
 class QAbstractButton;
+class QKeyEvent;
+class QPushButton;
 class QLineEdit;
 class QLocale;
 
@@ -123,6 +125,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Return presses the screen's default button wherever the focus is,
+    // unless the focused control takes Return itself.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QString localized(const QString &key) const { return m_strings.lookup(key); }
@@ -130,6 +135,12 @@ private:
     void connectActions();
     void showScreen(QWidget *screen);
     void setMainButtonAction(MainButtonAction action);
+    // The public/private flag from what the screen shows.
+    void recordComputerChoice();
+    // Close on the result screen, else the main action button.
+    QPushButton *defaultButton() const;
+    // The shown screen's main control takes the focus, never a hidden one.
+    void focusMainControl();
 
     std::unique_ptr<Ui::KYViewController> m_ui;
     InstallerStrings m_strings;

@@ -13,6 +13,8 @@ KYWarningSheet::KYWarningSheet(QWidget *window)
     m_ui->setupUi(this);
     connect(m_ui->warningSheetOKButton, &QAbstractButton::clicked, this, &KYWarningSheet::okClicked);
     connect(m_ui->warningSheetCancelButton, &QAbstractButton::clicked, this, &KYWarningSheet::cancelClicked);
+    m_ui->warningSheetOKButton->setDefault(true);
+    setEscapeButton(m_ui->warningSheetCancelButton);
 }
 
 KYWarningSheet::~KYWarningSheet() = default;
@@ -23,6 +25,11 @@ void KYWarningSheet::localize(const InstallerStrings &strings)
     m_ui->warningSheetOKButton->setText(strings.lookup(QStringLiteral("OK")));
     m_ui->warningSheetCancelButton->setText(strings.lookup(QStringLiteral("Cancel")));
     KYSharedImages::show(m_ui->warningSheetImageView, QStringLiteral("Alert.png"));
+    const QString warning = strings.lookup(QStringLiteral("Warning"));
+    setWindowTitle(warning);
+    setAccessibleName(warning);
+    setAccessibleDescription(m_ui->warningSheetTextView->text());
+    m_ui->warningSheetImageView->setAccessibleName(warning);
 }
 
 void KYWarningSheet::resetTextColour()

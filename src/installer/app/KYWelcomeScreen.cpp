@@ -1,9 +1,12 @@
 #include "installer/app/KYWelcomeScreen.h"
 
+#include "installer/app/KYFocusMark.h"
 #include "installer/core/InstallerStrings.h"
 #include "ui_KYWelcomeScreen.h"
 
+#include <QApplication>
 #include <QMouseEvent>
+#include <QShortcut>
 
 namespace tavoren::installer {
 
@@ -33,7 +36,15 @@ KYWelcomeScreen::KYWelcomeScreen(const InstallerState &state, KYNotificationCent
     connect(m_ui->termsOfServiceButton, &QAbstractButton::clicked, this, &KYWelcomeScreen::licenseLinkClicked);
     // A click on the terms' text ticks the box, as on the box.
     m_ui->agreeTermsOfKYR->installEventFilter(this);
+    m_ui->agreeTermsOfKYR->setBuddy(m_ui->checkBoxButton);
     setTermsBorder(false);
+    // F1 anywhere on the screen brings the focus, and so the help, to "?".
+    auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(help, &QShortcut::activated, this, [this] {
+        m_ui->helpIconView->setFocus(Qt::ShortcutFocusReason);
+        m_ui->helpIconView->showTooltip();
+    });
 }
 
 KYWelcomeScreen::~KYWelcomeScreen() = default;
@@ -60,12 +71,38 @@ void KYWelcomeScreen::localize(const InstallerStrings &strings)
     m_ui->agreeTermsOfKYR->setText(strings.lookup(QStringLiteral("IAgreeTermsOfKYR")));
     m_ui->termsOfServiceButton->setText(strings.lookup(QStringLiteral("TermsOfService")));
     m_helpText->setText(strings.lookup(QStringLiteral("HelpMessage")));
-    // The terms read as a link beside the box.
+    // The terms read as a link beside the box; its focus mark is a frame in
+    // the link's blue (a style sheet without one hides the style's mark).
     m_ui->termsOfServiceButton->setStyleSheet(
-        QStringLiteral("QPushButton { border: none; color: #1565c0; text-decoration: underline; padding: 0 2px; }"));
+        QStringLiteral("QPushButton { border: 2px solid transparent; border-radius: 3px; color: %1;"
+                       " text-decoration: underline; padding: 0 2px; }"
+                       " QPushButton:focus { border-color: %1; }")
+            .arg(KYFocusMark::colour().name()));
+    localizeAccessibility(strings);
     m_ui->termsOfServiceButton->adjustSize();
     m_ui->termsOfServiceButton->setCursor(Qt::PointingHandCursor);
     m_ui->backgroundView->setImageName(strings.lookup(QStringLiteral("backgroundImage")));
+}
+
+void KYWelcomeScreen::localizeAccessibility(const InstallerStrings &strings)
+{
+    const auto text = [&strings](const char *key) { return strings.lookup(QLatin1String(key)); };
+    // The box carries no text of its own: its name is the terms' label.
+    m_ui->checkBoxButton->setAccessibleName(m_ui->agreeTermsOfKYR->text());
+    m_ui->sourceIconView->setAccessibleName(text("AccessibleProduct"));
+    m_ui->sourceIconView->setAccessibleDescription(text("AccessibleProductHint"));
+    m_ui->destinationIconView->setAccessibleName(text("StartupDisk"));
+    m_ui->arrowImageView->setAccessibleName(text("AccessibleArrow"));
+    m_ui->warningImageView->setAccessibleName(text("Warning"));
+    m_ui->initializationProgressIndicator->setAccessibleName(text("Intializing"));
+    m_ui->helpIconView->setAccessibleName(text("AccessibleHelp"));
+    m_ui->helpIconView->setAccessibleDescription(m_helpText->text());
+    m_ui->termsOfServiceButton->setAccessibleDescription(text("License"));
+}
+
+QWidget *KYWelcomeScreen::mainControl() const
+{
+    return m_ui->checkBoxButton->isEnabled() ? m_ui->checkBoxButton : nullptr;
 }
 
 void KYWelcomeScreen::showPackageFound(const QString &applicationImage)
@@ -97,11 +134,15 @@ void KYWelcomeScreen::showDetectionResult(const QString &productLabel, const std
     }
     m_ui->warningRow->setVisible(warning.has_value());
     m_ui->checkBoxButton->setEnabled(true);
+    // The terms are what to do next, unless the user went elsewhere already.
+    if (isVisible() && !isAncestorOf(QApplication::focusWidget()))
+        m_ui->checkBoxButton->setFocus(Qt::OtherFocusReason);
 }
 
 void KYWelcomeScreen::setDestinationDetails(const QString &text)
 {
     m_ui->destinationNameLabel->setText(text);
+    m_ui->destinationIconView->setAccessibleDescription(text);
 }
 
 bool KYWelcomeScreen::termsChecked() const

@@ -52,6 +52,9 @@ public:
     // The link to the licence (the terms-of-service button).
     void setLicenseLinkVisible(bool visible);
     void setLicenseLinkEnabled(bool enabled);
+    // Where the focus goes as the screen opens: the terms once they may be
+    // accepted, else nothing of this screen.
+    QWidget *mainControl() const;
 
 signals:
     // The accept-terms check box was clicked (or its text).
@@ -62,6 +65,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void localizeAccessibility(const InstallerStrings &strings);
+
     std::unique_ptr<Ui::KYWelcomeScreen> m_ui;
     KYSharedImages m_images;
     QLabel *m_helpText = nullptr;

@@ -55,7 +55,8 @@ const QStringList expectedIds = {
     QStringLiteral("PHASE_RunInstallActions"), QStringLiteral("PHASE_FinishInstall"),
     QStringLiteral("PHASE_Optimising"), QStringLiteral("HelpMessage"), QStringLiteral("SaveLogFailed"),
     QStringLiteral("StartupDisk"), QStringLiteral("SaveLog"), QStringLiteral("SearchLog"),
-    QStringLiteral("InstallWarning")};
+    QStringLiteral("InstallWarning"), QStringLiteral("AccessibleProduct"), QStringLiteral("AccessibleProductHint"),
+    QStringLiteral("AccessibleArrow"), QStringLiteral("AccessibleHelp"), QStringLiteral("AccessibleProgress")};
 
 struct TsEntry
 {

@@ -243,5 +243,25 @@
         <source>Install now</source>
         <translation>Printing stops while the driver is being installed. Install it now?</translation>
     </message>
+    <message id="AccessibleProduct">
+        <source>Product picture, read by a screen reader</source>
+        <translation>Driver to install</translation>
+    </message>
+    <message id="AccessibleProductHint">
+        <source>What the keyboard does on the product picture</source>
+        <translation>Press Space to install it on the startup disk, as dragging it onto the disk or pressing Next does.</translation>
+    </message>
+    <message id="AccessibleArrow">
+        <source>Arrow picture between the product and the disk</source>
+        <translation>Arrow from the driver to the disk</translation>
+    </message>
+    <message id="AccessibleHelp">
+        <source>Help icon, read by a screen reader</source>
+        <translation>How to install (F1)</translation>
+    </message>
+    <message id="AccessibleProgress">
+        <source>Progress bar, read by a screen reader</source>
+        <translation>Installation progress</translation>
+    </message>
 </context>
 </TS>

@@ -243,5 +243,25 @@
         <source>Install now</source>
         <translation>L’impression s’interrompt pendant l’installation du pilote. L’installer maintenant ?</translation>
     </message>
+    <message id="AccessibleProduct">
+        <source>Product picture, read by a screen reader</source>
+        <translation>Pilote à installer</translation>
+    </message>
+    <message id="AccessibleProductHint">
+        <source>What the keyboard does on the product picture</source>
+        <translation>Appuyez sur Espace pour l’installer sur le disque de démarrage, comme en le faisant glisser sur le disque ou en cliquant sur Suivant.</translation>
+    </message>
+    <message id="AccessibleArrow">
+        <source>Arrow picture between the product and the disk</source>
+        <translation>Flèche du pilote vers le disque</translation>
+    </message>
+    <message id="AccessibleHelp">
+        <source>Help icon, read by a screen reader</source>
+        <translation>Comment installer (F1)</translation>
+    </message>
+    <message id="AccessibleProgress">
+        <source>Progress bar, read by a screen reader</source>
+        <translation>Progression de l’installation</translation>
+    </message>
 </context>
 </TS>
