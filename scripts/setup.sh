@@ -11,6 +11,7 @@ packages=(
   openssl curl procps time xvfb xauth xdotool qt6-qpa-plugins
   fonts-dejavu-core
   libcups2-dev libqpdf-dev cups-daemon cups-client cups-filters qpdf poppler-utils
+  dpkg-dev lintian
 )
 
 missing=()

@@ -38,6 +38,8 @@ file(CREATE_LINK Contents "${bundle}/contents" SYMBOLIC)
 file(COPY "${AGENT}" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
 file(COPY "${SETUP_TOOL}" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
 file(COPY "${SOURCE_DIR}/Uninstall.sh" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
+# Both ways of installing make the print queue with it.
+file(COPY "${SOURCE_DIR}/PrintQueue.sh" DESTINATION "${printers}" FILE_PERMISSIONS ${exe_mode})
 # The administrator's defaults: postinstall makes the admin file from them,
 # or adds their new keys to the one an administrator has set.
 file(COPY "${SOURCE_DIR}/CorvaneTavorenAdmin.plist" DESTINATION "${printers}" FILE_PERMISSIONS ${data_mode})
@@ -52,7 +54,8 @@ file(MAKE_DIRECTORY "${payload}/etc/xdg/autostart")
 file(COPY "${SOURCE_DIR}/CorvaneTavorenAgent.desktop" DESTINATION "${payload}/etc/xdg/autostart"
      FILE_PERMISSIONS ${data_mode})
 
-file(COPY "${SOURCE_DIR}/scripts/postinstall" DESTINATION "${scripts}" FILE_PERMISSIONS ${exe_mode})
+file(COPY "${SOURCE_DIR}/scripts/preinstall" "${SOURCE_DIR}/scripts/postinstall" DESTINATION "${scripts}"
+     FILE_PERMISSIONS ${exe_mode})
 
 # Every folder 0755, whatever the umask made them.
 file(GLOB_RECURSE folders LIST_DIRECTORIES true "${payload}/*")

@@ -32,6 +32,19 @@ receipt=$receipts/com.Corvane.TavorenInstaller.plist
 list=$receipts/com.Corvane.TavorenInstaller.paths
 backend=/usr/lib/cups/backend/corvanetavoren
 
+# Installed by the Debian package, dpkg removes it: removing its files here
+# would leave dpkg recording a package that is gone.
+if [ -z "$root" ] && [ ! -e "$receipt" ] && command -v dpkg-query >/dev/null 2>&1; then
+  case $(dpkg-query -W -f='${db:Status-Status}' corvane-tavoren 2>/dev/null) in
+    installed | half-installed | unpacked | half-configured | triggers-awaited | triggers-pending)
+      if [ "$upgrade" = false ]; then
+        echo "Corvane Tavoren was installed by the Debian package corvane-tavoren: remove it with 'apt remove corvane-tavoren' ('apt purge corvane-tavoren' removes the settings and shared folders too)" >&2
+        exit 1
+      fi
+      ;;
+  esac
+fi
+
 # The processes running a program of ours, as PIDs: one find over /proc.
 running() {
   pattern=$(printf '%s' "$1" | sed 's/[][*?\\]/\\&/g')

@@ -59,9 +59,12 @@ int postinstall(const TestRoot &root, QByteArray *output = nullptr)
 bool placeTool(const TestRoot &root)
 {
     const QString tool = root.system(QStringLiteral("/Library/Printers/CorvaneTavoren/tavoren-setup"));
+    const QString queue = QFileInfo(tool).path() + QStringLiteral("/PrintQueue.sh");
     return QDir().mkpath(QFileInfo(tool).path()) && QFile::copy(QStringLiteral(TAVOREN_SETUP_TOOL), tool)
            && QFile::copy(QStringLiteral(TAVOREN_SOURCE_DIR "/src/driver-package/CorvaneTavorenAdmin.plist"),
-                          QFileInfo(tool).path() + QStringLiteral("/CorvaneTavorenAdmin.defaults.plist"));
+                          QFileInfo(tool).path() + QStringLiteral("/CorvaneTavorenAdmin.defaults.plist"))
+           && QFile::copy(QStringLiteral(TAVOREN_SOURCE_DIR "/src/driver-package/PrintQueue.sh"), queue)
+           && QFile::setPermissions(queue, QFile::permissions(queue) | QFile::ExeOwner);
 }
 
 // A root with the package's tool, where /private/tmp is writable by
