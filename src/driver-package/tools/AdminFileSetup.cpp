@@ -1,6 +1,8 @@
 #include "driver-package/tools/AdminFileSetup.h"
 
 #include "shared/Descriptor.h"
+#include "shared/InstalledPaths.h"
+#include "shared/PathName.h"
 #include "shared/PlistFile.h"
 #include "shared/SharedFolder.h"
 
@@ -11,33 +13,26 @@
 namespace tavoren::driverpackage {
 
 namespace {
-std::string folderOf(const std::string &path)
-{
-    return path.substr(0, path.find_last_of('/'));
-}
-
-std::string nameOf(const std::string &path)
-{
-    return path.substr(path.find_last_of('/') + 1);
-}
+using shared::InstalledPaths;
+using shared::PathName;
 } // namespace
 
 shared::Expected<AdminFileSetup::Outcome> AdminFileSetup::install(const std::string &target, const std::string &defaults)
 {
-    const shared::Descriptor defaultsFolder(::open(folderOf(defaults).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const shared::Descriptor defaultsFolder(::open(PathName::parent(defaults).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!defaultsFolder)
         return shared::Error::system("read", defaults);
-    auto fresh = shared::PlistFile::read(defaultsFolder.get(), nameOf(defaults));
+    auto fresh = shared::PlistFile::read(defaultsFolder.get(), PathName::lastComponent(defaults));
     if (!fresh)
         return fresh.error();
 
     std::string root = target;
     while (!root.empty() && root.back() == '/')
         root.pop_back();
-    auto folder = shared::SharedFolder::openTrusted(root + folderOf(adminFile), true, 0755, root.empty() ? "/" : root);
+    auto folder = shared::SharedFolder::openTrusted(root + PathName::parent(InstalledPaths::adminFile), true, 0755, root.empty() ? "/" : root);
     if (!folder)
         return folder.error();
-    const std::string name = nameOf(adminFile);
+    const std::string name = PathName::lastComponent(InstalledPaths::adminFile);
 
     Outcome outcome;
     auto current = shared::PlistFile::read(folder->get(), name);
@@ -54,7 +49,7 @@ shared::Expected<AdminFileSetup::Outcome> AdminFileSetup::install(const std::str
         // Kept for the administrator to look at, out of the programs' way.
         const std::string aside = name + ".old";
         if (::renameat(folder->get(), name.c_str(), folder->get(), aside.c_str()) != 0)
-            return shared::Error::system("move aside", adminFile);
+            return shared::Error::system("move aside", InstalledPaths::adminFile);
         outcome.kind = Outcome::Kind::Replaced;
         outcome.reason = current.error().description();
     }
@@ -65,7 +60,7 @@ shared::Expected<AdminFileSetup::Outcome> AdminFileSetup::install(const std::str
 
 std::string AdminFileSetup::describe(const Outcome &outcome)
 {
-    const std::string file = adminFile;
+    const std::string file = InstalledPaths::adminFile;
     switch (outcome.kind) {
     case Outcome::Kind::Made:
         return "Admin file " + file + " made from the package's defaults";

@@ -14,8 +14,6 @@ namespace tavoren::driverpackage {
 class AdminFileSetup
 {
 public:
-    static constexpr const char *adminFile = "/Library/Preferences/CorvaneTavorenAdmin.plist";
-
     struct Outcome
     {
         enum class Kind { Made, Kept, Replaced };

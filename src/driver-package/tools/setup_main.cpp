@@ -9,6 +9,7 @@
 //     Makes the administrator's file from the package's DEFAULTS, or keeps
 //     the one there and adds only the keys new in this version.
 #include "driver-package/tools/AdminFileSetup.h"
+#include "shared/InstalledPaths.h"
 #include "shared/SharedFolder.h"
 
 #include <cstdio>
@@ -60,7 +61,7 @@ int adminFile(const std::string &target, const std::string &defaults)
     using tavoren::driverpackage::AdminFileSetup;
     const auto outcome = AdminFileSetup::install(target, defaults);
     if (!outcome) {
-        std::fprintf(stderr, "Admin file %s: %s\n", AdminFileSetup::adminFile, outcome.error().description().c_str());
+        std::fprintf(stderr, "Admin file %s: %s\n", tavoren::shared::InstalledPaths::adminFile, outcome.error().description().c_str());
         return 1;
     }
     std::printf("%s\n", AdminFileSetup::describe(*outcome).c_str());
