@@ -89,8 +89,8 @@ struct CpioReader::Source
     // What came out so far against what went in.
     bool withinLimits(std::uint64_t consumed)
     {
-        if (auto why = limits.expansionRefusal(consumed, produced, limits.maximumUnpackedBytes)) {
-            refusal = *why;
+        if (auto within = limits.checkExpansion(consumed, produced, limits.maximumUnpackedBytes); !within) {
+            refusal = within.error().text;
             return false;
         }
         return true;
@@ -256,7 +256,7 @@ ssize_t CpioReader::read(char *buffer, std::size_t size)
     return got < 0 ? -1 : ssize_t(got);
 }
 
-std::optional<std::vector<PayloadEntry>> CpioReader::list(int fd, const PayloadLimits &limits, std::string &error)
+shared::Expected<std::vector<PayloadEntry>> CpioReader::list(int fd, const PayloadLimits &limits)
 {
     CpioReader reader(fd, limits);
     std::vector<PayloadEntry> entries;
@@ -266,8 +266,7 @@ std::optional<std::vector<PayloadEntry>> CpioReader::list(int fd, const PayloadL
         case Step::End:
             return entries;
         case Step::Failed:
-            error = reader.error();
-            return std::nullopt;
+            return shared::Error::because("read", "the archive", reader.error());
         case Step::Entry:
             entries.push_back(std::move(entry));
             // One beyond the limit is enough for the checks to refuse it.

@@ -2,9 +2,9 @@
 
 #include "package-installer/PayloadEntry.h"
 #include "package-installer/PayloadLimits.h"
+#include "shared/Expected.h"
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -37,9 +37,9 @@ public:
     std::string error() const;
 
     // Every entry's header, content skipped, but no more than one beyond the
-    // limit; none with `error` set when the archive cannot be read or
-    // unpacks beyond the limits.
-    static std::optional<std::vector<PayloadEntry>> list(int fd, const PayloadLimits &limits, std::string &error);
+    // limit; an error when the archive cannot be read or unpacks beyond the
+    // limits, its text why ("it unpacks to more than ...").
+    static shared::Expected<std::vector<PayloadEntry>> list(int fd, const PayloadLimits &limits);
 
 private:
     struct Source; // the file and its inflation, fed to libarchive

@@ -1,6 +1,7 @@
 #include "package-installer/CpioWriter.h"
 
 #include "shared/Descriptor.h"
+#include "shared/Error.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -54,19 +55,25 @@ mode_t fileType(Kind kind)
     }
 }
 
-std::string failure(archive *a, const std::string &what)
+// The text is the whole reason, as the package builder prints it.
+shared::Error failed(std::string subject, std::string reason)
+{
+    return shared::Error::because("archive", std::move(subject), std::move(reason));
+}
+
+shared::Error failure(archive *a, const std::string &subject, const std::string &what)
 {
     const char *text = archive_error_string(a);
-    return what + ": " + (text ? text : "unknown error");
+    return failed(subject, what + ": " + (text ? text : "unknown error"));
 }
 
 // Streams a file's content into the archive, refusing a file that is not
 // what the entry announced.
-std::optional<std::string> copyFile(archive *a, const PayloadEntry &entry)
+shared::Expected<void> copyFile(archive *a, const PayloadEntry &entry)
 {
     shared::Descriptor fd(::open(entry.contentFile.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd)
-        return "Could not read \"" + entry.contentFile + "\": " + std::strerror(errno);
+        return failed(entry.path, shared::Error::system("read", entry.contentFile).description());
     std::uint64_t written = 0;
     char buffer[65536];
     for (;;) {
@@ -74,34 +81,34 @@ std::optional<std::string> copyFile(archive *a, const PayloadEntry &entry)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return "Could not read \"" + entry.contentFile + "\": " + std::strerror(errno);
+            return failed(entry.path, shared::Error::system("read", entry.contentFile).description());
         if (got == 0)
             break;
         written += std::uint64_t(got);
         if (written > entry.size)
             break;
         if (archive_write_data(a, buffer, std::size_t(got)) != got)
-            return failure(a, "Could not write " + entry.path);
+            return failure(a, entry.path, "Could not write " + entry.path);
     }
     if (written != entry.size)
-        return "\"" + entry.contentFile + "\" changed while it was archived";
-    return std::nullopt;
+        return failed(entry.path, "\"" + entry.contentFile + "\" changed while it was archived");
+    return {};
 }
 } // namespace
 
-std::optional<std::string> CpioWriter::write(const std::vector<PayloadEntry> &entries, std::string &result)
+shared::Expected<std::string> CpioWriter::write(const std::vector<PayloadEntry> &entries)
 {
     std::string bytes;
     std::unique_ptr<archive, ArchiveFree> a(archive_write_new());
     std::unique_ptr<archive_entry, EntryFree> item(archive_entry_new());
     if (!a || !item)
-        return std::string("Out of memory");
+        return failed("", "Out of memory");
     if (archive_write_add_filter_gzip(a.get()) != ARCHIVE_OK
         || archive_write_set_filter_option(a.get(), "gzip", "timestamp", nullptr) != ARCHIVE_OK
         || archive_write_set_format_cpio(a.get()) != ARCHIVE_OK
         || archive_write_set_bytes_per_block(a.get(), 0) != ARCHIVE_OK
         || archive_write_open(a.get(), &bytes, nullptr, append, nullptr) != ARCHIVE_OK)
-        return failure(a.get(), "Could not start the archive");
+        return failure(a.get(), "", "Could not start the archive");
 
     // A hard link shares the inode number of the earlier entry it joins:
     // that is all a cpio archive records of it.
@@ -130,7 +137,7 @@ std::optional<std::string> CpioWriter::write(const std::vector<PayloadEntry> &en
         if (entry.kind == Kind::HardLink) {
             const auto joined = inodeOfPath.find(entry.link);
             if (joined == inodeOfPath.end())
-                return "A hard link can only join an earlier entry: " + entry.path;
+                return failed(entry.path, "A hard link can only join an earlier entry: " + entry.path);
             inode = joined->second;
             archive_entry_set_nlink(item.get(), 2);
         }
@@ -138,21 +145,20 @@ std::optional<std::string> CpioWriter::write(const std::vector<PayloadEntry> &en
         archive_entry_set_ino64(item.get(), inode);
         archive_entry_set_size(item.get(), static_cast<la_int64_t>(size));
         if (archive_write_header(a.get(), item.get()) != ARCHIVE_OK)
-            return failure(a.get(), "Could not write " + entry.path);
+            return failure(a.get(), entry.path, "Could not write " + entry.path);
         if (size > 0) {
             if (!entry.contentFile.empty()) {
-                if (auto problem = copyFile(a.get(), entry))
-                    return problem;
+                if (auto copied = copyFile(a.get(), entry); !copied)
+                    return copied.error();
             } else if (entry.content.size() != size
                        || archive_write_data(a.get(), entry.content.data(), entry.content.size()) != la_ssize_t(size)) {
-                return failure(a.get(), "Could not write " + entry.path);
+                return failure(a.get(), entry.path, "Could not write " + entry.path);
             }
         }
     }
     if (archive_write_close(a.get()) != ARCHIVE_OK)
-        return failure(a.get(), "Could not end the archive");
-    result = std::move(bytes);
-    return std::nullopt;
+        return failure(a.get(), "", "Could not end the archive");
+    return bytes;
 }
 
 } // namespace tavoren::packageinstaller

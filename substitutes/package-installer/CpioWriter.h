@@ -1,8 +1,8 @@
 #pragma once
 
 #include "package-installer/PayloadEntry.h"
+#include "shared/Expected.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +16,9 @@ namespace tavoren::packageinstaller {
 class CpioWriter
 {
 public:
-    // None on success, else why the archive could not be written.
-    static std::optional<std::string> write(const std::vector<PayloadEntry> &entries, std::string &archive);
+    // The archive's bytes; else an error whose text says why it could not
+    // be written.
+    static shared::Expected<std::string> write(const std::vector<PayloadEntry> &entries);
 };
 
 } // namespace tavoren::packageinstaller

@@ -2,6 +2,7 @@
 
 #include "package-installer/PayloadLimits.h"
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
 #include <string>
 
@@ -14,20 +15,19 @@ namespace tavoren::packageinstaller {
 class FlatPackage
 {
 public:
-    enum class Problem {
-        None,
-        NotAPackage, // missing, unreadable, not a file, not a xar archive
-        Damaged      // a xar archive, but not a package that can be read
-    };
+    // The action of the error for a path that is no package at all:
+    // missing, unreadable, not a file, not a xar archive. A xar archive that
+    // is not a package that can be read is damaged: its error's action is
+    // `damagedAction` and its text why, as the end of a sentence.
+    static constexpr const char *notAPackageAction = "open";
+    static constexpr const char *damagedAction = "read";
 
-    Problem problem = Problem::None;
-    std::string reason;       // for Damaged: why, as the end of a sentence
     std::string packageInfo;  // the PackageInfo member's bytes
     shared::Descriptor payload;
     shared::Descriptor scripts; // not valid when the package has no scripts
 
     // Reads `path`; the member copies go into `workFolderFd`.
-    static FlatPackage open(const std::string &path, int workFolderFd, const PayloadLimits &limits);
+    static shared::Expected<FlatPackage> open(const std::string &path, int workFolderFd, const PayloadLimits &limits);
 };
 
 } // namespace tavoren::packageinstaller

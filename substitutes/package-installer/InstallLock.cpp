@@ -8,18 +8,14 @@
 
 namespace tavoren::packageinstaller {
 
-std::optional<shared::Descriptor> InstallLock::take(int receiptsFd, const std::string &shownPath, std::string &error)
+shared::Expected<shared::Descriptor> InstallLock::take(int receiptsFd, const std::string &shownPath)
 {
     shared::Descriptor fd(::openat(receiptsFd, fileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
-    if (!fd) {
-        error = shared::Error::system("open", shownPath, errno).description();
-        return std::nullopt;
-    }
+    if (!fd)
+        return shared::Error::system("open", shownPath, errno);
     while (::flock(fd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            error = shared::Error::system("lock", shownPath, errno).description();
-            return std::nullopt;
-        }
+        if (errno != EINTR)
+            return shared::Error::system("lock", shownPath, errno);
     }
     return fd;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
-#include <optional>
 #include <string>
 
 namespace tavoren::packageinstaller {
@@ -14,9 +14,9 @@ class InstallLock
 public:
     static constexpr const char *fileName = ".installer.lock";
 
-    // Waits until the lock is free, then holds it; none with `error` set
-    // when the lock file cannot be opened.
-    static std::optional<shared::Descriptor> take(int receiptsFd, const std::string &shownPath, std::string &error);
+    // Waits until the lock is free, then holds it; the error (its
+    // description names `shownPath`) when the lock file cannot be opened.
+    static shared::Expected<shared::Descriptor> take(int receiptsFd, const std::string &shownPath);
 };
 
 } // namespace tavoren::packageinstaller

@@ -1,7 +1,6 @@
 #include "package-installer/InstallLog.h"
 
 #include "shared/FileTree.h"
-#include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
@@ -12,7 +11,8 @@
 
 namespace tavoren::packageinstaller {
 
-InstallLog::InstallLog()
+InstallLog::InstallLog(shared::SystemLog &systemLog)
+    : m_systemLog(systemLog)
 {
     char host[HOST_NAME_MAX + 1] = {};
     if (::gethostname(host, sizeof host - 1) == 0)
@@ -21,14 +21,14 @@ InstallLog::InstallLog()
         m_host = "localhost";
     const std::string folder = shared::SystemPath::resolve("/var/log");
     if (auto made = shared::FileTree::makeFolders(folder, 0755, 0755); !made) {
-        shared::SystemLog::instance().write("installer: " + made.error().description());
+        m_systemLog.write("installer: " + made.error().description());
         return;
     }
     const shared::Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd)
         m_fd.reset(::openat(folderFd.get(), "install.log", O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!m_fd)
-        shared::SystemLog::instance().write("installer: " + shared::Error::system("open", folder + "/install.log", errno).description());
+        m_systemLog.write("installer: " + shared::Error::system("open", folder + "/install.log", errno).description());
 }
 
 std::string InstallLog::line(std::string_view message, std::int64_t time, const std::string &host, long pid)
@@ -48,7 +48,7 @@ void InstallLog::write(std::string_view message)
     const std::string text = line(message, std::time(nullptr), m_host, long(::getpid())) + "\n";
     // One write per line; a short write of a regular file is not retried.
     if (::write(m_fd.get(), text.data(), text.size()) < 0) {
-        shared::SystemLog::instance().write(
+        m_systemLog.write(
             "installer: " + shared::Error::system("write", shared::SystemPath::resolve("/var/log/install.log"), errno).description());
         m_fd.reset();
     }

@@ -13,6 +13,7 @@
 #include "package-installer/TargetCheck.h"
 #include "package-installer/WorkFolder.h"
 #include "shared/FileTree.h"
+#include "shared/PathName.h"
 #include "shared/SystemPath.h"
 
 #include <algorithm>
@@ -76,43 +77,56 @@ const CheckedEntry *findFile(const std::vector<CheckedEntry> &entries, const std
     return nullptr;
 }
 
-// Unpacks the package's scripts into the work folder; the paths of the
-// declared preinstall and postinstall scripts, empty when there is none.
-std::optional<std::string> unpackScripts(const FlatPackage &package, const PackageInfo &info, const WorkFolder &work,
-                                         const PayloadLimits &limits, std::string &preinstall, std::string &postinstall)
+// The paths of the declared preinstall and postinstall scripts, empty when
+// there is none.
+struct Scripts
 {
+    std::string preinstall;
+    std::string postinstall;
+};
+
+// The reason is the whole sentence, as the installer prints it.
+shared::Error refused(std::string reason)
+{
+    return shared::Error::because("install", "the package", std::move(reason));
+}
+
+// Unpacks the package's scripts into the work folder.
+shared::Expected<Scripts> unpackScripts(const FlatPackage &package, const PackageInfo &info, const WorkFolder &work,
+                                        const PayloadLimits &limits)
+{
+    Scripts paths;
     if (!package.scripts && info.preinstall.empty() && info.postinstall.empty())
-        return std::nullopt;
+        return paths;
     if (!package.scripts)
-        return std::string("The package is damaged: its PackageInfo names scripts that it does not hold");
-    std::string error;
-    const auto listed = CpioReader::list(package.scripts.get(), limits, error);
+        return refused("The package is damaged: its PackageInfo names scripts that it does not hold");
+    const auto listed = CpioReader::list(package.scripts.get(), limits);
     if (!listed)
-        return "The package is damaged: its scripts cannot be read (" + error + ")";
+        return refused("The package is damaged: its scripts cannot be read (" + listed.error().text + ")");
     const PayloadCheck::Result scripts = PayloadCheck::check(*listed, limits, "scripts item");
     if (!scripts.accepted())
-        return scripts.refusal;
+        return refused(scripts.refusal);
     if (::mkdirat(work.fd(), "scripts", 0700) != 0)
-        return "Could not unpack the scripts: " + std::string(std::strerror(errno));
+        return refused("Could not unpack the scripts: " + std::string(std::strerror(errno)));
     const shared::Descriptor folder(::openat(work.fd(), "scripts", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder)
-        return "Could not unpack the scripts: " + std::string(std::strerror(errno));
+        return refused("Could not unpack the scripts: " + std::string(std::strerror(errno)));
     PayloadExtractor unpacker(folder.get(), "/", limits);
-    if (auto problem = unpacker.write(package.scripts.get(), scripts.entries, [](std::uint64_t) {}))
-        return "Could not unpack the scripts: " + *problem;
-    if (auto problem = unpacker.moveIntoPlace())
-        return "Could not unpack the scripts: " + *problem;
-    for (auto [declared, script, what] : {std::tuple{&info.preinstall, &preinstall, "preinstall"},
-                                          std::tuple{&info.postinstall, &postinstall, "postinstall"}}) {
+    if (auto written = unpacker.write(package.scripts.get(), scripts.entries, [](std::uint64_t) {}); !written)
+        return refused("Could not unpack the scripts: " + written.error().text);
+    if (auto moved = unpacker.moveIntoPlace(); !moved)
+        return refused("Could not unpack the scripts: " + moved.error().text);
+    for (auto [declared, script, what] : {std::tuple{&info.preinstall, &paths.preinstall, "preinstall"},
+                                          std::tuple{&info.postinstall, &paths.postinstall, "postinstall"}}) {
         if (declared->empty())
             continue;
-        const auto names = PayloadPath::split(*declared, limits, error);
+        const auto names = PayloadPath::split(*declared, limits);
         if (!names || !findFile(scripts.entries, *names))
-            return std::string("The package is damaged: its ") + what + " script " + PayloadPath::shown(*declared)
-                 + " is not among its scripts";
+            return refused(std::string("The package is damaged: its ") + what + " script " + PayloadPath::shown(*declared)
+                           + " is not among its scripts");
         *script = work.path() + "/scripts/" + PayloadPath::join(*names);
     }
-    return std::nullopt;
+    return paths;
 }
 
 // What the receipt lists: every file and link of the payload, every folder
@@ -171,9 +185,10 @@ const char *Installation::usage()
            "  -verbose     phases\n";
 }
 
-Installation::Installation(Options options, std::FILE *out, PayloadLimits limits)
+Installation::Installation(Options options, std::FILE *out, shared::SystemLog &systemLog, PayloadLimits limits)
     : m_options(std::move(options))
     , m_out(out)
+    , m_systemLog(systemLog)
     , m_limits(limits)
 {
 }
@@ -183,12 +198,41 @@ std::string Installation::packageName(const std::string &packagePath)
     std::string path = packagePath;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    const std::size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = shared::PathName::lastComponent(path);
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pkg") == 0)
         name.resize(name.size() - 4);
     return oneLine(name);
 }
+
+// Declared in the order things are taken, so that they go in reverse: the
+// extractor undoes a failed writing under the lock, the work folder goes last.
+struct Installation::Run
+{
+    Run(InstallerOutput &out, InstallLog &installLog, std::string packageName)
+        : output(out)
+        , log(installLog)
+        , name(std::move(packageName))
+    {
+    }
+
+    InstallerOutput &output;
+    InstallLog &log;
+    std::string name;
+    bool upgrade = false;
+    std::optional<WorkFolder> work;
+    std::optional<FlatPackage> package;
+    std::optional<PackageInfo> info;
+    std::vector<std::string> location; // the install location's names
+    std::string receiptsPath;
+    std::string resolvedTarget;
+    shared::Descriptor targetFd;
+    std::vector<CheckedEntry> entries; // placed below the install location
+    Scripts scripts;
+    shared::Descriptor receiptsFd;
+    shared::Descriptor lock;
+    Receipt::Previous previous;
+    std::optional<PayloadExtractor> extractor;
+};
 
 int Installation::run()
 {
@@ -200,158 +244,202 @@ int Installation::run()
     ::umask(022);
     // A reader that goes away must not end the installation halfway.
     ::signal(SIGPIPE, SIG_IGN);
-    InstallLog log;
+    InstallLog log(m_systemLog);
     InstallerOutput output(m_options.verbosity, m_out, &log);
     return install(output, log);
 }
 
 int Installation::install(InstallerOutput &output, InstallLog &log)
 {
-    const std::string &path = m_options.packagePath;
-    const std::string &target = m_options.target;
-    const std::string name = packageName(path);
-    bool upgrade = false;
-    const auto fail = [&output, &upgrade](const std::string &reason) {
-        output.message(std::string(upgrade ? "The upgrade failed." : "The install failed.") + " (" + sentence(reason) + ")");
-        return 1;
-    };
-
-    WorkFolder work;
-    if (!work.isValid())
-        return fail("Could not make a temporary folder: " + work.error());
-    FlatPackage package = FlatPackage::open(path, work.fd(), m_limits);
-    if (package.problem == FlatPackage::Problem::NotAPackage) {
-        output.message("Error - the package path specified was invalid: '" + oneLine(path) + "'.");
+    Run run(output, log, packageName(m_options.packagePath));
+    for (auto step : {&Installation::openPackage, &Installation::prepareDisk, &Installation::checkPayload,
+                      &Installation::waitForOthers, &Installation::runPreinstall, &Installation::writePayload,
+                      &Installation::runPostinstall, &Installation::writeReceipt}) {
+        const auto done = (this->*step)(run);
+        if (done)
+            continue;
+        // No package at all is said so, not as a failed installation.
+        if (step == &Installation::openPackage && done.error().action == FlatPackage::notAPackageAction) {
+            output.message("Error - the package path specified was invalid: '" + oneLine(m_options.packagePath) + "'.");
+            return 1;
+        }
+        output.message(std::string(run.upgrade ? "The upgrade failed." : "The install failed.") + " ("
+                       + sentence(done.error().text) + ")");
         return 1;
     }
-    output.message("Package name is " + name);
-    if (package.problem == FlatPackage::Problem::Damaged)
-        return fail("The package is damaged: " + package.reason);
-    std::string error;
-    const auto info = PackageInfo::fromXml(package.packageInfo, error);
+    finish(run);
+    return 0;
+}
+
+shared::Expected<void> Installation::openPackage(Run &run)
+{
+    auto work = WorkFolder::create();
+    if (!work)
+        return refused("Could not make a temporary folder: " + work.error().description());
+    run.work.emplace(std::move(*work));
+    auto package = FlatPackage::open(m_options.packagePath, run.work->fd(), m_limits);
+    if (!package && package.error().action == FlatPackage::notAPackageAction)
+        return package.error();
+    run.output.message("Package name is " + run.name);
+    if (!package)
+        return refused("The package is damaged: " + package.error().text);
+    run.package.emplace(std::move(*package));
+    auto info = PackageInfo::fromXml(run.package->packageInfo);
     if (!info)
-        return fail("The package is damaged: " + error);
-    if (!PackageInfo::isUsableIdentifier(info->identifier))
-        return fail("The package is damaged: its identifier " + PayloadPath::shown(info->identifier) + " cannot name a receipt");
-    std::vector<std::string> location;
-    if (info->installLocation != "/") {
-        auto names = info->installLocation.front() == '/'
-                         ? PayloadPath::split(std::string_view(info->installLocation).substr(1), m_limits, error)
-                         : std::nullopt;
-        if (!names)
-            return fail("The package is damaged: its install location " + PayloadPath::shown(info->installLocation)
-                        + " is not a plain absolute path");
-        location = *names;
-    }
+        return refused("The package is damaged: " + info.error().text);
+    run.info.emplace(std::move(*info));
+    const std::string &identifier = run.info->identifier;
+    if (!PackageInfo::isUsableIdentifier(identifier))
+        return refused("The package is damaged: its identifier " + PayloadPath::shown(identifier) + " cannot name a receipt");
+    const std::string &location = run.info->installLocation;
+    if (location == "/")
+        return {};
+    auto names = PayloadPath::split(std::string_view(location).substr(1), m_limits);
+    if (location.front() != '/' || !names)
+        return refused("The package is damaged: its install location " + PayloadPath::shown(location)
+                       + " is not a plain absolute path");
+    run.location = std::move(*names);
+    return {};
+}
 
-    const std::string receiptsPath = shared::SystemPath::resolve(receiptsFolder);
+shared::Expected<void> Installation::prepareDisk(Run &run)
+{
+    const std::string &target = m_options.target;
+    run.receiptsPath = shared::SystemPath::resolve(receiptsFolder);
     {
-        const shared::Descriptor receipts(::open(receiptsPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        upgrade = receipts && Receipt::previous(receipts.get(), info->identifier).exists;
+        const shared::Descriptor receipts(::open(run.receiptsPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        run.upgrade = receipts && Receipt::previous(receipts.get(), run.info->identifier).exists;
     }
-    output.message(std::string(upgrade ? "Upgrading" : "Installing") + " at base path " + oneLine(target));
-    output.phase("Preparing for installation" + ellipsis);
+    run.output.message(std::string(run.upgrade ? "Upgrading" : "Installing") + " at base path " + oneLine(target));
+    run.output.phase("Preparing for installation" + ellipsis);
 
-    output.phase("Preparing the disk" + ellipsis);
+    run.output.phase("Preparing the disk" + ellipsis);
     if (target.empty() || target.front() != '/')
-        return fail("The target " + PayloadPath::shown(target) + " is not an absolute path");
-    std::string resolvedTarget = shared::SystemPath::resolve(target);
-    while (resolvedTarget.size() > 1 && resolvedTarget.back() == '/')
-        resolvedTarget.pop_back();
-    const shared::Descriptor targetFd(::open(resolvedTarget.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!targetFd)
-        return fail("The target " + PayloadPath::shown(target) + " cannot be opened: " + std::strerror(errno));
+        return refused("The target " + PayloadPath::shown(target) + " is not an absolute path");
+    run.resolvedTarget = shared::SystemPath::resolve(target);
+    while (run.resolvedTarget.size() > 1 && run.resolvedTarget.back() == '/')
+        run.resolvedTarget.pop_back();
+    run.targetFd.reset(::open(run.resolvedTarget.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!run.targetFd)
+        return refused("The target " + PayloadPath::shown(target) + " cannot be opened: " + std::strerror(errno));
+    return {};
+}
 
-    output.phase("Preparing " + name + ellipsis);
+shared::Expected<void> Installation::checkPayload(Run &run)
+{
+    run.output.phase("Preparing " + run.name + ellipsis);
     // The whole payload is checked before anything is written.
-    const auto listed = CpioReader::list(package.payload.get(), m_limits, error);
+    const auto listed = CpioReader::list(run.package->payload.get(), m_limits);
     if (!listed)
-        return fail("The package is damaged: its payload cannot be read (" + error + ")");
+        return refused("The package is damaged: its payload cannot be read (" + listed.error().text + ")");
     const PayloadCheck::Result payload = PayloadCheck::check(*listed, m_limits);
     if (!payload.accepted())
-        return fail(payload.refusal);
-    const std::vector<CheckedEntry> entries = placed(payload.entries, location);
+        return refused(payload.refusal);
+    run.entries = placed(payload.entries, run.location);
     // Against the target as well, before anything is written; again under
     // the lock, as another installation may change the target meanwhile.
-    if (auto refusal = TargetCheck::check(targetFd.get(), "/", entries))
-        return fail(*refusal);
+    if (auto fits = TargetCheck::check(run.targetFd.get(), "/", run.entries); !fits)
+        return fits.error();
+    auto scripts = unpackScripts(*run.package, *run.info, *run.work, m_limits);
+    if (!scripts)
+        return scripts.error();
+    run.scripts = std::move(*scripts);
+    return {};
+}
 
-    std::string preinstall;
-    std::string postinstall;
-    if (auto problem = unpackScripts(package, *info, work, m_limits, preinstall, postinstall))
-        return fail(*problem);
-
-    output.phase("Waiting for other installations to complete" + ellipsis);
-    if (auto made = shared::FileTree::makeFolders(receiptsPath, 0755, 0755); !made)
-        return fail(made.error().description());
-    const shared::Descriptor receiptsFd(::open(receiptsPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!receiptsFd)
-        return fail(shared::Error::system("open", receiptsPath, errno).description());
-    const auto lock = InstallLock::take(receiptsFd.get(), receiptsPath + "/" + InstallLock::fileName, error);
+shared::Expected<void> Installation::waitForOthers(Run &run)
+{
+    run.output.phase("Waiting for other installations to complete" + ellipsis);
+    if (auto made = shared::FileTree::makeFolders(run.receiptsPath, 0755, 0755); !made)
+        return refused(made.error().description());
+    run.receiptsFd.reset(::open(run.receiptsPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!run.receiptsFd)
+        return refused(shared::Error::system("open", run.receiptsPath, errno).description());
+    auto lock = InstallLock::take(run.receiptsFd.get(), run.receiptsPath + "/" + InstallLock::fileName);
     if (!lock)
-        return fail(error);
+        return refused(lock.error().description());
+    run.lock = std::move(*lock);
 
-    output.phase("Configuring the installation" + ellipsis);
-    const Receipt::Previous previous = Receipt::previous(receiptsFd.get(), info->identifier);
-    if (auto refusal = TargetCheck::check(targetFd.get(), "/", entries))
-        return fail(*refusal);
+    run.output.phase("Configuring the installation" + ellipsis);
+    run.previous = Receipt::previous(run.receiptsFd.get(), run.info->identifier);
+    if (auto fits = TargetCheck::check(run.targetFd.get(), "/", run.entries); !fits)
+        return fits.error();
+    return {};
+}
 
-    const auto scriptSink = [&log](std::string_view line) { log.write(line); };
-    const auto runScript = [&](const std::string &script, const char *what) -> std::optional<std::string> {
-        if (script.empty())
-            return std::nullopt;
-        return ScriptRunner::run({script, what, path, resolvedTarget, work.path()}, scriptSink);
-    };
-    output.status("Running installer actions" + ellipsis);
-    if (auto problem = runScript(preinstall, "preinstall"))
-        return fail(*problem);
-    output.percent(10);
+shared::Expected<void> Installation::runScript(Run &run, const std::string &script, const char *what)
+{
+    if (script.empty())
+        return {};
+    const auto sink = [&run](std::string_view line) { run.log.write(line); };
+    return ScriptRunner::run({script, what, m_options.packagePath, run.resolvedTarget, run.work->path()}, sink);
+}
 
+shared::Expected<void> Installation::runPreinstall(Run &run)
+{
+    run.output.status("Running installer actions" + ellipsis);
+    if (auto ran = runScript(run, run.scripts.preinstall, "preinstall"); !ran)
+        return ran;
+    run.output.percent(10);
+    return {};
+}
+
+shared::Expected<void> Installation::writePayload(Run &run)
+{
     // Writing takes the progress from 10 to 90.
-    PayloadExtractor extractor(targetFd.get(), "/", m_limits);
-    const double total = double(std::max<std::uint64_t>(PayloadExtractor::total(entries), 1));
+    PayloadExtractor &extractor = run.extractor.emplace(run.targetFd.get(), "/", m_limits);
+    const double total = double(std::max<std::uint64_t>(PayloadExtractor::total(run.entries), 1));
     double shown = 10;
     const auto progress = [&](std::uint64_t done) {
         const double now = std::min(90.0, 10 + 80 * double(done) / total);
         if (now < shown + 1 && !(now >= 90 && shown < 90))
             return;
         shown = now;
-        output.phase("Writing files" + ellipsis);
-        output.percent(now);
+        run.output.phase("Writing files" + ellipsis);
+        run.output.percent(now);
     };
-    if (auto problem = extractor.write(package.payload.get(), entries, progress))
-        return fail(*problem);
+    if (auto written = extractor.write(run.package->payload.get(), run.entries, progress); !written)
+        return written;
     if (shown < 90) {
-        output.phase("Writing files" + ellipsis);
-        output.percent(90);
+        run.output.phase("Writing files" + ellipsis);
+        run.output.percent(90);
     }
-    output.status("Moving items into place" + ellipsis);
-    if (auto problem = extractor.moveIntoPlace())
-        return fail(*problem);
+    run.output.status("Moving items into place" + ellipsis);
+    if (auto moved = extractor.moveIntoPlace(); !moved)
+        return moved;
     // The package is in place all the same; what could not go is on record.
     for (const std::string &kept : extractor.leftoversKept())
-        log.write(oneLine(kept));
+        run.log.write(oneLine(kept));
+    return {};
+}
 
-    output.phase("Running package scripts" + ellipsis);
-    if (auto problem = runScript(postinstall, "postinstall"))
-        return fail(*problem);
+shared::Expected<void> Installation::runPostinstall(Run &run)
+{
+    run.output.phase("Running package scripts" + ellipsis);
+    return runScript(run, run.scripts.postinstall, "postinstall");
+}
 
-    output.status("Writing package receipts" + ellipsis);
-    Receipt receipt{info->identifier, info->version, target, std::int64_t(std::time(nullptr)), {}};
-    receipt.paths = installedPaths(entries, extractor.createdFolders(), previous.paths);
-    if (auto problem = receipt.write(receiptsFd.get(), receiptsPath))
-        return fail(*problem);
+shared::Expected<void> Installation::writeReceipt(Run &run)
+{
+    run.output.status("Writing package receipts" + ellipsis);
+    Receipt receipt{run.info->identifier, run.info->version, m_options.target, std::int64_t(std::time(nullptr)), {}};
+    receipt.paths = installedPaths(run.entries, run.extractor->createdFolders(), run.previous.paths);
+    if (auto written = receipt.write(run.receiptsFd.get(), run.receiptsPath); !written)
+        return refused(written.error().description());
+    return {};
+}
 
-    output.phase("Validating packages" + ellipsis);
-    output.percent(97.75);
-    output.phase("Registering updated applications" + ellipsis);
-    output.status("Cleaning up" + ellipsis);
-    output.phase("Finishing the Installation" + ellipsis);
-    output.status("Optimising system for installed software" + ellipsis);
-    output.percent(100);
-    output.phase("The software was successfully installed.");
-    output.message(upgrade ? "The upgrade was successful." : "The install was successful.");
-    return 0;
+void Installation::finish(Run &run)
+{
+    run.output.phase("Validating packages" + ellipsis);
+    run.output.percent(97.75);
+    run.output.phase("Registering updated applications" + ellipsis);
+    run.output.status("Cleaning up" + ellipsis);
+    run.output.phase("Finishing the Installation" + ellipsis);
+    run.output.status("Optimising system for installed software" + ellipsis);
+    run.output.percent(100);
+    run.output.phase("The software was successfully installed.");
+    run.output.message(run.upgrade ? "The upgrade was successful." : "The install was successful.");
 }
 
 } // namespace tavoren::packageinstaller

@@ -2,6 +2,8 @@
 
 #include "package-installer/InstallerOutput.h"
 #include "package-installer/PayloadLimits.h"
+#include "shared/Expected.h"
+#include "shared/SystemLog.h"
 
 #include <cstdio>
 #include <optional>
@@ -30,7 +32,8 @@ public:
     static std::optional<Options> parse(const std::vector<std::string> &arguments);
     static const char *usage();
 
-    Installation(Options options, std::FILE *out, PayloadLimits limits = {});
+    // Failures of the install log go to `systemLog`.
+    Installation(Options options, std::FILE *out, shared::SystemLog &systemLog, PayloadLimits limits = {});
 
     // The exit status: 0 installed, 1 not.
     int run();
@@ -39,10 +42,25 @@ public:
     static std::string packageName(const std::string &packagePath);
 
 private:
+    struct Run; // what one installation has found and holds so far
+
     int install(InstallerOutput &output, InstallLog &log);
+    // The steps, in this order; each fails with the reason as its error's
+    // text, one sentence, printed as "The install failed. (REASON)".
+    shared::Expected<void> openPackage(Run &run);
+    shared::Expected<void> prepareDisk(Run &run);
+    shared::Expected<void> checkPayload(Run &run);
+    shared::Expected<void> waitForOthers(Run &run);
+    shared::Expected<void> runPreinstall(Run &run);
+    shared::Expected<void> writePayload(Run &run);
+    shared::Expected<void> runPostinstall(Run &run);
+    shared::Expected<void> writeReceipt(Run &run);
+    void finish(Run &run);
+    shared::Expected<void> runScript(Run &run, const std::string &script, const char *what);
 
     Options m_options;
     std::FILE *m_out;
+    shared::SystemLog &m_systemLog;
     PayloadLimits m_limits;
 };
 

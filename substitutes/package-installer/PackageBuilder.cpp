@@ -19,22 +19,33 @@ namespace {
 constexpr std::size_t maximumEntries = 200000;
 constexpr int maximumDepth = 128;
 
-std::optional<std::string> walk(int folderFd, const std::string &folderPath, const std::string &archived, int depth,
-                                std::vector<PayloadEntry> &entries)
+// The text is the whole reason, as the package builder prints it.
+shared::Error refused(const std::string &path, std::string reason)
+{
+    return shared::Error::because("collect", path, std::move(reason));
+}
+
+shared::Error refused(const shared::Error &error)
+{
+    return shared::Error::because(error.action, error.subject, error.description());
+}
+
+shared::Expected<void> walk(int folderFd, const std::string &folderPath, const std::string &archived, int depth,
+                            std::vector<PayloadEntry> &entries)
 {
     if (depth > maximumDepth)
-        return "\"" + folderPath + "\" lies too deep";
+        return refused(folderPath, "\"" + folderPath + "\" lies too deep");
     const auto names = shared::FileTree::names(folderFd, folderPath);
     if (!names)
-        return names.error().description();
+        return refused(names.error());
     for (const std::string &name : *names) {
         const std::string path = folderPath + "/" + name;
         const std::string entryPath = archived + "/" + name;
         struct stat status{};
         if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-            return shared::Error::system("examine", path, errno).description();
+            return refused(shared::Error::system("examine", path, errno));
         if (entries.size() >= maximumEntries)
-            return "\"" + folderPath + "\" holds more than " + std::to_string(maximumEntries) + " items";
+            return refused(folderPath, "\"" + folderPath + "\" holds more than " + std::to_string(maximumEntries) + " items");
         PayloadEntry entry;
         entry.path = entryPath;
         entry.mode = status.st_mode & 07777;
@@ -48,7 +59,7 @@ std::optional<std::string> walk(int folderFd, const std::string &folderPath, con
             std::string target(std::size_t(4096), '\0');
             const ssize_t length = ::readlinkat(folderFd, name.c_str(), target.data(), target.size());
             if (length < 0 || std::size_t(length) >= target.size())
-                return shared::Error::system("read the link", path, length < 0 ? errno : ENAMETOOLONG).description();
+                return refused(shared::Error::system("read the link", path, length < 0 ? errno : ENAMETOOLONG));
             target.resize(std::size_t(length));
             entry.kind = PayloadEntry::Kind::SymbolicLink;
             entry.link = std::move(target);
@@ -58,14 +69,14 @@ std::optional<std::string> walk(int folderFd, const std::string &folderPath, con
             entries.push_back(std::move(entry));
             const shared::Descriptor inner(::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (!inner)
-                return shared::Error::system("open", path, errno).description();
-            if (auto problem = walk(inner.get(), path, entryPath, depth + 1, entries))
-                return problem;
+                return refused(shared::Error::system("open", path, errno));
+            if (auto walked = walk(inner.get(), path, entryPath, depth + 1, entries); !walked)
+                return walked;
         } else {
-            return "\"" + path + "\" is neither a file, a folder nor a link";
+            return refused(path, "\"" + path + "\" is neither a file, a folder nor a link");
         }
     }
-    return std::nullopt;
+    return {};
 }
 } // namespace
 
@@ -109,38 +120,42 @@ const char *PackageBuilder::usage()
            "                        [--install-location /] OUTPUT.pkg\n";
 }
 
-std::optional<std::string> PackageBuilder::collect(const std::string &folder, std::vector<PayloadEntry> &entries)
+shared::Expected<std::vector<PayloadEntry>> PackageBuilder::collect(const std::string &folder)
 {
     const shared::Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd)
-        return shared::Error::system("open", folder, errno).description();
+        return refused(shared::Error::system("open", folder, errno));
     std::vector<PayloadEntry> found;
-    if (auto problem = walk(fd.get(), folder, ".", 0, found))
-        return problem;
+    if (auto walked = walk(fd.get(), folder, ".", 0, found); !walked)
+        return walked.error();
     std::sort(found.begin(), found.end(), [](const PayloadEntry &a, const PayloadEntry &b) { return a.path < b.path; });
-    entries = std::move(found);
-    return std::nullopt;
+    return found;
 }
 
-std::optional<std::string> PackageBuilder::build(const Options &options)
+shared::Expected<void> PackageBuilder::build(const Options &options)
 {
     if (!PackageInfo::isUsableIdentifier(options.identifier))
-        return "The identifier " + PayloadPath::shown(options.identifier)
-             + " is not usable: letters, digits, \".\", \"-\" and \"_\" only, not starting with a dot";
+        return refused(options.identifier, "The identifier " + PayloadPath::shown(options.identifier)
+                                               + " is not usable: letters, digits, \".\", \"-\" and \"_\" only, not starting with a dot");
     if (PayloadPath::hasControlCharacter(options.version))
-        return std::string("The version has a control character");
+        return refused(options.version, "The version has a control character");
     if (options.installLocation.empty() || options.installLocation.front() != '/')
-        return "The install location " + PayloadPath::shown(options.installLocation) + " is not an absolute path";
+        return refused(options.installLocation,
+                       "The install location " + PayloadPath::shown(options.installLocation) + " is not an absolute path");
 
     PackageWriter::Contents contents;
     contents.info.identifier = options.identifier;
     contents.info.version = options.version;
     contents.info.installLocation = options.installLocation;
-    if (auto problem = collect(options.root, contents.payload))
-        return problem;
+    auto payload = collect(options.root);
+    if (!payload)
+        return payload.error();
+    contents.payload = std::move(*payload);
     if (!options.scripts.empty()) {
-        if (auto problem = collect(options.scripts, contents.scripts))
-            return problem;
+        auto scripts = collect(options.scripts);
+        if (!scripts)
+            return scripts.error();
+        contents.scripts = std::move(*scripts);
         for (const PayloadEntry &entry : contents.scripts) {
             if (entry.kind != PayloadEntry::Kind::File)
                 continue;
@@ -160,8 +175,8 @@ int PackageBuilder::run(const std::vector<std::string> &arguments, std::FILE *ou
         std::fputs(usage(), err);
         return 1;
     }
-    if (auto problem = build(*options)) {
-        std::fprintf(err, "tavoren-pkgbuild: %s.\n", problem->c_str());
+    if (auto built = build(*options); !built) {
+        std::fprintf(err, "tavoren-pkgbuild: %s.\n", built.error().text.c_str());
         return 1;
     }
     std::fprintf(out, "tavoren-pkgbuild: Wrote package to %s\n", options->output.c_str());

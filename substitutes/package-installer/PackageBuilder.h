@@ -1,6 +1,7 @@
 #pragma once
 
 #include "package-installer/PayloadEntry.h"
+#include "shared/Expected.h"
 
 #include <cstdio>
 #include <optional>
@@ -34,13 +35,13 @@ public:
     static std::optional<Options> parse(const std::vector<std::string> &arguments);
     static const char *usage();
 
-    // None on success, else why the package was not written.
-    static std::optional<std::string> build(const Options &options);
+    // Success, else an error whose text says why the package was not written.
+    static shared::Expected<void> build(const Options &options);
 
     // Everything below `folder` as entries "./name", "./name/inner", ...,
     // sorted by path, links not followed; the content is read from disk
-    // when the package is written.
-    static std::optional<std::string> collect(const std::string &folder, std::vector<PayloadEntry> &entries);
+    // when the package is written. The same errors as build().
+    static shared::Expected<std::vector<PayloadEntry>> collect(const std::string &folder);
 
     // The program: the exit status, messages on `out` and `err`.
     static int run(const std::vector<std::string> &arguments, std::FILE *out, std::FILE *err);

@@ -22,6 +22,11 @@ bool readCount(const QXmlStreamAttributes &attributes, const char *name, std::ui
     value = attributes.value(QLatin1String(name)).toULongLong(&ok);
     return ok;
 }
+
+shared::Error unreadable(std::string reason)
+{
+    return shared::Error::because("read", "PackageInfo", std::move(reason));
+}
 } // namespace
 
 bool PackageInfo::isUsableIdentifier(std::string_view identifier)
@@ -37,26 +42,23 @@ bool PackageInfo::isUsableIdentifier(std::string_view identifier)
     return true;
 }
 
-std::optional<PackageInfo> PackageInfo::fromXml(std::string_view xml, std::string &error)
+shared::Expected<PackageInfo> PackageInfo::fromXml(std::string_view xml)
 {
     QXmlStreamReader reader(QByteArray(xml.data(), qsizetype(xml.size())));
     PackageInfo info;
     info.installLocation.clear();
     info.formatVersion.clear();
     info.auth.clear();
-    const auto malformed = [&reader, &error] {
+    const auto malformed = [&reader] {
         std::string text = reader.errorString().toStdString();
         while (!text.empty() && text.back() == '.')
             text.pop_back();
-        error = "its PackageInfo is not well-formed XML (line " + std::to_string(reader.lineNumber()) + ": " + text + ")";
-        return std::nullopt;
+        return unreadable("its PackageInfo is not well-formed XML (line " + std::to_string(reader.lineNumber()) + ": " + text + ")");
     };
     if (!reader.readNextStartElement())
-        return reader.hasError() ? malformed() : (error = "its PackageInfo has no pkg-info element", std::nullopt);
-    if (reader.name() != QLatin1String("pkg-info")) {
-        error = "its PackageInfo has no pkg-info element";
-        return std::nullopt;
-    }
+        return reader.hasError() ? malformed() : unreadable("its PackageInfo has no pkg-info element");
+    if (reader.name() != QLatin1String("pkg-info"))
+        return unreadable("its PackageInfo has no pkg-info element");
     const QXmlStreamAttributes attributes = reader.attributes();
     info.identifier = attribute(attributes, "identifier");
     info.version = attribute(attributes, "version");
@@ -66,10 +68,8 @@ std::optional<PackageInfo> PackageInfo::fromXml(std::string_view xml, std::strin
     while (reader.readNextStartElement()) {
         if (reader.name() == QLatin1String("payload")) {
             if (!readCount(reader.attributes(), "numberOfFiles", info.numberOfFiles)
-                || !readCount(reader.attributes(), "installKBytes", info.installKBytes)) {
-                error = "its PackageInfo has a payload size that is not a number";
-                return std::nullopt;
-            }
+                || !readCount(reader.attributes(), "installKBytes", info.installKBytes))
+                return unreadable("its PackageInfo has a payload size that is not a number");
             reader.skipCurrentElement();
         } else if (reader.name() == QLatin1String("scripts")) {
             while (reader.readNextStartElement()) {
@@ -88,18 +88,12 @@ std::optional<PackageInfo> PackageInfo::fromXml(std::string_view xml, std::strin
         reader.readNext();
     if (reader.hasError())
         return malformed();
-    if (info.identifier.empty() || info.version.empty()) {
-        error = "its PackageInfo names no identifier or no version";
-        return std::nullopt;
-    }
-    if (PayloadPath::hasControlCharacter(info.identifier) || PayloadPath::hasControlCharacter(info.version)) {
-        error = "its PackageInfo has a control character in the identifier or version";
-        return std::nullopt;
-    }
-    if (!info.formatVersion.empty() && info.formatVersion != "2") {
-        error = "its PackageInfo has format version " + PayloadPath::shown(info.formatVersion) + ", not 2";
-        return std::nullopt;
-    }
+    if (info.identifier.empty() || info.version.empty())
+        return unreadable("its PackageInfo names no identifier or no version");
+    if (PayloadPath::hasControlCharacter(info.identifier) || PayloadPath::hasControlCharacter(info.version))
+        return unreadable("its PackageInfo has a control character in the identifier or version");
+    if (!info.formatVersion.empty() && info.formatVersion != "2")
+        return unreadable("its PackageInfo has format version " + PayloadPath::shown(info.formatVersion) + ", not 2");
     if (info.installLocation.empty())
         info.installLocation = "/";
     return info;

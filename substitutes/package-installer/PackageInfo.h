@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,9 +22,10 @@ struct PackageInfo
     std::string preinstall;  // "./preinstall" when the package has one
     std::string postinstall; // "./postinstall" when the package has one
 
-    // Reads the XML; none with `error` set when it is not a pkg-info
-    // document with an identifier and a version.
-    static std::optional<PackageInfo> fromXml(std::string_view xml, std::string &error);
+    // Reads the XML; an error when it is not a pkg-info document with an
+    // identifier and a version, its text the end of a sentence ("its
+    // PackageInfo names no identifier ...").
+    static shared::Expected<PackageInfo> fromXml(std::string_view xml);
     // Attributes left empty are left out.
     std::string toXml() const;
 

@@ -3,6 +3,7 @@
 #include "shared/AtomicFile.h"
 #include "shared/Descriptor.h"
 #include "shared/Error.h"
+#include "shared/PathName.h"
 #include "package-installer/CpioWriter.h"
 #include "package-installer/XarWriter.h"
 
@@ -12,7 +13,15 @@
 
 namespace tavoren::packageinstaller {
 
-std::optional<std::string> PackageWriter::write(const Contents &contents, std::string &package)
+namespace {
+// The text is the whole reason, as the package builder prints it.
+shared::Error uncreated(const std::string &path, int code)
+{
+    return shared::Error::because("create", path, shared::Error::system("create", path, code).description());
+}
+} // namespace
+
+shared::Expected<std::string> PackageWriter::write(const Contents &contents)
 {
     PackageInfo info = contents.info;
     std::uint64_t bytes = 0;
@@ -29,35 +38,34 @@ std::optional<std::string> PackageWriter::write(const Contents &contents, std::s
 
     std::vector<XarWriter::Member> members;
     members.push_back({"PackageInfo", info.toXml()});
-    std::string payload;
-    if (auto problem = CpioWriter::write(contents.payload, payload))
-        return "The payload cannot be written: " + *problem;
-    members.push_back({"Payload", std::move(payload)});
+    auto payload = CpioWriter::write(contents.payload);
+    if (!payload)
+        return shared::Error::because("write", "the payload", "The payload cannot be written: " + payload.error().text);
+    members.push_back({"Payload", std::move(*payload)});
     if (!contents.scripts.empty()) {
-        std::string scripts;
-        if (auto problem = CpioWriter::write(contents.scripts, scripts))
-            return "The scripts cannot be written: " + *problem;
-        members.push_back({"Scripts", std::move(scripts)});
+        auto scripts = CpioWriter::write(contents.scripts);
+        if (!scripts)
+            return shared::Error::because("write", "the scripts", "The scripts cannot be written: " + scripts.error().text);
+        members.push_back({"Scripts", std::move(*scripts)});
     }
-    return XarWriter::write(members, newest, package);
+    return XarWriter::write(members, newest);
 }
 
-std::optional<std::string> PackageWriter::writeFile(const Contents &contents, const std::string &path)
+shared::Expected<void> PackageWriter::writeFile(const Contents &contents, const std::string &path)
 {
-    std::string package;
-    if (auto problem = write(contents, package))
-        return problem;
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto package = write(contents);
+    if (!package)
+        return package.error();
+    const std::string folder = shared::PathName::parent(path);
+    const std::string name = shared::PathName::lastComponent(path);
     if (name.empty() || name == "." || name == "..")
-        return shared::Error::system("create", path, EINVAL).description();
+        return uncreated(path, EINVAL);
     const shared::Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFd)
-        return shared::Error::system("create", path).description();
-    if (const auto written = shared::AtomicFile::replace(folderFd.get(), name, package, 0644); !written)
-        return shared::Error::system("create", path, written.error().code).description();
-    return std::nullopt;
+        return uncreated(path, errno);
+    if (const auto written = shared::AtomicFile::replace(folderFd.get(), name, *package, 0644); !written)
+        return uncreated(path, written.error().code);
+    return {};
 }
 
 } // namespace tavoren::packageinstaller

@@ -2,9 +2,9 @@
 
 #include "package-installer/PackageInfo.h"
 #include "package-installer/PayloadEntry.h"
+#include "shared/Expected.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,11 +23,12 @@ public:
         std::vector<PayloadEntry> scripts; // no Scripts member when empty
     };
 
-    // None on success, else why. The package is stamped with the newest
-    // entry time, so the same contents give the same bytes.
-    static std::optional<std::string> write(const Contents &contents, std::string &package);
-    // Writes the package to `path` atomically (mode 0644).
-    static std::optional<std::string> writeFile(const Contents &contents, const std::string &path);
+    // The package's bytes; else an error whose text says why. The package
+    // is stamped with the newest entry time, so the same contents give the
+    // same bytes.
+    static shared::Expected<std::string> write(const Contents &contents);
+    // Writes the package to `path` atomically (mode 0644); the same errors.
+    static shared::Expected<void> writeFile(const Contents &contents, const std::string &path);
 };
 
 } // namespace tavoren::packageinstaller

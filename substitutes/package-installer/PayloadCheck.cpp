@@ -110,10 +110,9 @@ PayloadCheck::Result PayloadCheck::check(const std::vector<PayloadEntry> &entrie
             result.refusal = refused(item, entry, why);
             return result;
         }
-        std::string why;
-        const auto names = PayloadPath::split(entry.path, limits, why);
+        const auto names = PayloadPath::split(entry.path, limits);
         if (!names) {
-            result.refusal = refused(item, entry, why);
+            result.refusal = refused(item, entry, names.error().text);
             return result;
         }
         if (names->empty() && entry.kind != Kind::Folder) {
@@ -138,6 +137,7 @@ PayloadCheck::Result PayloadCheck::check(const std::vector<PayloadEntry> &entrie
             accepted.entry.size = 0;
         }
         if (entry.kind == Kind::SymbolicLink) {
+            std::string why;
             if (entry.link.empty())
                 why = "is a link to nothing";
             else if (entry.link.size() > limits.maximumPathBytes)
@@ -153,8 +153,7 @@ PayloadCheck::Result PayloadCheck::check(const std::vector<PayloadEntry> &entrie
             links.emplace_back(joined, entry.link);
         }
         if (entry.kind == Kind::HardLink) {
-            std::string linkWhy;
-            const auto joins = PayloadPath::split(entry.link, limits, linkWhy);
+            const auto joins = PayloadPath::split(entry.link, limits);
             if (!joins) {
                 result.refusal = refused(item, entry, "is a hard link that leads out of the target");
                 return result;

@@ -36,6 +36,12 @@ struct EntryFree
     void operator()(archive_entry *e) const { archive_entry_free(e); }
 };
 
+// The reason is the whole sentence: the installer shows it as it is.
+shared::Error failed(std::string sentence)
+{
+    return shared::Error::because("install", "the payload", std::move(sentence));
+}
+
 std::string below(const std::string &folder, const std::string &name)
 {
     return folder == "." ? name : folder + "/" + name;
@@ -90,8 +96,8 @@ std::uint64_t PayloadExtractor::total(const std::vector<CheckedEntry> &entries)
     return units;
 }
 
-std::optional<shared::Descriptor> PayloadExtractor::openFolder(const std::vector<std::string> &names, std::size_t count,
-                                                               bool create, std::string &error)
+shared::Expected<shared::Descriptor> PayloadExtractor::openFolder(const std::vector<std::string> &names, std::size_t count,
+                                                                 bool create)
 {
     shared::Descriptor folder(::fcntl(m_baseFd, F_DUPFD_CLOEXEC, 0));
     for (std::size_t depth = 0; folder && depth < count; ++depth) {
@@ -100,16 +106,15 @@ std::optional<shared::Descriptor> PayloadExtractor::openFolder(const std::vector
         // A file or a link where the payload lists a folder goes aside.
         if (next < 0 && (errno == ENOTDIR || errno == ELOOP) && create
             && m_listedFolders.count(PayloadPath::join(names, depth + 1))) {
-            if (!putAside(folder.get(), names, depth + 1, error))
-                return std::nullopt;
+            if (auto aside = putAside(folder.get(), names, depth + 1); !aside)
+                return aside.error();
             errno = ENOENT;
         }
         if (next < 0 && errno == ENOENT && create) {
             if (::mkdirat(folder.get(), name, 0755) != 0 && errno != EEXIST) {
                 const std::vector<std::string> here(names.begin(), names.begin() + std::ptrdiff_t(depth) + 1);
-                error = "Could not make the folder " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + ": "
-                      + std::strerror(errno) + ".";
-                return std::nullopt;
+                return failed("Could not make the folder " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + ": "
+                              + std::strerror(errno) + ".");
             }
             std::vector<std::string> made(names.begin(), names.begin() + std::ptrdiff_t(depth) + 1);
             m_createdSet.insert(PayloadPath::join(made));
@@ -119,14 +124,12 @@ std::optional<shared::Descriptor> PayloadExtractor::openFolder(const std::vector
         folder.reset(next);
         if (!folder) {
             const std::vector<std::string> here(names.begin(), names.begin() + std::ptrdiff_t(depth) + 1);
-            error = "Could not open the folder " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + ": "
-                  + std::strerror(errno) + ".";
-            return std::nullopt;
+            return failed("Could not open the folder " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + ": "
+                          + std::strerror(errno) + ".");
         }
     }
     if (!folder) {
-        error = "Could not open the target: " + std::string(std::strerror(errno)) + ".";
-        return std::nullopt;
+        return failed("Could not open the target: " + std::string(std::strerror(errno)) + ".");
     }
     return folder;
 }
@@ -141,16 +144,16 @@ std::string PayloadExtractor::temporaryName(int folderFd, const char *prefix)
     }
 }
 
-std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vector<CheckedEntry> &entries,
-                                                   const Progress &progress)
+shared::Expected<void> PayloadExtractor::write(int payloadFd, const std::vector<CheckedEntry> &entries,
+                                              const Progress &progress)
 {
     WorkingFolder keep;
     if (::fchdir(m_baseFd) != 0)
-        return "Could not enter the target: " + std::string(std::strerror(errno)) + ".";
+        return failed("Could not enter the target: " + std::string(std::strerror(errno)) + ".");
     std::unique_ptr<archive, DiskFree> disk(archive_write_disk_new());
     std::unique_ptr<archive_entry, EntryFree> item(archive_entry_new());
     if (!disk || !item || archive_write_disk_set_options(disk.get(), diskFlags) != ARCHIVE_OK)
-        return std::string("Could not start writing the payload.");
+        return failed("Could not start writing the payload.");
 
     m_listedFolders.clear();
     for (const CheckedEntry &checked : entries) {
@@ -165,19 +168,18 @@ std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vec
     for (const CheckedEntry &checked : entries) {
         PayloadEntry read;
         if (reader.next(read) != CpioReader::Step::Entry)
-            return "The package is damaged: its payload cannot be read again (" + reader.error() + ").";
+            return failed("The package is damaged: its payload cannot be read again (" + reader.error() + ").");
         if (read.path != checked.entry.path || read.kind != checked.entry.kind || read.link != checked.entry.link)
-            return std::string("The payload changed while it was installed.");
+            return failed("The payload changed while it was installed.");
         done += entryUnits;
         if (checked.names.empty())
             continue;
         const std::string shown = PayloadPath::shown(PayloadPath::absolute(m_prefix, checked.names));
         const std::string joined = PayloadPath::join(checked.names);
         const std::size_t parentDepth = checked.names.size() - 1;
-        std::string error;
-        auto parent = openFolder(checked.names, parentDepth, true, error);
+        auto parent = openFolder(checked.names, parentDepth, true);
         if (!parent)
-            return error;
+            return parent.error();
         const std::string parentPath = PayloadPath::join(checked.names, parentDepth);
         const std::string &name = checked.names.back();
         const unsigned mode = checked.entry.mode & 07777 & ~setIdBits;
@@ -191,16 +193,18 @@ std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vec
             if (there && S_ISDIR(status.st_mode)) {
                 // A folder made above an earlier entry takes its own mode now.
                 if (m_createdSet.count(joined) && ::fchmodat(parent->get(), name.c_str(), mode, 0) != 0)
-                    return "Could not write " + shown + ": " + std::strerror(errno) + ".";
+                    return failed("Could not write " + shown + ": " + std::strerror(errno) + ".");
                 continue;
             }
-            if (there && !putAside(parent->get(), checked.names, checked.names.size(), error))
-                return error;
+            if (there) {
+                if (auto aside = putAside(parent->get(), checked.names, checked.names.size()); !aside)
+                    return aside.error();
+            }
             archive_entry_set_pathname(item.get(), below(parentPath, name).c_str());
             archive_entry_set_filetype(item.get(), AE_IFDIR);
             if (archive_write_header(disk.get(), item.get()) != ARCHIVE_OK
                 || archive_write_finish_entry(disk.get()) != ARCHIVE_OK)
-                return "Could not write " + shown + ": " + diskError(disk.get()) + ".";
+                return failed("Could not write " + shown + ": " + diskError(disk.get()) + ".");
             m_created.push_back(checked.names);
             m_createdSet.insert(joined);
             continue;
@@ -219,93 +223,89 @@ std::optional<std::string> PayloadExtractor::write(int payloadFd, const std::vec
         m_staged.push_back({{checked.names.begin(), checked.names.end() - 1}, temporary, name});
         stagedAs[joined] = temporaryPath;
         if (archive_write_header(disk.get(), item.get()) != ARCHIVE_OK)
-            return "Could not write " + shown + ": " + diskError(disk.get()) + ".";
+            return failed("Could not write " + shown + ": " + diskError(disk.get()) + ".");
         if (checked.entry.kind == Kind::File) {
             std::uint64_t copied = 0;
             for (;;) {
                 const ssize_t got = reader.read(buffer.data(), buffer.size());
                 if (got < 0)
-                    return "The package is damaged: its payload cannot be read again (" + reader.error() + ").";
+                    return failed("The package is damaged: its payload cannot be read again (" + reader.error() + ").");
                 if (got == 0)
                     break;
                 if (archive_write_data(disk.get(), buffer.data(), std::size_t(got)) != got)
-                    return "Could not write " + shown + ": " + diskError(disk.get()) + ".";
+                    return failed("Could not write " + shown + ": " + diskError(disk.get()) + ".");
                 copied += std::uint64_t(got);
                 progress(done + copied);
             }
             if (copied != checked.entry.size)
-                return "The package is damaged: " + shown + " is shorter than announced.";
+                return failed("The package is damaged: " + shown + " is shorter than announced.");
             done += copied;
         }
         if (archive_write_finish_entry(disk.get()) != ARCHIVE_OK)
-            return "Could not write " + shown + ": " + diskError(disk.get()) + ".";
+            return failed("Could not write " + shown + ": " + diskError(disk.get()) + ".");
         if (checked.entry.kind == Kind::File) {
             const shared::Descriptor written(::openat(parent->get(), temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
             if (!written || ::fsync(written.get()) != 0)
-                return "Could not write " + shown + ": " + std::strerror(errno) + ".";
+                return failed("Could not write " + shown + ": " + std::strerror(errno) + ".");
         }
         progress(done);
     }
     if (archive_write_close(disk.get()) != ARCHIVE_OK)
-        return "Could not finish writing the payload: " + diskError(disk.get()) + ".";
+        return failed("Could not finish writing the payload: " + diskError(disk.get()) + ".");
     progress(done);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> PayloadExtractor::moveIntoPlace()
+shared::Expected<void> PayloadExtractor::moveIntoPlace()
 {
     // Nothing is renamed unless everything can be: a folder where a file
     // or a link goes, which a rename cannot replace, goes aside first.
     for (const Staged &staged : m_staged) {
-        std::string error;
-        auto folder = openFolder(staged.folder, staged.folder.size(), false, error);
+        auto folder = openFolder(staged.folder, staged.folder.size(), false);
         if (!folder)
-            return error;
+            return folder.error();
         struct stat status{};
         if (::fstatat(folder->get(), staged.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode)) {
             std::vector<std::string> names = staged.folder;
             names.push_back(staged.name);
-            if (!putAside(folder->get(), names, names.size(), error))
-                return error;
+            if (auto aside = putAside(folder->get(), names, names.size()); !aside)
+                return aside.error();
         }
     }
     std::set<std::vector<std::string>> touched;
     for (; m_moved < m_staged.size(); ++m_moved) {
         const Staged &staged = m_staged[m_moved];
-        std::string error;
-        auto folder = openFolder(staged.folder, staged.folder.size(), false, error);
+        auto folder = openFolder(staged.folder, staged.folder.size(), false);
         if (!folder)
-            return error;
+            return folder.error();
         if (::renameat(folder->get(), staged.temporary.c_str(), folder->get(), staged.name.c_str()) != 0) {
             std::vector<std::string> names = staged.folder;
             names.push_back(staged.name);
-            return "Could not move " + PayloadPath::shown(PayloadPath::absolute(m_prefix, names)) + " into place: "
-                 + std::strerror(errno) + ".";
+            return failed("Could not move " + PayloadPath::shown(PayloadPath::absolute(m_prefix, names)) + " into place: "
+                          + std::strerror(errno) + ".");
         }
         touched.insert(staged.folder);
     }
     for (const auto &names : touched) {
-        std::string error;
-        if (auto folder = openFolder(names, names.size(), false, error))
+        if (auto folder = openFolder(names, names.size(), false))
             ::fsync(folder->get());
     }
     // What is in place stays, with the folders that hold it.
     m_created.clear();
     removeLeftovers();
-    return std::nullopt;
+    return {};
 }
 
-bool PayloadExtractor::putAside(int folderFd, const std::vector<std::string> &names, std::size_t count, std::string &error)
+shared::Expected<void> PayloadExtractor::putAside(int folderFd, const std::vector<std::string> &names, std::size_t count)
 {
     const std::vector<std::string> here(names.begin(), names.begin() + std::ptrdiff_t(count));
     const std::string temporary = temporaryName(folderFd, ".tavoren-leftover.");
     if (::renameat2(folderFd, here.back().c_str(), folderFd, temporary.c_str(), RENAME_NOREPLACE) != 0) {
-        error = "Could not move " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + " out of the way: "
-              + std::strerror(errno) + ".";
-        return false;
+        return failed("Could not move " + PayloadPath::shown(PayloadPath::absolute(m_prefix, here)) + " out of the way: "
+                      + std::strerror(errno) + ".");
     }
     m_aside.push_back({{here.begin(), here.end() - 1}, temporary, here.back()});
-    return true;
+    return {};
 }
 
 void PayloadExtractor::removeLeftovers()
@@ -314,11 +314,10 @@ void PayloadExtractor::removeLeftovers()
         std::vector<std::string> names = aside.folder;
         names.push_back(aside.name);
         const std::string shown = PayloadPath::absolute(m_prefix, names);
-        std::string error;
-        auto folder = openFolder(aside.folder, aside.folder.size(), false, error);
+        auto folder = openFolder(aside.folder, aside.folder.size(), false);
         const std::string what = "What stood at " + PayloadPath::shown(shown) + " could not be removed: ";
         if (!folder) {
-            m_leftoversKept.push_back(what + error);
+            m_leftoversKept.push_back(what + folder.error().text);
             continue;
         }
         std::vector<std::string> kept = aside.folder;
@@ -332,23 +331,20 @@ void PayloadExtractor::removeLeftovers()
 void PayloadExtractor::undo()
 {
     for (std::size_t i = m_moved; i < m_staged.size(); ++i) {
-        std::string error;
-        if (auto folder = openFolder(m_staged[i].folder, m_staged[i].folder.size(), false, error))
+        if (auto folder = openFolder(m_staged[i].folder, m_staged[i].folder.size(), false))
             ::unlinkat(folder->get(), m_staged[i].temporary.c_str(), 0);
     }
     m_staged.clear();
     m_moved = 0;
     for (auto made = m_created.rbegin(); made != m_created.rend(); ++made) {
-        std::string error;
-        if (auto folder = openFolder(*made, made->size() - 1, false, error))
+        if (auto folder = openFolder(*made, made->size() - 1, false))
             ::unlinkat(folder->get(), made->back().c_str(), AT_REMOVEDIR);
     }
     m_created.clear();
     // What stood in the way goes back where its place is free again; where
     // an item of the payload took it, it goes as it would have.
     for (auto aside = m_aside.rbegin(); aside != m_aside.rend(); ++aside) {
-        std::string error;
-        auto folder = openFolder(aside->folder, aside->folder.size(), false, error);
+        auto folder = openFolder(aside->folder, aside->folder.size(), false);
         if (!folder)
             continue;
         if (::renameat2(folder->get(), aside->temporary.c_str(), folder->get(), aside->name.c_str(), RENAME_NOREPLACE) != 0)

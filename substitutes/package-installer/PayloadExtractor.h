@@ -3,10 +3,10 @@
 #include "package-installer/CheckedEntry.h"
 #include "package-installer/PayloadLimits.h"
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,9 +42,10 @@ public:
 
     // Reads the payload archive again from `payloadFd` (it must hold the
     // checked entries, in their order) and writes it. Set-user-ID and
-    // set-group-ID bits are dropped; the rest of each mode is kept.
-    std::optional<std::string> write(int payloadFd, const std::vector<CheckedEntry> &entries, const Progress &progress);
-    std::optional<std::string> moveIntoPlace();
+    // set-group-ID bits are dropped; the rest of each mode is kept. The
+    // text of an error is the reason, one sentence.
+    shared::Expected<void> write(int payloadFd, const std::vector<CheckedEntry> &entries, const Progress &progress);
+    shared::Expected<void> moveIntoPlace();
 
     // The folders this object made, payload folders and folders above
     // them, as joined names.
@@ -61,11 +62,10 @@ private:
         std::string name;
     };
 
-    std::optional<shared::Descriptor> openFolder(const std::vector<std::string> &names, std::size_t count, bool create,
-                                                 std::string &error);
+    shared::Expected<shared::Descriptor> openFolder(const std::vector<std::string> &names, std::size_t count, bool create);
     std::string temporaryName(int folderFd, const char *prefix);
     // Renames `names`' last name, in its open folder `folderFd`, aside.
-    bool putAside(int folderFd, const std::vector<std::string> &names, std::size_t count, std::string &error);
+    shared::Expected<void> putAside(int folderFd, const std::vector<std::string> &names, std::size_t count);
     void removeLeftovers();
     void undo();
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace tavoren::packageinstaller {
@@ -30,17 +31,19 @@ struct PayloadLimits
     std::uint64_t maximumPayloadBytes = std::uint64_t(512) << 20;
     std::uint64_t maximumScriptsBytes = std::uint64_t(16) << 20;
 
-    // Why `produced` bytes inflated so far from `consumed` packed ones are
-    // beyond the limits, at most `ceiling` in all; none while they are not.
-    std::optional<std::string> expansionRefusal(std::uint64_t consumed, std::uint64_t produced, std::uint64_t ceiling) const
+    // Success while `produced` bytes inflated so far from `consumed` packed
+    // ones are within the limits, at most `ceiling` in all; else an error
+    // whose text is why not.
+    shared::Expected<void> checkExpansion(std::uint64_t consumed, std::uint64_t produced, std::uint64_t ceiling) const
     {
         if (produced > ceiling)
-            return "it unpacks to more than " + std::to_string(ceiling) + " bytes";
+            return shared::Error::because("unpack", "", "it unpacks to more than " + std::to_string(ceiling) + " bytes");
         // Divided rather than multiplied, so nothing overflows.
         const std::uint64_t ratio = maximumExpansion > 0 ? maximumExpansion : 1;
         if (produced > expansionAllowance && (produced - expansionAllowance - 1) / ratio >= consumed)
-            return "it unpacks to more than " + std::to_string(maximumExpansion) + " times its packed size";
-        return std::nullopt;
+            return shared::Error::because("unpack", "",
+                                          "it unpacks to more than " + std::to_string(maximumExpansion) + " times its packed size");
+        return {};
     }
 };
 

@@ -4,6 +4,13 @@
 
 namespace tavoren::packageinstaller {
 
+namespace {
+shared::Error refused(std::string_view path, std::string reason)
+{
+    return shared::Error::because("install", std::string(path), std::move(reason));
+}
+} // namespace
+
 bool PayloadPath::hasControlCharacter(std::string_view text)
 {
     for (const char c : text) {
@@ -14,24 +21,16 @@ bool PayloadPath::hasControlCharacter(std::string_view text)
     return false;
 }
 
-std::optional<std::vector<std::string>> PayloadPath::split(std::string_view path, const PayloadLimits &limits, std::string &refusal)
+shared::Expected<std::vector<std::string>> PayloadPath::split(std::string_view path, const PayloadLimits &limits)
 {
-    if (path.empty()) {
-        refusal = "has an empty path";
-        return std::nullopt;
-    }
-    if (path.size() > limits.maximumPathBytes) {
-        refusal = "has a path longer than " + std::to_string(limits.maximumPathBytes) + " bytes";
-        return std::nullopt;
-    }
-    if (hasControlCharacter(path)) {
-        refusal = "has a control character in its path";
-        return std::nullopt;
-    }
-    if (path.front() == '/') {
-        refusal = "is an absolute path";
-        return std::nullopt;
-    }
+    if (path.empty())
+        return refused(path, "has an empty path");
+    if (path.size() > limits.maximumPathBytes)
+        return refused(path, "has a path longer than " + std::to_string(limits.maximumPathBytes) + " bytes");
+    if (hasControlCharacter(path))
+        return refused(path, "has a control character in its path");
+    if (path.front() == '/')
+        return refused(path, "is an absolute path");
     std::vector<std::string> names;
     std::size_t start = 0;
     while (start <= path.size()) {
@@ -39,23 +38,17 @@ std::optional<std::vector<std::string>> PayloadPath::split(std::string_view path
         if (end == std::string_view::npos)
             end = path.size();
         const std::string_view name = path.substr(start, end - start);
-        if (name == "..") {
-            refusal = "has a \"..\" component";
-            return std::nullopt;
-        }
+        if (name == "..")
+            return refused(path, "has a \"..\" component");
         if (!name.empty() && name != ".") {
-            if (name.size() > limits.maximumNameBytes) {
-                refusal = "has a name longer than " + std::to_string(limits.maximumNameBytes) + " bytes";
-                return std::nullopt;
-            }
+            if (name.size() > limits.maximumNameBytes)
+                return refused(path, "has a name longer than " + std::to_string(limits.maximumNameBytes) + " bytes");
             names.emplace_back(name);
         }
         start = end + 1;
     }
-    if (names.size() > limits.maximumDepth) {
-        refusal = "lies more than " + std::to_string(limits.maximumDepth) + " folders deep";
-        return std::nullopt;
-    }
+    if (names.size() > limits.maximumDepth)
+        return refused(path, "lies more than " + std::to_string(limits.maximumDepth) + " folders deep");
     return names;
 }
 

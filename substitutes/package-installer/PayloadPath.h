@@ -1,8 +1,8 @@
 #pragma once
 
 #include "package-installer/PayloadLimits.h"
+#include "shared/Expected.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +15,10 @@ namespace tavoren::packageinstaller {
 class PayloadPath
 {
 public:
-    // The names of `path`, or none with `refusal` set to why it cannot be
-    // installed: absolute, a ".." component, a control character, too long.
-    static std::optional<std::vector<std::string>> split(std::string_view path, const PayloadLimits &limits, std::string &refusal);
+    // The names of `path`, or an error whose text is why it cannot be
+    // installed ("is an absolute path"): absolute, a ".." component, a
+    // control character, too long.
+    static shared::Expected<std::vector<std::string>> split(std::string_view path, const PayloadLimits &limits);
 
     // "Library/x" for {"Library", "x"}; "." for none.
     static std::string join(const std::vector<std::string> &names);

@@ -55,17 +55,17 @@ std::string Receipt::pathList() const
     return result;
 }
 
-std::optional<std::string> Receipt::write(int folderFd, const std::string &folderPath) const
+shared::Expected<void> Receipt::write(int folderFd, const std::string &folderPath) const
 {
     const std::string xml = plistXml();
     if (xml.empty())
-        return std::string("Could not write the package receipt.");
+        return shared::Error::because("write the package receipt", "", "");
     // The list first: a receipt is only there once its list is.
     for (const auto &[name, content] : {std::pair{identifier + ".paths", pathList()}, std::pair{identifier + ".plist", xml}}) {
         if (const auto written = shared::AtomicFile::replace(folderFd, name, content, 0644); !written)
-            return shared::Error::system("write", folderPath + "/" + name, written.error().code).description() + ".";
+            return shared::Error::system("write", folderPath + "/" + name, written.error().code);
     }
-    return std::nullopt;
+    return {};
 }
 
 Receipt::Previous Receipt::previous(int folderFd, const std::string &identifier)

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,8 @@ struct Receipt
     std::string plistXml() const;
     std::string pathList() const;
     // Writes both files into the open receipts folder, each atomically,
-    // mode 0644; `folderPath` names the folder in the error.
-    std::optional<std::string> write(int folderFd, const std::string &folderPath) const;
+    // mode 0644; `folderPath` names the folder in the error's description.
+    shared::Expected<void> write(int folderFd, const std::string &folderPath) const;
 
     // The receipt an earlier installation left for `identifier`.
     struct Previous

@@ -1,6 +1,7 @@
 #include "package-installer/ScriptRunner.h"
 
 #include "shared/Descriptor.h"
+#include "shared/PathName.h"
 
 #include <cerrno>
 #include <csignal>
@@ -37,6 +38,12 @@ std::vector<std::string> environmentFor(const ScriptRunner::Call &call)
     return result;
 }
 
+// The reason is the whole sentence: the installer shows it as it is.
+shared::Error failed(const ScriptRunner::Call &call, std::string sentence)
+{
+    return shared::Error::because("run", call.script, std::move(sentence));
+}
+
 std::vector<char *> pointers(std::vector<std::string> &strings)
 {
     std::vector<char *> result;
@@ -46,32 +53,66 @@ std::vector<char *> pointers(std::vector<std::string> &strings)
     return result;
 }
 
+// Hands each line read from `fd` to the sink until the writers are gone;
+// a line longer than longestLine goes in pieces.
+void relayLines(int fd, const ScriptRunner::LineSink &sink)
+{
+    std::string pending;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        pending.append(buffer, std::size_t(got));
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t end = pending.find('\n', start);
+            if (end == std::string::npos) {
+                while (pending.size() - start >= ScriptRunner::longestLine) {
+                    sink(std::string_view(pending).substr(start, ScriptRunner::longestLine));
+                    start += ScriptRunner::longestLine;
+                }
+                break;
+            }
+            for (std::size_t piece = start; piece < end; piece += ScriptRunner::longestLine)
+                sink(std::string_view(pending).substr(piece, std::min(ScriptRunner::longestLine, end - piece)));
+            if (end == start)
+                sink({});
+            start = end + 1;
+        }
+        pending.erase(0, start);
+    }
+    if (!pending.empty())
+        sink(pending);
+}
+
 } // namespace
 
-std::optional<std::string> ScriptRunner::run(const Call &call, const LineSink &sink)
+shared::Expected<void> ScriptRunner::run(const Call &call, const LineSink &sink)
 {
     const std::string what = "The " + call.name + " script";
     std::vector<std::string> arguments = {call.script, call.packagePath, call.target, call.target};
     std::vector<std::string> environment = environmentFor(call);
     std::vector<char *> argv = pointers(arguments);
     std::vector<char *> envp = pointers(environment);
-    const std::size_t slash = call.script.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : call.script.substr(0, slash));
+    const std::string folder = shared::PathName::parent(call.script);
 
     int output[2];
     int failure[2];
     if (::pipe2(output, O_CLOEXEC) != 0)
-        return what + " could not be started: " + std::strerror(errno) + ".";
+        return failed(call, what + " could not be started: " + std::strerror(errno) + ".");
     shared::Descriptor readOutput(output[0]);
     shared::Descriptor writeOutput(output[1]);
     if (::pipe2(failure, O_CLOEXEC) != 0)
-        return what + " could not be started: " + std::strerror(errno) + ".";
+        return failed(call, what + " could not be started: " + std::strerror(errno) + ".");
     shared::Descriptor readFailure(failure[0]);
     shared::Descriptor writeFailure(failure[1]);
 
     const pid_t child = ::fork();
     if (child < 0)
-        return what + " could not be started: " + std::strerror(errno) + ".";
+        return failed(call, what + " could not be started: " + std::strerror(errno) + ".");
     if (child == 0) {
         // Only async-signal-safe calls from here to exec.
         const int input = ::open("/dev/null", O_RDONLY);
@@ -94,49 +135,21 @@ std::optional<std::string> ScriptRunner::run(const Call &call, const LineSink &s
     writeOutput.reset();
     writeFailure.reset();
 
-    std::string pending;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(readOutput.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        pending.append(buffer, std::size_t(got));
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t end = pending.find('\n', start);
-            if (end == std::string::npos) {
-                while (pending.size() - start >= longestLine) {
-                    sink(std::string_view(pending).substr(start, longestLine));
-                    start += longestLine;
-                }
-                break;
-            }
-            for (std::size_t piece = start; piece < end; piece += longestLine)
-                sink(std::string_view(pending).substr(piece, std::min(longestLine, end - piece)));
-            if (end == start)
-                sink({});
-            start = end + 1;
-        }
-        pending.erase(0, start);
-    }
-    if (!pending.empty())
-        sink(pending);
+    relayLines(readOutput.get(), sink);
 
     int status = 0;
     while (::waitpid(child, &status, 0) < 0) {
         if (errno != EINTR)
-            return what + " could not be waited for: " + std::strerror(errno) + ".";
+            return failed(call, what + " could not be waited for: " + std::strerror(errno) + ".");
     }
     int error = 0;
     if (::read(readFailure.get(), &error, sizeof error) == ssize_t(sizeof error))
-        return what + " could not be run: " + std::strerror(error) + ".";
+        return failed(call, what + " could not be run: " + std::strerror(error) + ".");
     if (WIFSIGNALED(status))
-        return what + " was ended by signal " + std::to_string(WTERMSIG(status)) + ".";
+        return failed(call, what + " was ended by signal " + std::to_string(WTERMSIG(status)) + ".");
     if (WEXITSTATUS(status) != 0)
-        return what + " failed with exit status " + std::to_string(WEXITSTATUS(status)) + ".";
-    return std::nullopt;
+        return failed(call, what + " failed with exit status " + std::to_string(WEXITSTATUS(status)) + ".");
+    return {};
 }
 
 } // namespace tavoren::packageinstaller

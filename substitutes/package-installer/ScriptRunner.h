@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,8 +28,9 @@ public:
     // Lines longer than this are handed on in pieces.
     static constexpr std::size_t longestLine = 64 * 1024;
 
-    // None when the script ran and exited 0; else the reason, one sentence.
-    static std::optional<std::string> run(const Call &call, const LineSink &sink);
+    // Success when the script ran and exited 0; else an error whose text is
+    // the reason, one sentence ("The preinstall script failed with ...").
+    static shared::Expected<void> run(const Call &call, const LineSink &sink);
 };
 
 } // namespace tavoren::packageinstaller

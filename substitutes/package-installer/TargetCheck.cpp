@@ -20,9 +20,14 @@ bool isSystemLink(int folderFd, const std::string &name, const struct stat &stat
     return S_ISLNK(status.st_mode) && status.st_uid == 0 && ::fstatat(folderFd, name.c_str(), &target, 0) == 0
            && S_ISDIR(target.st_mode);
 }
+
+shared::Error refusal(const CheckedEntry &item, std::string sentence)
+{
+    return shared::Error::because("install", item.entry.path, std::move(sentence));
+}
 } // namespace
 
-std::optional<std::string> TargetCheck::check(int baseFd, const std::string &prefix, const std::vector<CheckedEntry> &entries)
+shared::Expected<void> TargetCheck::check(int baseFd, const std::string &prefix, const std::vector<CheckedEntry> &entries)
 {
     // Only what stands where the payload lists a folder is replaced; a link
     // of the system that its paths merely pass through is refused as ever.
@@ -37,7 +42,7 @@ std::optional<std::string> TargetCheck::check(int baseFd, const std::string &pre
         const std::string entry = "The payload item " + PayloadPath::shown(item.entry.path);
         shared::Descriptor folder(::fcntl(baseFd, F_DUPFD_CLOEXEC, 0));
         if (!folder)
-            return "Could not examine the target: " + std::string(std::strerror(errno)) + ".";
+            return refusal(item, "Could not examine the target: " + std::string(std::strerror(errno)) + ".");
         // The folders above the entry; the entry's own place may hold
         // anything but a link of the system where the entry is a folder.
         for (std::size_t depth = 0; depth < item.names.size(); ++depth) {
@@ -48,27 +53,27 @@ std::optional<std::string> TargetCheck::check(int baseFd, const std::string &pre
             if (::fstatat(folder.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno == ENOENT)
                     break;
-                return "Could not examine " + PayloadPath::shown(here) + ": " + std::strerror(errno) + ".";
+                return refusal(item, "Could not examine " + PayloadPath::shown(here) + ": " + std::strerror(errno) + ".");
             }
             if (!S_ISDIR(status.st_mode)) {
                 const bool listed = listedFolders.count(PayloadPath::join(item.names, depth + 1)) > 0;
                 if (listed && isSystemLink(folder.get(), name, status))
-                    return entry + (own ? " is a folder where the target has the link " : " lies behind the link ")
-                           + PayloadPath::shown(here) + " of the target.";
+                    return refusal(item, entry + (own ? " is a folder where the target has the link " : " lies behind the link ")
+                                             + PayloadPath::shown(here) + " of the target.");
                 if (own || listed)
                     break;
                 if (S_ISLNK(status.st_mode))
-                    return entry + " lies behind the link " + PayloadPath::shown(here) + " of the target.";
-                return entry + " lies below " + PayloadPath::shown(here) + ", which is not a folder in the target.";
+                    return refusal(item, entry + " lies behind the link " + PayloadPath::shown(here) + " of the target.");
+                return refusal(item, entry + " lies below " + PayloadPath::shown(here) + ", which is not a folder in the target.");
             }
             if (own)
                 break;
             folder.reset(::openat(folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (!folder)
-                return "Could not examine " + PayloadPath::shown(here) + ": " + std::strerror(errno) + ".";
+                return refusal(item, "Could not examine " + PayloadPath::shown(here) + ": " + std::strerror(errno) + ".");
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace tavoren::packageinstaller

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "package-installer/CheckedEntry.h"
+#include "shared/Expected.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +17,9 @@ class TargetCheck
 {
 public:
     // `baseFd` is the folder the payload goes into, shown as `prefix` ("/"
-    // or an absolute folder). None when the payload fits.
-    static std::optional<std::string> check(int baseFd, const std::string &prefix, const std::vector<CheckedEntry> &entries);
+    // or an absolute folder). Success when the payload fits; else an error
+    // whose text is the refusal, one sentence.
+    static shared::Expected<void> check(int baseFd, const std::string &prefix, const std::vector<CheckedEntry> &entries);
 };
 
 } // namespace tavoren::packageinstaller

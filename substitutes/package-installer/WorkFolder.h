@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 
 #include <string>
 
@@ -12,22 +13,24 @@ namespace tavoren::packageinstaller {
 class WorkFolder
 {
 public:
-    // Below resolve("/var/tmp"), which is made (mode 1777) when missing.
-    WorkFolder();
+    // Below resolve("/var/tmp"), which is made (mode 1777) when missing; the
+    // error's description says why the folder could not be made.
+    static shared::Expected<WorkFolder> create();
+
     ~WorkFolder();
+    WorkFolder(WorkFolder &&other) noexcept;
+    WorkFolder &operator=(WorkFolder &&) = delete;
     WorkFolder(const WorkFolder &) = delete;
     WorkFolder &operator=(const WorkFolder &) = delete;
 
-    bool isValid() const { return m_fd.isValid(); }
-    // Why the folder could not be made.
-    const std::string &error() const { return m_error; }
     const std::string &path() const { return m_path; }
     int fd() const { return m_fd.get(); }
 
 private:
+    WorkFolder(std::string path, shared::Descriptor fd);
+
     std::string m_path;
     shared::Descriptor m_fd;
-    std::string m_error;
 };
 
 } // namespace tavoren::packageinstaller

@@ -40,47 +40,52 @@ bool readAt(int fd, unsigned char *buffer, std::size_t size, off_t offset)
     return true;
 }
 
-std::string tooLarge(const PayloadLimits &limits)
+shared::Error refused(std::string reason)
 {
-    return "its table of contents is larger than " + std::to_string(limits.maximumTableBytes) + " bytes";
+    return shared::Error::because("read", "the table of contents", std::move(reason));
+}
+
+shared::Error tooLarge(const PayloadLimits &limits)
+{
+    return refused("its table of contents is larger than " + std::to_string(limits.maximumTableBytes) + " bytes");
 }
 } // namespace
 
-std::optional<std::string> XarTableCheck::check(int fd, const PayloadLimits &limits)
+shared::Expected<void> XarTableCheck::check(int fd, const PayloadLimits &limits)
 {
     struct stat status{};
     if (::fstat(fd, &status) != 0)
-        return "it cannot be read (" + std::string(std::strerror(errno)) + ")";
+        return refused("it cannot be read (" + std::string(std::strerror(errno)) + ")");
     const auto fileSize = std::uint64_t(status.st_size);
     unsigned char header[headerSize];
     if (fileSize < headerSize || !readAt(fd, header, headerSize, 0))
-        return std::string("its archive header is cut short");
+        return refused("its archive header is cut short");
     const std::uint64_t declaredHeader = bigEndian(header + 4, 2);
     const std::uint64_t declaredVersion = bigEndian(header + 6, 2);
     const std::uint64_t packed = bigEndian(header + 8, 8);
     const std::uint64_t plain = bigEndian(header + 16, 8);
     const std::uint64_t algorithm = bigEndian(header + 24, 4);
     if (declaredHeader != headerSize)
-        return "its archive header has " + std::to_string(declaredHeader) + " bytes, not " + std::to_string(headerSize);
+        return refused("its archive header has " + std::to_string(declaredHeader) + " bytes, not " + std::to_string(headerSize));
     if (declaredVersion != version)
-        return "its archive has version " + std::to_string(declaredVersion) + ", not " + std::to_string(version);
+        return refused("its archive has version " + std::to_string(declaredVersion) + ", not " + std::to_string(version));
     if (algorithm > largestKnownAlgorithm)
-        return "its table of contents has an unknown checksum algorithm (" + std::to_string(algorithm) + ")";
+        return refused("its table of contents has an unknown checksum algorithm (" + std::to_string(algorithm) + ")");
     // Neither the declared sizes nor the stream are trusted: each is
     // bounded on its own.
     if (plain > limits.maximumTableBytes || packed > limits.maximumTableBytes)
         return tooLarge(limits);
     if (packed == 0 || packed > fileSize - headerSize)
-        return std::string("its table of contents is cut short");
+        return refused("its table of contents is cut short");
 
     std::vector<unsigned char> input(packed);
     if (!readAt(fd, input.data(), input.size(), off_t(headerSize)))
-        return "its table of contents cannot be read (" + std::string(std::strerror(errno)) + ")";
+        return refused("its table of contents cannot be read (" + std::string(std::strerror(errno)) + ")");
     // One byte more than allowed tells a table over the limit apart.
     std::string table(limits.maximumTableBytes + 1, '\0');
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK)
-        return std::string("its table of contents cannot be unpacked (out of memory)");
+        return refused("its table of contents cannot be unpacked (out of memory)");
     stream.next_in = input.data();
     stream.avail_in = uInt(input.size());
     stream.next_out = reinterpret_cast<Bytef *>(table.data());
@@ -92,14 +97,14 @@ std::optional<std::string> XarTableCheck::check(int fd, const PayloadLimits &lim
     if (inflated > limits.maximumTableBytes)
         return tooLarge(limits);
     if (result != Z_STREAM_END)
-        return "its table of contents cannot be unpacked (" + (zlibError.empty() ? std::string("it is cut short") : zlibError) + ")";
+        return refused("its table of contents cannot be unpacked (" + (zlibError.empty() ? std::string("it is cut short") : zlibError) + ")");
     if (inflated != plain)
-        return "its table of contents has " + std::to_string(inflated) + " bytes, not the " + std::to_string(plain) + " its header declares";
+        return refused("its table of contents has " + std::to_string(inflated) + " bytes, not the " + std::to_string(plain) + " its header declares");
     table.resize(inflated);
     // Entities could make a small table expand inside the XML parser.
     if (table.find("<!DOCTYPE") != std::string::npos || table.find("<!ENTITY") != std::string::npos)
-        return std::string("its table of contents declares a document type");
-    return std::nullopt;
+        return refused("its table of contents declares a document type");
+    return {};
 }
 
 } // namespace tavoren::packageinstaller

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "package-installer/PayloadLimits.h"
+#include "shared/Expected.h"
 
-#include <optional>
 #include <string>
 
 namespace tavoren::packageinstaller {
@@ -17,9 +17,10 @@ class XarTableCheck
 public:
     static constexpr std::size_t headerSize = 28;
 
-    // `fd` is the package, read with pread. None when libarchive may read
-    // it; else why not, as the end of a sentence ("its table of contents ...").
-    static std::optional<std::string> check(int fd, const PayloadLimits &limits);
+    // `fd` is the package, read with pread. Success when libarchive may read
+    // it; else an error whose text is why not, as the end of a sentence
+    // ("its table of contents ...").
+    static shared::Expected<void> check(int fd, const PayloadLimits &limits);
 };
 
 } // namespace tavoren::packageinstaller

@@ -28,10 +28,16 @@ la_ssize_t append(archive *, void *target, const void *buffer, size_t length)
     return static_cast<la_ssize_t>(length);
 }
 
-std::string failure(archive *a, const std::string &what)
+// The text is the whole reason, as the package builder prints it.
+shared::Error failed(std::string reason)
+{
+    return shared::Error::because("write", "the package", std::move(reason));
+}
+
+shared::Error failure(archive *a, const std::string &what)
 {
     const char *text = archive_error_string(a);
-    return what + ": " + (text ? text : "unknown error");
+    return failed(what + ": " + (text ? text : "unknown error"));
 }
 
 // The header: magic, header size, version, compressed and plain table
@@ -41,13 +47,13 @@ constexpr std::uint32_t sha1Algorithm = 1;
 constexpr std::size_t sha1Size = 20;
 } // namespace
 
-std::optional<std::string> XarWriter::write(const std::vector<Member> &members, std::int64_t time, std::string &result)
+shared::Expected<std::string> XarWriter::write(const std::vector<Member> &members, std::int64_t time)
 {
     std::string bytes;
     std::unique_ptr<archive, ArchiveFree> a(archive_write_new());
     std::unique_ptr<archive_entry, EntryFree> item(archive_entry_new());
     if (!a || !item)
-        return std::string("Out of memory");
+        return failed("Out of memory");
     if (archive_write_set_format_xar(a.get()) != ARCHIVE_OK
         || archive_write_set_format_option(a.get(), "xar", "compression", "none") != ARCHIVE_OK
         || archive_write_set_format_option(a.get(), "xar", "toc-checksum", "sha1") != ARCHIVE_OK
@@ -77,23 +83,22 @@ std::optional<std::string> XarWriter::write(const std::vector<Member> &members, 
     std::size_t heapSize = sha1Size;
     for (const Member &member : members)
         heapSize += member.bytes.size();
-    if (auto problem = restamp(bytes, time, heapSize))
-        return problem;
-    result = std::move(bytes);
-    return std::nullopt;
+    if (auto restamped = restamp(bytes, time, heapSize); !restamped)
+        return restamped.error();
+    return bytes;
 }
 
-std::optional<std::string> XarWriter::restamp(std::string &bytes, std::int64_t time, std::size_t heapSize)
+shared::Expected<void> XarWriter::restamp(std::string &bytes, std::int64_t time, std::size_t heapSize)
 {
     const auto *data = reinterpret_cast<const uchar *>(bytes.data());
     if (bytes.size() < headerSize || bytes.compare(0, 4, "xar!") != 0)
-        return std::string("The package's table of contents is missing");
+        return failed("The package's table of contents is missing");
     const std::size_t tableStart = qFromBigEndian<quint16>(data + 4);
     const quint64 packed = qFromBigEndian<quint64>(data + 8);
     const quint64 plain = qFromBigEndian<quint64>(data + 16);
     if (tableStart != headerSize || qFromBigEndian<quint32>(data + 24) != sha1Algorithm || plain > 0x7fffffff
         || packed > bytes.size() - tableStart || bytes.size() - tableStart - packed < sha1Size)
-        return std::string("The package's table of contents is not as expected");
+        return failed("The package's table of contents is not as expected");
 
     // qUncompress takes the plain size in front of the zlib stream.
     QByteArray packedTable(4, '\0');
@@ -105,12 +110,12 @@ std::optional<std::string> XarWriter::restamp(std::string &bytes, std::int64_t t
     const qsizetype from = table.indexOf(open);
     const qsizetype to = from < 0 ? -1 : table.indexOf(close, from);
     if (to < 0 || table.indexOf("<checksum style=\"sha1\">") < 0 || table.indexOf("<offset>0</offset>") < 0)
-        return std::string("The package's table of contents is not as expected");
+        return failed("The package's table of contents is not as expected");
     char stamp[32];
     const std::time_t seconds = std::time_t(time);
     std::tm parts{};
     if (!gmtime_r(&seconds, &parts) || std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &parts) == 0)
-        return std::string("The package time cannot be written");
+        return failed("The package time cannot be written");
     table.replace(from + open.size(), to - from - open.size(), stamp);
 
     const QByteArray repacked = qCompress(table, 9).mid(4);
@@ -118,7 +123,7 @@ std::optional<std::string> XarWriter::restamp(std::string &bytes, std::int64_t t
     // recorded offsets from the heap's start, so they stay in place. What
     // libarchive leaves after them depends on the clock and is dropped.
     if (bytes.size() - tableStart - packed < heapSize)
-        return std::string("The package's members are cut short");
+        return failed("The package's members are cut short");
     std::string heap = bytes.substr(tableStart + packed, heapSize);
     const QByteArray checksum = QCryptographicHash::hash(repacked, QCryptographicHash::Sha1);
     heap.replace(0, sha1Size, checksum.constData(), sha1Size);
@@ -127,7 +132,7 @@ std::optional<std::string> XarWriter::restamp(std::string &bytes, std::int64_t t
     qToBigEndian<quint64>(quint64(repacked.size()), header.data() + 8);
     qToBigEndian<quint64>(quint64(table.size()), header.data() + 16);
     bytes = header + std::string(repacked.constData(), std::size_t(repacked.size())) + heap;
-    return std::nullopt;
+    return {};
 }
 
 } // namespace tavoren::packageinstaller

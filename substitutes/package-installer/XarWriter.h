@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,13 +21,14 @@ public:
 
     // The archive's table of contents records `time` as its creation time
     // and as each member's time, so the same members and time give the
-    // same bytes. None on success, else why it could not be written.
-    static std::optional<std::string> write(const std::vector<Member> &members, std::int64_t time, std::string &archive);
+    // same bytes. The archive's bytes; else an error whose text says why it
+    // could not be written.
+    static shared::Expected<std::string> write(const std::vector<Member> &members, std::int64_t time);
 
 private:
     // libarchive records the clock as the creation time; this puts `time`
     // in its place and renews the table's checksum.
-    static std::optional<std::string> restamp(std::string &archive, std::int64_t time, std::size_t heapSize);
+    static shared::Expected<void> restamp(std::string &archive, std::int64_t time, std::size_t heapSize);
 };
 
 } // namespace tavoren::packageinstaller

@@ -1,6 +1,7 @@
 // installer: installs a flat package below a target folder.
 //   installer -pkg PATH -target DIR [-verboseR | -verbose]
 #include "package-installer/Installation.h"
+#include "shared/SyslogSystemLog.h"
 
 #include <cstdio>
 #include <string>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
         std::fputs(Installation::usage(), stderr);
         return 1;
     }
-    Installation installation(*options, stdout);
+    tavoren::shared::SyslogSystemLog systemLog;
+    Installation installation(*options, stdout, systemLog);
     return installation.run();
 }

@@ -229,10 +229,8 @@ std::string HostilePackage::packageInfo()
 std::string HostilePackage::smallPayload()
 {
     using packageinstaller::PayloadEntry;
-    std::string bytes;
-    if (packageinstaller::CpioWriter::write({PayloadEntry::folder("./opt"), PayloadEntry::file("./opt/ok", "fine")}, bytes))
-        return {};
-    return bytes;
+    auto bytes = packageinstaller::CpioWriter::write({PayloadEntry::folder("./opt"), PayloadEntry::file("./opt/ok", "fine")});
+    return bytes ? std::move(*bytes) : std::string();
 }
 
 } // namespace tavoren::testsupport

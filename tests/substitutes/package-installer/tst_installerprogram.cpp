@@ -179,16 +179,16 @@ QString writePackage(const QString &folder, const Entries &payload, const QStrin
     for (const PayloadEntry &script : scripts)
         (script.path == "./preinstall" ? contents.info.preinstall : contents.info.postinstall) = script.path;
     const QString path = folder + QLatin1Char('/') + packageFile;
-    return PackageWriter::writeFile(contents, QFile::encodeName(path).toStdString()) ? QString() : path;
+    return PackageWriter::writeFile(contents, QFile::encodeName(path).toStdString()) ? path : QString();
 }
 
 QString writeMembers(const QString &folder, const std::vector<XarWriter::Member> &members)
 {
-    std::string bytes;
-    if (XarWriter::write(members, 0, bytes))
+    const auto bytes = XarWriter::write(members, 0);
+    if (!bytes)
         return QString();
     const QString path = folder + QLatin1Char('/') + packageFile;
-    return writeFile(path, QByteArray::fromStdString(bytes), 0644) ? path : QString();
+    return writeFile(path, QByteArray::fromStdString(*bytes), 0644) ? path : QString();
 }
 
 QString writeBytes(const QString &folder, const std::string &bytes)
@@ -199,8 +199,8 @@ QString writeBytes(const QString &folder, const std::string &bytes)
 
 std::string payloadOf(const Entries &entries)
 {
-    std::string bytes;
-    return CpioWriter::write(entries, bytes) ? std::string() : bytes;
+    auto bytes = CpioWriter::write(entries);
+    return bytes ? std::move(*bytes) : std::string();
 }
 
 // The lines of a run: "P" phases, "S" status lines, "%" percentages, "M"

@@ -99,14 +99,12 @@ private slots:
     {
         QFETCH(Entries, entries);
         QTemporaryDir dir;
-        std::string archive;
-        const auto problem = CpioWriter::write(entries, archive);
-        QVERIFY2(!problem, problem ? problem->c_str() : "");
-        const Descriptor fd = fileWith(dir.filePath(QStringLiteral("Payload")), archive);
+        const auto archive = CpioWriter::write(entries);
+        QVERIFY2(archive, archive ? "" : archive.error().text.c_str());
+        const Descriptor fd = fileWith(dir.filePath(QStringLiteral("Payload")), *archive);
         QVERIFY(fd);
-        std::string error;
-        const auto read = CpioReader::list(fd.get(), PayloadLimits(), error);
-        QVERIFY2(read, error.c_str());
+        const auto read = CpioReader::list(fd.get(), PayloadLimits());
+        QVERIFY2(read, read ? "" : read.error().text.c_str());
         QCOMPARE(read->size(), entries.size());
         for (std::size_t i = 0; i < entries.size(); ++i) {
             QCOMPARE(QString::fromStdString((*read)[i].path), QString::fromStdString(entries[i].path));
@@ -152,14 +150,13 @@ private slots:
         QFETCH(QByteArray, xml);
         QFETCH(QString, error);
         QFETCH(QStringList, fields);
-        std::string why;
-        const auto info = PackageInfo::fromXml(xml.toStdString(), why);
+        const auto info = PackageInfo::fromXml(xml.toStdString());
         if (!error.isEmpty()) {
             QVERIFY(!info);
-            QVERIFY2(QString::fromStdString(why).startsWith(error), why.c_str());
+            QVERIFY2(QString::fromStdString(info.error().text).startsWith(error), info.error().text.c_str());
             return;
         }
-        QVERIFY2(info, why.c_str());
+        QVERIFY2(info, info ? "" : info.error().text.c_str());
         const QStringList read = {QString::fromStdString(info->identifier), QString::fromStdString(info->version),
                                   QString::fromStdString(info->installLocation), QString::fromStdString(info->preinstall),
                                   QString::fromStdString(info->postinstall)};
@@ -175,9 +172,8 @@ private slots:
         info.numberOfFiles = 7;
         info.installKBytes = 42;
         info.postinstall = "./postinstall";
-        std::string error;
-        const auto read = PackageInfo::fromXml(info.toXml(), error);
-        QVERIFY2(read, error.c_str());
+        const auto read = PackageInfo::fromXml(info.toXml());
+        QVERIFY2(read, read ? "" : read.error().text.c_str());
         QCOMPARE(read->identifier, info.identifier);
         QCOMPARE(read->version, info.version);
         QCOMPARE(read->installLocation, std::string("/"));
@@ -198,11 +194,11 @@ private slots:
         contents.payload[0].modified = 1000;
         contents.payload[1].modified = 2000000000;
         contents.scripts = {PayloadEntry::file("./preinstall", "#!/bin/sh\n", 0755)};
-        std::string first;
-        std::string second;
-        QVERIFY(!PackageWriter::write(contents, first));
-        QVERIFY(!PackageWriter::write(contents, second));
-        QVERIFY(first == second);
+        const auto written = PackageWriter::write(contents);
+        const auto again = PackageWriter::write(contents);
+        QVERIFY(written && again);
+        const std::string &first = *written;
+        QVERIFY(first == *again);
         const QByteArray table = tableOfContents(first);
         QVERIFY2(table.contains("<creation-time>2033-05-18T03:33:20</creation-time>"), table.constData());
 
@@ -211,16 +207,15 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("a.pkg"));
         QVERIFY(fileWith(path, first));
         const Descriptor work = openFolder(dir.path());
-        const FlatPackage package = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
-        QCOMPARE(int(package.problem), int(FlatPackage::Problem::None));
-        QVERIFY(package.scripts);
-        std::string error;
-        const auto info = PackageInfo::fromXml(package.packageInfo, error);
-        QVERIFY2(info, error.c_str());
+        const auto package = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
+        QVERIFY2(package, package ? "" : package.error().text.c_str());
+        QVERIFY(package->scripts);
+        const auto info = PackageInfo::fromXml(package->packageInfo);
+        QVERIFY2(info, info ? "" : info.error().text.c_str());
         QCOMPARE(info->numberOfFiles, std::uint64_t(2));
         QCOMPARE(info->installKBytes, std::uint64_t(5));
-        const auto payload = CpioReader::list(package.payload.get(), PayloadLimits(), error);
-        QVERIFY2(payload, error.c_str());
+        const auto payload = CpioReader::list(package->payload.get(), PayloadLimits());
+        QVERIFY2(payload, payload ? "" : payload.error().text.c_str());
         QCOMPARE(payload->size(), std::size_t(2));
         QCOMPARE((*payload)[1].size, std::uint64_t(5000));
 
@@ -230,8 +225,9 @@ private slots:
         damaged[checksum] = char(damaged[checksum] ^ 0x55);
         const QString damagedPath = dir.filePath(QStringLiteral("b.pkg"));
         QVERIFY(fileWith(damagedPath, damaged));
-        const FlatPackage broken = FlatPackage::open(QFile::encodeName(damagedPath).toStdString(), work.get(), PayloadLimits());
-        QCOMPARE(int(broken.problem), int(FlatPackage::Problem::Damaged));
+        const auto broken = FlatPackage::open(QFile::encodeName(damagedPath).toStdString(), work.get(), PayloadLimits());
+        QVERIFY(!broken);
+        QCOMPARE(broken.error().action, std::string(FlatPackage::damagedAction));
     }
 
     // Each member is copied to its own last byte and no further, whatever
@@ -260,29 +256,29 @@ private slots:
         contents.info.version = "1";
         contents.payload = {PayloadEntry::folder("./Library"), PayloadEntry::file("./Library/noise", noise)};
         contents.scripts = {PayloadEntry::file("./postinstall", "#!/bin/sh\nexit 0\n", 0755)};
-        std::string bytes;
-        QVERIFY(!PackageWriter::write(contents, bytes));
+        const auto written = PackageWriter::write(contents);
+        QVERIFY(written);
+        const std::string &bytes = *written;
 
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("a.pkg"));
         QVERIFY(fileWith(path, bytes));
         const Descriptor work = openFolder(dir.path());
-        const FlatPackage package = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
-        QVERIFY2(package.problem == FlatPackage::Problem::None, package.reason.c_str());
-        QVERIFY(package.scripts);
-        std::string error;
-        const auto scripts = CpioReader::list(package.scripts.get(), PayloadLimits(), error);
-        QVERIFY2(scripts, error.c_str());
+        const auto package = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
+        QVERIFY2(package, package ? "" : package.error().text.c_str());
+        QVERIFY(package->scripts);
+        const auto scripts = CpioReader::list(package->scripts.get(), PayloadLimits());
+        QVERIFY2(scripts, scripts ? "" : scripts.error().text.c_str());
         QCOMPARE(scripts->size(), std::size_t(1));
-        const auto payload = CpioReader::list(package.payload.get(), PayloadLimits(), error);
-        QVERIFY2(payload, error.c_str());
+        const auto payload = CpioReader::list(package->payload.get(), PayloadLimits());
+        QVERIFY2(payload, payload ? "" : payload.error().text.c_str());
         QCOMPARE((*payload)[1].size, std::uint64_t(payloadBytes));
 
         // The copies are exactly the members the table of contents names.
         const QByteArray table = tableOfContents(bytes);
-        for (const auto &[name, fd] : {std::pair{QByteArrayLiteral("Payload"), package.payload.get()},
-                                       std::pair{QByteArrayLiteral("Scripts"), package.scripts.get()}}) {
+        for (const auto &[name, fd] : {std::pair{QByteArrayLiteral("Payload"), package->payload.get()},
+                                       std::pair{QByteArrayLiteral("Scripts"), package->scripts.get()}}) {
             const qsizetype at = table.indexOf(QByteArray("<name>" + name + "</name>"));
             QVERIFY(at >= 0);
             const qsizetype sizeAt = table.indexOf("<size>", at) + 6;
@@ -342,14 +338,15 @@ private slots:
         QVERIFY(fileWith(path, package.toStdString()));
         QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("work"))));
         const Descriptor work = openFolder(dir.filePath(QStringLiteral("work")));
-        const FlatPackage opened = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
+        const auto opened = FlatPackage::open(QFile::encodeName(path).toStdString(), work.get(), PayloadLimits());
         if (reason.isEmpty()) {
-            QVERIFY2(opened.problem == FlatPackage::Problem::None, opened.reason.c_str());
-            QCOMPARE(opened.packageInfo, HostilePackage::packageInfo());
+            QVERIFY2(opened, opened ? "" : opened.error().text.c_str());
+            QCOMPARE(opened->packageInfo, HostilePackage::packageInfo());
             return;
         }
-        QCOMPARE(int(opened.problem), int(FlatPackage::Problem::Damaged));
-        QVERIFY2(QString::fromStdString(opened.reason).startsWith(reason), opened.reason.c_str());
+        QVERIFY(!opened);
+        QCOMPARE(opened.error().action, std::string(FlatPackage::damagedAction));
+        QVERIFY2(QString::fromStdString(opened.error().text).startsWith(reason), opened.error().text.c_str());
         // Refused early: little of a member was copied.
         const QStringList left = QDir(dir.filePath(QStringLiteral("work"))).entryList(QDir::Files);
         for (const QString &name : left)
@@ -391,16 +388,15 @@ private slots:
         QTemporaryDir dir;
         const Descriptor fd = fileWith(dir.filePath(QStringLiteral("Payload")), archive.toStdString());
         QVERIFY(fd);
-        std::string why;
-        const auto entries = CpioReader::list(fd.get(), limits, why);
+        const auto entries = CpioReader::list(fd.get(), limits);
         if (error.isEmpty()) {
-            QVERIFY2(entries, why.c_str());
+            QVERIFY2(entries, entries ? "" : entries.error().text.c_str());
             QCOMPARE(entries->size(), std::size_t(2));
             QCOMPARE(entries->back().size, std::uint64_t(8 << 20));
             return;
         }
         QVERIFY(!entries);
-        QCOMPARE(QString::fromStdString(why), error);
+        QCOMPARE(QString::fromStdString(entries.error().text), error);
     }
 
     void builderProgram()
@@ -438,19 +434,18 @@ private slots:
         QCOMPARE(packages[0], packages[1]);
 
         const Descriptor work = openFolder(dir.path());
-        const FlatPackage package = FlatPackage::open(QFile::encodeName(dir.filePath(QStringLiteral("out0.pkg"))).toStdString(),
+        const auto package = FlatPackage::open(QFile::encodeName(dir.filePath(QStringLiteral("out0.pkg"))).toStdString(),
                                                       work.get(), PayloadLimits());
-        QCOMPARE(int(package.problem), int(FlatPackage::Problem::None));
-        std::string error;
-        const auto info = PackageInfo::fromXml(package.packageInfo, error);
-        QVERIFY2(info, error.c_str());
+        QVERIFY2(package, package ? "" : package.error().text.c_str());
+        const auto info = PackageInfo::fromXml(package->packageInfo);
+        QVERIFY2(info, info ? "" : info.error().text.c_str());
         QCOMPARE(info->identifier, std::string("com.Corvane.TavorenInstaller"));
         QCOMPARE(info->version, std::string("3.1"));
         QCOMPARE(info->installLocation, std::string("/"));
         QCOMPARE(info->preinstall, std::string());
         QCOMPARE(info->postinstall, std::string("./postinstall"));
-        const auto payload = CpioReader::list(package.payload.get(), PayloadLimits(), error);
-        QVERIFY2(payload, error.c_str());
+        const auto payload = CpioReader::list(package->payload.get(), PayloadLimits());
+        QVERIFY2(payload, payload ? "" : payload.error().text.c_str());
         QStringList listed;
         for (const PayloadEntry &entry : *payload)
             listed << QStringLiteral("%1 %2 %3 %4").arg(QString::fromStdString(entry.path)).arg(int(entry.kind)).arg(entry.mode, 0, 8)
