@@ -1,6 +1,7 @@
 #include "client/app/EmailEntry.h"
 
 #include "client/app/AppDelegate.h"
+#include "client/app/ScreenLook.h"
 #include "client/app/Upload.h"
 #include "client/core/ConfigFiles.h"
 #include "client/core/Constants.h"
@@ -26,7 +27,9 @@ void EmailEntry::loadView()
     connect(m_ui->next, &QAbstractButton::clicked, this, &EmailEntry::ownerEmail);
     connect(m_ui->skip, &QAbstractButton::clicked, this, &EmailEntry::skipEmail);
     connect(m_ui->closeButton, &QAbstractButton::clicked, this, &EmailEntry::close);
-    connect(m_ui->email, &QLineEdit::returnPressed, this, &EmailEntry::ownerEmail);
+    // Return in the field reaches the screen, which presses Next when the
+    // address is valid.
+    ScreenLook::nameClearButton(m_ui->email, qtTrId("clear_email_name"));
     connectPreferences(m_ui->preferences);
 }
 
@@ -41,7 +44,14 @@ void EmailEntry::viewDidLoad()
     }
     if (!m_clientConfig.emailentrytext.isEmpty())
         m_ui->emailEntryText->setText(DisplayText::truncated(m_clientConfig.emailentrytext, m_config.emailentrytextlength));
+    // The title names the field (its buddy); the text under it says more.
+    m_ui->email->setAccessibleDescription(m_ui->emailEntryText->text());
     m_ui->email->setFocus();
+}
+
+QWidget *EmailEntry::mainControl() const
+{
+    return m_ui ? m_ui->email : nullptr;
 }
 
 void EmailEntry::controlTextDidChange()

@@ -27,6 +27,7 @@ public:
     void skipEmail();
     void close();
     void prepareForSegue(const QString &identifier, Screen &destination) override;
+    QWidget *mainControl() const override;
 
     const Config &clientConfig() const { return m_clientConfig; }
 

@@ -1,6 +1,7 @@
 #include "client/app/MainWindow.h"
 
 #include "client/app/AppDelegate.h"
+#include "client/app/FocusMark.h"
 #include "client/app/ViewController.h"
 
 #include <QCloseEvent>
@@ -16,6 +17,10 @@ MainWindow::MainWindow(AppDelegate &appDelegate, QWidget *parent)
 {
     setCentralWidget(m_viewController);
     setWindowTitle(m_viewController->windowTitle());
+    // The style draws focus marks only once the keyboard has moved the
+    // focus; here they show from the start, so no one has to find the focus.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    new FocusMark(this);
 
     QMenu *application = menuBar()->addMenu(qtTrId("menu_application"));
     application->addAction(appDelegate.Preferences());

@@ -7,6 +7,14 @@
 #include "client/core/DisplayText.h"
 #include "ui_ReleaseCodeResult.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QShortcut>
+
+namespace {
+constexpr std::chrono::seconds copiedShown{2};
+} // namespace
+
 namespace tavoren::client {
 
 ReleaseCodeResult::ReleaseCodeResult(AppDelegate &appDelegate, QWidget *parent)
@@ -15,6 +23,8 @@ ReleaseCodeResult::ReleaseCodeResult(AppDelegate &appDelegate, QWidget *parent)
     m_closeTimer.setSingleShot(true);
     m_closeTimer.setInterval(publicCloseDelay);
     connect(&m_closeTimer, &QTimer::timeout, this, &ReleaseCodeResult::Close);
+    m_copiedTimer.setSingleShot(true);
+    m_copiedTimer.setInterval(copiedShown);
 }
 
 ReleaseCodeResult::~ReleaseCodeResult() = default;
@@ -25,6 +35,13 @@ void ReleaseCodeResult::loadView()
     m_ui->setupUi(this);
     connect(m_ui->closeButton, &QAbstractButton::clicked, this, &ReleaseCodeResult::Close);
     connect(m_ui->locatePrinter, &QAbstractButton::clicked, this, &ReleaseCodeResult::locatePrinter);
+    connect(m_ui->copyButton, &QAbstractButton::clicked, this, &ReleaseCodeResult::copyCode);
+    // Ctrl+C anywhere in the window while this screen shows, the code's
+    // own field included.
+    auto *copy = new QShortcut(QKeySequence::Copy, this);
+    copy->setContext(Qt::WindowShortcut);
+    connect(copy, &QShortcut::activated, this, &ReleaseCodeResult::copyCode);
+    connect(&m_copiedTimer, &QTimer::timeout, this, [this] { m_ui->copyButton->setText(qtTrId("copy_button")); });
     connectPreferences(m_ui->preferences);
 }
 
@@ -51,13 +68,34 @@ void ReleaseCodeResult::fillLabels()
         m_ui->releaseCodeText->setText(
             DisplayText::truncated(m_clientConfig.releasecodetext, m_config.releasecodetextlength));
     }
-    m_ui->releaseCode->setText(DisplayText::releaseCode(docID.value_or(QString())));
+    const QString shown = DisplayText::releaseCode(docID.value_or(QString()));
+    m_ui->releaseCode->setText(shown);
+    // A screen reader says what the code is with the code, as the field
+    // takes the focus; the instructions follow as its description.
+    m_ui->releaseCode->setAccessibleName(qtTrId("release_code_name").replace(QStringLiteral("{0}"), shown.trimmed()));
+    m_ui->releaseCode->setAccessibleDescription(m_ui->releaseCodeText->text());
     m_ui->fileName->setText(DisplayText::documentName(fileNameSegue.value_or(QString())));
 }
 
 void ReleaseCodeResult::Close()
 {
     appDelegate().terminate();
+}
+
+QWidget *ReleaseCodeResult::mainControl() const
+{
+    return m_ui ? m_ui->releaseCode : nullptr;
+}
+
+void ReleaseCodeResult::copyCode()
+{
+    const QString code = docID.value_or(QString());
+    if (code.isEmpty() || !m_ui)
+        return;
+    QGuiApplication::clipboard()->setText(code);
+    // The new text is announced as the button's new name.
+    m_ui->copyButton->setText(qtTrId("copied_button"));
+    m_copiedTimer.start();
 }
 
 void ReleaseCodeResult::locatePrinter()

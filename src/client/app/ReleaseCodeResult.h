@@ -33,6 +33,9 @@ public:
 
     void Close();
     void locatePrinter();
+    // Puts the whole code on the clipboard and says so on the Copy button.
+    void copyCode();
+    QWidget *mainControl() const override;
     // Running in a public installation from the moment the view is loaded.
     QTimer &closeTimer() { return m_closeTimer; }
 
@@ -46,6 +49,8 @@ private:
     Config m_clientConfig;
     AdminConfig m_config;
     QTimer m_closeTimer;
+    // Brings the Copy button's own text back after its confirmation.
+    QTimer m_copiedTimer;
     std::unique_ptr<Ui::ReleaseCodeResult> m_ui;
 };
 

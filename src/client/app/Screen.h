@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -39,21 +40,38 @@ public:
     // Performs a storyboard transition: hand-over first, then the transition.
     void performSegue(const QString &identifier);
 
+    // The button Return presses wherever the focus is on the screen: the
+    // one the resource marks default.
+    QPushButton *defaultButton() const { return m_defaultButton; }
+    // Presses the default button when it is shown and enabled.
+    bool pressDefaultButton();
+    // What has the focus when the screen opens; the default button unless
+    // the screen has a better one.
+    virtual QWidget *mainControl() const;
+    // The main control takes the focus, or the default button when the
+    // main control is hidden or disabled.
+    void focusMainControl();
+
 protected:
     AppDelegate &appDelegate() const { return m_appDelegate; }
     // Builds the widgets from the screen's resource.
     virtual void loadView() = 0;
     virtual void viewDidLoad() {}
+    // Return presses the default button unless the focused control took it.
+    void keyPressEvent(QKeyEvent *event) override;
     // Makes a preferences button open the settings window.
     void connectPreferences(QWidget *button);
     // The preferences button and its divider are for private installations.
     static void setPreferencesVisible(QWidget *button, QWidget *divider, bool visible);
 
 private:
+    void prepareForKeyboard();
+
     AppDelegate &m_appDelegate;
     QString m_identifier;
     QPointer<Storyboard> m_storyboard;
     QPointer<ViewController> m_parentViewController;
+    QPointer<QPushButton> m_defaultButton;
     bool m_viewLoaded = false;
 };
 

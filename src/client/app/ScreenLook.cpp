@@ -2,7 +2,10 @@
 
 #include "client/app/ImageLoader.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QPalette>
 #include <QPixmap>
 
@@ -28,6 +31,30 @@ void ScreenLook::paintWhite(QWidget *widget)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, Qt::white);
     widget->setPalette(palette);
+}
+
+void ScreenLook::makePlaceholderReadable(QLineEdit *field)
+{
+    // The style's half-transparent grey reads at about 4:1 only.
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::PlaceholderText, QColor(0x59, 0x59, 0x59));
+    field->setPalette(palette);
+}
+
+void ScreenLook::nameClearButton(QLineEdit *field, const QString &name)
+{
+    // The field makes the button for its clear action; the action's text
+    // becomes the button's name and tool tip.
+    const QList<QAction *> actions = field->findChildren<QAction *>();
+    for (QAction *action : actions) {
+        if (action->objectName() == QLatin1String("_q_qlineeditclearaction"))
+            action->setText(name);
+    }
+    const QList<QToolButton *> buttons = field->findChildren<QToolButton *>();
+    for (QToolButton *button : buttons) {
+        button->setAccessibleName(name);
+        button->setToolTip(name);
+    }
 }
 
 } // namespace tavoren::client

@@ -3,6 +3,7 @@
 #include <QString>
 
 class QLabel;
+class QLineEdit;
 class QWidget;
 
 namespace tavoren::shared {
@@ -21,6 +22,10 @@ public:
     // through ImageLoader, which logs what it skips.
     static bool showImage(QLabel *view, const QString &path, shared::SystemLog &systemLog);
     static void paintWhite(QWidget *widget);
+    // A placeholder dark enough to read (4.5:1 and more on white).
+    static void makePlaceholderReadable(QLineEdit *field);
+    // Names the field's clear button, which has only an icon.
+    static void nameClearButton(QLineEdit *field, const QString &name);
 };
 
 } // namespace tavoren::client

@@ -1,6 +1,7 @@
 #include "client/app/Settings.h"
 
 #include "client/app/AppDelegate.h"
+#include "client/app/FocusMark.h"
 #include "client/app/ScreenLook.h"
 #include "client/app/UrlOpener.h"
 #include "client/core/ConfigFiles.h"
@@ -8,6 +9,7 @@
 #include "ui_Settings.h"
 
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QTimer>
 
 namespace tavoren::client {
@@ -21,7 +23,9 @@ Settings::Settings(AppDelegate &appDelegate, QWidget *parent)
 {
     // A window of its own, built when it is made.
     setWindowFlag(Qt::Window);
+    setAttribute(Qt::WA_KeyboardFocusChange);
     loadViewIfNeeded();
+    new FocusMark(this);
 }
 
 Settings::~Settings()
@@ -39,10 +43,10 @@ void Settings::loadView()
     connect(m_ui->cancel, &QAbstractButton::clicked, this, &Settings::cancel);
     connect(m_ui->privacy, &QAbstractButton::clicked, this, &Settings::Privacy);
     connect(m_ui->terms, &QAbstractButton::clicked, this, &Settings::Terms);
-    connect(m_ui->email, &QLineEdit::returnPressed, this, [this] {
-        if (m_ui->ok->isEnabled())
-            emailEnter();
-    });
+    // Return in the field reaches the window as any Return does: OK, when
+    // the address is acceptable.
+    ScreenLook::nameClearButton(m_ui->email, qtTrId("clear_email_name"));
+    m_ui->email->setAccessibleDescription(m_ui->emailHint->text());
 }
 
 void Settings::viewDidLoad()
@@ -78,6 +82,23 @@ void Settings::viewDidAppear()
         return;
     setFixedSize(size());
     checkLaunch = true;
+    focusMainControl();
+}
+
+QWidget *Settings::mainControl() const
+{
+    return m_ui->email;
+}
+
+void Settings::keyPressEvent(QKeyEvent *event)
+{
+    // A window that asks: Escape leaves it as Cancel does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        m_ui->cancel->click();
+        return;
+    }
+    Screen::keyPressEvent(event);
 }
 
 void Settings::viewDidDisappear()

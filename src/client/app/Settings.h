@@ -36,12 +36,14 @@ public:
     void viewWillAppear() override;
     void viewDidAppear() override;
     void viewDidDisappear() override;
+    QWidget *mainControl() const override;
 
 protected:
     void loadView() override;
     void viewDidLoad() override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void save();

@@ -11,7 +11,9 @@
 #include "ui_ViewController.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QPropertyAnimation>
 #include <QTimer>
 
@@ -31,6 +33,9 @@ ViewController::ViewController(AppDelegate &appDelegate, QWidget *parent)
     m_ui->setupUi(this);
     connect(m_ui->privacy, &QAbstractButton::clicked, this, &ViewController::Privacy);
     connect(m_ui->terms, &QAbstractButton::clicked, this, &ViewController::Terms);
+    // Return on a focused link opens that link, as on a screen's buttons.
+    m_ui->privacy->setAutoDefault(true);
+    m_ui->terms->setAutoDefault(true);
     viewDidLoad();
 }
 
@@ -93,8 +98,24 @@ void ViewController::showEvent(QShowEvent *event)
     viewWillAppear();
     if (Screen *screen = currentScreen()) {
         screen->viewWillAppear();
-        QTimer::singleShot(0, screen, [screen] { screen->viewDidAppear(); });
+        QTimer::singleShot(0, screen, [this, screen] {
+            screen->viewDidAppear();
+            screen->focusMainControl();
+            emit screenOpened(screen);
+        });
     }
+}
+
+void ViewController::keyPressEvent(QKeyEvent *event)
+{
+    // Return from the logos or the footer presses the screen's default button.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    Screen *screen = currentScreen();
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && screen && screen->pressDefaultButton()) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ViewController::resizeEvent(QResizeEvent *event)
@@ -168,7 +189,11 @@ void ViewController::transition(Screen *from, Screen *to)
         connect(animation, &QPropertyAnimation::finished, fade, &QObject::deleteLater);
         animation->start();
     }
-    QTimer::singleShot(0, to, [to] { to->viewDidAppear(); });
+    QTimer::singleShot(0, to, [this, to] {
+        to->viewDidAppear();
+        to->focusMainControl();
+        emit screenOpened(to);
+    });
 }
 
 void ViewController::Privacy()

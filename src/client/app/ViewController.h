@@ -50,9 +50,15 @@ public:
     const AdminConfig &config() const { return m_config; }
     const Config &clientConfig() const { return m_clientConfig; }
 
+signals:
+    // A screen has appeared and its main control has the focus, which a
+    // screen reader has been told of (the focus event).
+    void screenOpened(tavoren::client::Screen *screen);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void placeLogos();

@@ -185,5 +185,33 @@
         <source>Leave the field empty to be asked for an address with every document.</source>
         <translation>Leave the field empty to be asked for an address with every document.</translation>
     </message>
+    <message id="logo_small_name">
+        <source>Tavoren by Corvane</source>
+        <translation>Tavoren by Corvane</translation>
+    </message>
+    <message id="upload_progress_name">
+        <source>Sending progress</source>
+        <translation>Progress of sending your document</translation>
+    </message>
+    <message id="release_code_name">
+        <source>Release code {0}</source>
+        <translation>Release code {0}</translation>
+    </message>
+    <message id="copy_button">
+        <source>Copy</source>
+        <translation>Copy</translation>
+    </message>
+    <message id="copied_button">
+        <source>Copied</source>
+        <translation>Copied</translation>
+    </message>
+    <message id="copy_description">
+        <source>Copies the release code</source>
+        <translation>Copies the release code to the clipboard</translation>
+    </message>
+    <message id="clear_email_name">
+        <source>Clear the e-mail address</source>
+        <translation>Clear the e-mail address</translation>
+    </message>
 </context>
 </TS>

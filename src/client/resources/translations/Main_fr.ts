@@ -185,5 +185,33 @@
         <source>Leave the field empty to be asked for an address with every document.</source>
         <translation>Laissez le champ vide pour que l’adresse vous soit demandée à chaque document.</translation>
     </message>
+    <message id="logo_small_name">
+        <source>Tavoren by Corvane</source>
+        <translation>Tavoren par Corvane</translation>
+    </message>
+    <message id="upload_progress_name">
+        <source>Sending progress</source>
+        <translation>Progression de l’envoi de votre document</translation>
+    </message>
+    <message id="release_code_name">
+        <source>Release code {0}</source>
+        <translation>Code de libération {0}</translation>
+    </message>
+    <message id="copy_button">
+        <source>Copy</source>
+        <translation>Copier</translation>
+    </message>
+    <message id="copied_button">
+        <source>Copied</source>
+        <translation>Copié</translation>
+    </message>
+    <message id="copy_description">
+        <source>Copies the release code</source>
+        <translation>Copie le code de libération dans le presse-papiers</translation>
+    </message>
+    <message id="clear_email_name">
+        <source>Clear the e-mail address</source>
+        <translation>Effacer l’adresse électronique</translation>
+    </message>
 </context>
 </TS>
