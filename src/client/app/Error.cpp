@@ -33,7 +33,8 @@ void Error::loadView()
 
 void Error::viewDidLoad()
 {
-    const QString statusPage = StringTable(appDelegate().environment().resourceFolder).lookup(QStringLiteral("status_page"));
+    const StringTable strings(appDelegate().environment().resourceFolder);
+    const QString statusPage = strings.lookup(QStringLiteral("status_page"));
     QString text = errorText.value_or(QString());
     Constants::setStatusPage(text.contains(placeholder));
     text.replace(placeholder, statusPage);
@@ -44,8 +45,10 @@ void Error::viewDidLoad()
     if (Constants::isStatusPage())
         shown.colourAndLinkFirst(statusPage, AttributedText::blue);
     const QString html = shown.toHtml();
-    QTimer::singleShot(0, this, [this, html] {
+    const QString linkDescription = strings.lookup(QStringLiteral("status_page_description"));
+    QTimer::singleShot(0, this, [this, html, linkDescription] {
         m_ui->error->setText(html);
+        m_ui->error->setLinksToStatusPage(Constants::isStatusPage(), linkDescription);
         if (!Constants::isPrivateInstall(appDelegate().environment()))
             setPreferencesVisible(m_ui->preferences, m_ui->preferencesDivider, false);
     });

@@ -20,13 +20,19 @@ public:
     void setEnvironment(const ClientEnvironment &environment);
 
     const AdminConfig &config() const { return m_config; }
+    // While the message points to the status page the field is also a
+    // link for the keyboard: a Tab stop, opened by Space or Return.
+    void setLinksToStatusPage(bool links, const QString &description);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    void openStatusPage();
+
     AdminConfig m_config;
     const ClientEnvironment *m_environment = nullptr;
 };

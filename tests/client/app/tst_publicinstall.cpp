@@ -169,6 +169,11 @@ private slots:
         QCOMPARE(f.opened.size(), pointsToStatusPage ? 1 : 0);
         if (pointsToStatusPage)
             QCOMPARE(f.opened.first(), QUrl(QStringLiteral("http://status.test")));
+        // And by keys alone: the message is then a Tab stop Space opens.
+        QCOMPARE(message->focusPolicy() != Qt::NoFocus, pointsToStatusPage);
+        message->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(message, Qt::Key_Space);
+        QCOMPARE(f.opened.size(), pointsToStatusPage ? 2 : 0);
 
         QVERIFY(!shown(f.control<QWidget>(QStringLiteral("preferences"))));
         QVERIFY(!f.appDelegate->Preferences()->isVisible());

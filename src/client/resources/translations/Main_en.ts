@@ -209,6 +209,10 @@
         <source>Copies the release code</source>
         <translation>Copies the release code to the clipboard</translation>
     </message>
+    <message id="status_page_description">
+        <source>Opens the service status page</source>
+        <translation>Press Space or Return to open the service status page</translation>
+    </message>
     <message id="clear_email_name">
         <source>Clear the e-mail address</source>
         <translation>Clear the e-mail address</translation>

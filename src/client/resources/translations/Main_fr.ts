@@ -209,6 +209,10 @@
         <source>Copies the release code</source>
         <translation>Copie le code de libération dans le presse-papiers</translation>
     </message>
+    <message id="status_page_description">
+        <source>Opens the service status page</source>
+        <translation>Appuyez sur Espace ou Entrée pour ouvrir la page d’état du service</translation>
+    </message>
     <message id="clear_email_name">
         <source>Clear the e-mail address</source>
         <translation>Effacer l’adresse électronique</translation>
