@@ -139,10 +139,10 @@ shared::Expected<void> Blessing::installCarriedInstaller(const BuiltArtefacts &b
     if (!copy)
         return shared::Error::system("copy the package installer into", shown, copy.error().code);
     // Checked on the bytes copied: the carried file may change meanwhile.
-    const std::string digest = PackageStaging::sha256(from.get(), [&](std::string_view block) { return copy->write(block); });
-    if (digest.empty())
-        return shared::Error::system("copy the package installer into", shown);
-    if (digest != built.installerSha256)
+    const auto digest = PackageStaging::sha256(from.get(), [&](std::string_view block) { return copy->write(block); });
+    if (!digest)
+        return shared::Error::system("copy the package installer into", shown, digest.error().code);
+    if (*digest != built.installerSha256)
         return shared::Error::because("bless", source, "it is not the package installer this helper was built with");
     if (const auto committed = copy->commit(0700, 0, 0); !committed)
         return shared::Error::system("copy the package installer into", shown, committed.error().code);

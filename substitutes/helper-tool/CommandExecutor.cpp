@@ -7,7 +7,6 @@
 #include "shared/Descriptor.h"
 #include "shared/HelperProtocol.h"
 #include "shared/InstalledPaths.h"
-#include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
@@ -28,16 +27,17 @@ bool onlyRootChanges(const struct stat &status)
     return S_ISREG(status.st_mode) && status.st_uid == 0 && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-Reply endedWith(const std::string &what, const CommandRunner::Result &result)
+Reply endedWith(const std::string &what, const shared::Expected<int> &status)
 {
-    if (!result.started)
-        return Reply::failed("could not start " + what + ": " + errorText(result.error));
-    return Reply::completed(result.status, what + " ended with status " + std::to_string(result.status));
+    if (!status)
+        return Reply::failed("could not start " + what + ": " + errorText(status.error().code));
+    return Reply::completed(*status, what + " ended with status " + std::to_string(*status));
 }
 } // namespace
 
-CommandExecutor::CommandExecutor(BuiltArtefacts built)
+CommandExecutor::CommandExecutor(BuiltArtefacts built, shared::SystemLog &log)
     : m_built(std::move(built))
+    , m_log(log)
 {
 }
 
@@ -73,9 +73,9 @@ Reply CommandExecutor::removal() const
         return Reply::refused(std::string(shared::InstalledPaths::uninstallScript) + " is not a regular file that only root can change");
     // The installer removes an installed version only to install over it:
     // the queue, its jobs, the settings and the running agents stay.
-    const auto result = CommandRunner::run({shared::HelperProtocol::shell, script, shared::HelperProtocol::upgradeArgument}, [](std::string_view line) {
+    const auto result = CommandRunner::run({shared::HelperProtocol::shell, script, shared::HelperProtocol::upgradeArgument}, [this](std::string_view line) {
         line.remove_suffix(1);
-        shared::SystemLog::instance().write("Uninstall.sh: " + std::string(line));
+        m_log.write("Uninstall.sh: " + std::string(line));
     });
     return endedWith("Uninstall.sh", result);
 }
@@ -125,13 +125,14 @@ Reply CommandExecutor::installation(const std::string &packagePath, uid_t reques
     ProgressFile &progress = *created;
     bool written = true;
     const auto result = CommandRunner::run({*installer, "-pkg", staged->path(), "-target", "/", "-verboseR"},
-                                           [&](std::string_view line) { written = progress.writeLine(line) && written; });
-    if (!result.started)
+                                           [&](std::string_view line) { written = progress.writeLine(line).hasValue() && written; });
+    if (!result)
         return endedWith(shared::HelperProtocol::packageInstaller, result);
-    written = progress.writeLine(std::string(shared::HelperProtocol::installationDone) + " " + std::to_string(result.status) + "\n") && written;
+    const int status = *result;
+    written = progress.writeLine(std::string(shared::HelperProtocol::installationDone) + " " + std::to_string(status) + "\n").hasValue() && written;
     if (!written)
         return Reply::failed(std::string("could not write the progress file; ") + shared::HelperProtocol::packageInstaller + " ended with status "
-                             + std::to_string(result.status));
+                             + std::to_string(status));
     return endedWith(shared::HelperProtocol::packageInstaller, result);
 }
 

@@ -4,6 +4,7 @@
 #include "helper-tool/HelperCommand.h"
 #include "helper-tool/Reply.h"
 #include "shared/Expected.h"
+#include "shared/SystemLog.h"
 
 #include <sys/types.h>
 
@@ -15,7 +16,8 @@ namespace tavoren::helpertool {
 class CommandExecutor
 {
 public:
-    explicit CommandExecutor(BuiltArtefacts built);
+    // The removal script's output goes to `log` line by line.
+    CommandExecutor(BuiltArtefacts built, shared::SystemLog &log);
 
     // `requester` is the uid of the peer that sent the command.
     Reply execute(const HelperCommand &command, uid_t requester) const;
@@ -29,6 +31,7 @@ private:
     shared::Expected<std::string> packageInstaller() const;
 
     BuiltArtefacts m_built;
+    shared::SystemLog &m_log;
 };
 
 } // namespace tavoren::helpertool

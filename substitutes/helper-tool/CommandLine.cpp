@@ -2,30 +2,29 @@
 
 #include "helper-tool/Reply.h"
 
-#include <optional>
-
 namespace tavoren::helpertool {
 
 namespace {
-// Why a byte may not appear anywhere in a line; none when it may. UTF-8 C1
+// The refusal of a byte that may not appear anywhere in a line. UTF-8 C1
 // controls (U+0080-U+009F, 0xC2 0x80-0x9F) count as control characters.
-std::optional<std::string> forbidden(std::string_view line, std::size_t i)
+shared::Expected<void> allowed(std::string_view line, std::size_t i)
 {
+    const auto holds = [](const char *what) { return Reply::refusal(std::string("the command line holds ") + what); };
     const auto byte = static_cast<unsigned char>(line[i]);
     if (byte == '$')
-        return "a dollar sign";
+        return holds("a dollar sign");
     if (byte == '`')
-        return "a backquote";
+        return holds("a backquote");
     if (byte == '\\')
-        return "a backslash";
+        return holds("a backslash");
     if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
-        return "a control character";
+        return holds("a control character");
     if (byte == 0xC2 && i + 1 < line.size()) {
         const auto next = static_cast<unsigned char>(line[i + 1]);
         if (next >= 0x80 && next <= 0x9F)
-            return "a control character";
+            return holds("a control character");
     }
-    return std::nullopt;
+    return {};
 }
 } // namespace
 
@@ -36,8 +35,8 @@ shared::Expected<std::vector<std::string>> CommandLine::split(std::string_view l
     bool inWord = false;
     bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
-        if (auto reason = forbidden(line, i))
-            return Reply::refusal("the command line holds " + *reason);
+        if (auto byte = allowed(line, i); !byte)
+            return byte.error();
         const char c = line[i];
         if (c == '"') {
             quoted = !quoted;

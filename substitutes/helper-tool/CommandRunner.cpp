@@ -47,8 +47,11 @@ bool readAvailable(int fd, OutputLines &lines)
 }
 } // namespace
 
-CommandRunner::Result CommandRunner::run(const std::vector<std::string> &arguments, const OutputLines::Emit &emit)
+shared::Expected<int> CommandRunner::run(const std::vector<std::string> &arguments, const OutputLines::Emit &emit)
 {
+    const auto notStarted = [&arguments](int error) {
+        return shared::Error::system("start", arguments.empty() ? std::string() : arguments[0], error);
+    };
     shared::Spawn spawn;
     spawn.open(STDIN_FILENO, "/dev/null", O_RDONLY);
     shared::Descriptor readEnd;
@@ -61,9 +64,9 @@ CommandRunner::Result CommandRunner::run(const std::vector<std::string> &argumen
         readEnd = shared::Descriptor(pipeFds[0]);
         writeEnd = shared::Descriptor(pipeFds[1]);
         if (!piped)
-            return {false, error, 0};
+            return notStarted(error);
         if (::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK) != 0)
-            return {false, errno, 0};
+            return notStarted(errno);
         spawn.duplicate(writeEnd.get(), STDOUT_FILENO);
         spawn.duplicate(writeEnd.get(), STDERR_FILENO);
     } else {
@@ -74,11 +77,11 @@ CommandRunner::Result CommandRunner::run(const std::vector<std::string> &argumen
 
     const auto started = spawn.start(arguments);
     if (!started)
-        return {false, started.error().code, 0};
+        return notStarted(started.error().code);
     const pid_t pid = *started;
     writeEnd.reset();
     if (!emit)
-        return {true, 0, waitFor(pid)};
+        return waitFor(pid);
 
     OutputLines lines(HelperPaths::maximumPiece, emit);
     // The end of the command, not of its output, ends the run: something it
@@ -101,12 +104,12 @@ CommandRunner::Result CommandRunner::run(const std::vector<std::string> &argumen
             if (gone == pid) {
                 readAvailable(readEnd.get(), lines);
                 lines.finish();
-                return {true, 0, exitStatus(status)};
+                return exitStatus(status);
             }
         }
     }
     lines.finish();
-    return {true, 0, waitFor(pid)};
+    return waitFor(pid);
 }
 
 } // namespace tavoren::helpertool

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helper-tool/OutputLines.h"
+#include "shared/Expected.h"
 
 #include <string>
 #include <vector>
@@ -14,16 +15,10 @@ namespace tavoren::helpertool {
 class CommandRunner
 {
 public:
-    struct Result
-    {
-        bool started = false;
-        int error = 0;  // errno when not started
-        int status = 0; // exit status; 128+N for an end by signal N
-    };
-
     // `arguments[0]` is the executable's path. Without `emit` the output is
-    // discarded.
-    static Result run(const std::vector<std::string> &arguments, const OutputLines::Emit &emit);
+    // discarded. The exit status (128+N for an end by signal N), or why the
+    // command did not start (its code the errno).
+    static shared::Expected<int> run(const std::vector<std::string> &arguments, const OutputLines::Emit &emit);
 };
 
 } // namespace tavoren::helpertool

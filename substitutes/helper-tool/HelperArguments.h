@@ -1,6 +1,7 @@
 #pragma once
 
-#include <optional>
+#include "shared/Expected.h"
+
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -18,8 +19,9 @@ struct HelperArguments
     uid_t authorisedUid = 0;
     int readyFd = -1;
 
-    // `arguments` without the program name; none for anything else.
-    static std::optional<HelperArguments> parse(const std::vector<std::string> &arguments);
+    // `arguments` without the program name; anything else is refused, the
+    // text saying what was wrong.
+    static shared::Expected<HelperArguments> parse(const std::vector<std::string> &arguments);
     static std::string usage();
 };
 

@@ -47,9 +47,12 @@ std::string printable(std::string_view text)
     return result;
 }
 
-void log(const std::string &message)
+// Why the daemon did not start, as the log and the ready line show it.
+std::string reason(const shared::Error &error)
 {
-    shared::SystemLog::instance().write(message);
+    if (!error.text.empty())
+        return error.text;
+    return "cannot " + error.action + " " + error.subject + ": " + errorText(error.code);
 }
 
 // Sends the whole reply, then lets the peer read it to the end: input left
@@ -79,9 +82,11 @@ std::chrono::seconds DaemonSettings::idleTimeFromEnvironment()
     return seconds ? std::chrono::seconds(*seconds) : DaemonSettings().idleTime;
 }
 
-HelperDaemon::HelperDaemon(DaemonSettings settings)
+HelperDaemon::HelperDaemon(DaemonSettings settings, shared::SystemLog &log)
     : m_settings(settings)
-    , m_executor(settings.built)
+    , m_log(log)
+    , m_ready(settings.readyFd)
+    , m_executor(settings.built, log)
     , m_socketPath(shared::SystemPath::resolve(shared::HelperProtocol::socket))
     , m_pidPath(shared::SystemPath::resolve(shared::HelperProtocol::pidFile))
 {
@@ -123,14 +128,15 @@ int HelperDaemon::run()
     }
     [[maybe_unused]] const int atRoot = ::chdir("/");
 
-    if (auto failure = listen()) {
-        log("Helper tool could not start: " + *failure);
-        report("error: " + *failure);
+    if (const auto listening = listen(); !listening) {
+        const std::string failure = reason(listening.error());
+        m_log.write("Helper tool could not start: " + failure);
+        report("error: " + failure);
         cleanUp();
         return 1;
     }
     m_queue = std::make_unique<RequestQueue>();
-    log("Helper tool serving uid " + std::to_string(m_settings.authorisedUid) + " and root");
+    m_log.write("Helper tool serving uid " + std::to_string(m_settings.authorisedUid) + " and root");
     report("ready");
     serve();
     cleanUp();
@@ -139,37 +145,38 @@ int HelperDaemon::run()
     [[maybe_unused]] const auto woken = ::write(m_wake.get(), &one, sizeof one);
     m_queue->stop();
     joinConnections(true);
-    log("Helper tool ended");
+    m_log.write("Helper tool ended");
     return 0;
 }
 
-std::optional<std::string> HelperDaemon::listen()
+shared::Expected<void> HelperDaemon::listen()
 {
-    if (auto made = shared::FileTree::makeFolders(shared::PathName::parent(m_socketPath), 0755, 0755); !made)
-        return made.error().description();
+    const std::string folder = shared::PathName::parent(m_socketPath);
+    if (auto made = shared::FileTree::makeFolders(folder, 0755, 0755); !made)
+        return shared::Error::because("create", folder, made.error().description());
     // Bound under another name and renamed into place: the socket path never
     // goes missing while a newer helper takes over.
     const std::string fresh = m_socketPath + "." + std::to_string(::getpid()) + ".new";
     const auto address = shared::SocketAddress::forPath(fresh);
     if (!address || !shared::SocketAddress::forPath(m_socketPath))
-        return "the socket path is too long: " + m_socketPath;
+        return shared::Error::because("bind", m_socketPath, "the socket path is too long: " + m_socketPath);
     ::unlink(fresh.c_str());
     m_listener.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!m_listener)
-        return "socket: " + errorText(errno);
+        return shared::Error::because("create", "a socket", "socket: " + errorText(errno));
     if (::bind(m_listener.get(), address->address(), address->length()) != 0)
-        return "cannot bind " + fresh + ": " + errorText(errno);
+        return shared::Error::system("bind", fresh);
     struct stat status{};
     // Every user may connect; the peer's uid decides.
     if (::chmod(fresh.c_str(), 0666) != 0 || ::listen(m_listener.get(), 64) != 0 || ::lstat(fresh.c_str(), &status) != 0) {
         const int error = errno;
         ::unlink(fresh.c_str());
-        return "cannot listen on " + fresh + ": " + errorText(error);
+        return shared::Error::system("listen on", fresh, error);
     }
     if (::rename(fresh.c_str(), m_socketPath.c_str()) != 0) {
         const int error = errno;
         ::unlink(fresh.c_str());
-        return "cannot put the socket in place at " + m_socketPath + ": " + errorText(error);
+        return shared::Error::system("put the socket in place at", m_socketPath, error);
     }
     m_socketDevice = status.st_dev;
     m_socketInode = status.st_ino;
@@ -177,31 +184,28 @@ std::optional<std::string> HelperDaemon::listen()
     return writePidFile();
 }
 
-std::optional<std::string> HelperDaemon::writePidFile()
+shared::Expected<void> HelperDaemon::writePidFile()
 {
-    const std::string folderPath = shared::PathName::parent(m_pidPath);
-    const shared::Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const auto cannot = [this](int error) { return "cannot write the pid file " + m_pidPath + ": " + errorText(error); };
+    const shared::Descriptor folder(::open(shared::PathName::parent(m_pidPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const auto cannot = [this](int error) { return shared::Error::system("write the pid file", m_pidPath, error); };
     if (!folder)
         return cannot(errno);
-    auto file = shared::AtomicFile::create(folder.get(), m_pidPath.substr(folderPath.size() + 1));
+    auto file = shared::AtomicFile::create(folder.get(), shared::PathName::lastComponent(m_pidPath));
     if (!file)
         return cannot(file.error().code);
     if (!file->write(std::to_string(::getpid()) + "\n"))
         return cannot(errno);
     if (const auto committed = file->commit(0644, ::geteuid(), ::getegid()); !committed)
         return cannot(committed.error().code);
-    return std::nullopt;
+    return {};
 }
 
 void HelperDaemon::report(const std::string &line)
 {
-    if (m_settings.readyFd < 0)
+    if (!m_ready)
         return;
-    const std::string text = line + "\n";
-    [[maybe_unused]] const auto written = ::write(m_settings.readyFd, text.data(), text.size());
-    ::close(m_settings.readyFd);
-    m_settings.readyFd = -1;
+    [[maybe_unused]] const bool written = m_ready.writeAll(line + "\n");
+    m_ready.reset();
 }
 
 void HelperDaemon::serve()
@@ -210,20 +214,20 @@ void HelperDaemon::serve()
         pollfd watched[2] = {{m_listener.get(), POLLIN, 0}, {m_signals.get(), POLLIN, 0}};
         const int ready = ::poll(watched, 2, int(m_settings.idleCheck.count()));
         if (ready < 0 && errno != EINTR) {
-            log("Helper tool: poll: " + errorText(errno));
+            m_log.write("Helper tool: poll: " + errorText(errno));
             return;
         }
         if (ready > 0 && (watched[1].revents & POLLIN)) {
             signalfd_siginfo signal{};
             if (::read(m_signals.get(), &signal, sizeof signal) == ssize_t(sizeof signal))
-                log("Helper tool ending on signal " + std::to_string(signal.ssi_signo));
+                m_log.write("Helper tool ending on signal " + std::to_string(signal.ssi_signo));
             return;
         }
         if (ready > 0 && (watched[0].revents & POLLIN))
             accept();
         joinConnections(false);
         if (isIdle()) {
-            log("Helper tool ending after " + std::to_string(m_settings.idleTime.count()) + " idle seconds");
+            m_log.write("Helper tool ending after " + std::to_string(m_settings.idleTime.count()) + " idle seconds");
             return;
         }
     }
@@ -238,7 +242,7 @@ void HelperDaemon::accept()
     // how long the helper lives.
     const auto peer = shared::PeerCredentials::of(connection.get());
     if (!peer) {
-        log("Helper tool: no credentials for a connection: " + errorText(errno));
+        m_log.write("Helper tool: no credentials for a connection: " + errorText(errno));
         return;
     }
     if (peer->uid != 0 && peer->uid != m_settings.authorisedUid) {
@@ -278,7 +282,7 @@ void HelperDaemon::turnAway(int connection, const shared::PeerCredentials &peer)
                           + ") refused: this uid may not use the helper";
     if (m_turnedAwayQuietly > 0)
         message += " (and " + std::to_string(m_turnedAwayQuietly) + " more refused since the last such line)";
-    log(message);
+    m_log.write(message);
     m_turnedAwayLogged = now;
     m_turnedAwayQuietly = 0;
 }
@@ -289,48 +293,46 @@ void HelperDaemon::handle(shared::Descriptor connection, shared::PeerCredentials
     const timeval bound{10, 0};
     ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
     const std::string who = "uid " + std::to_string(peer.uid) + " (pid " + std::to_string(peer.pid) + ")";
-    std::string command = "(not read)";
-    const auto reply = answer(connection.get(), peer, &command);
+    const Answer answered = answer(connection.get(), peer);
+    const std::optional<Reply> &reply = answered.reply;
     if (!reply) {
-        log("Request from " + who + " dropped without a reply: " + printable(command));
+        m_log.write("Request from " + who + " dropped without a reply: " + printable(answered.command));
         return;
     }
     sendReply(connection.get(), *reply);
-    log("Request from " + who + ": " + printable(command) + ": " + Reply::outcomeName(reply->outcome) + " (" + reply->text + ")");
+    m_log.write("Request from " + who + ": " + printable(answered.command) + ": " + Reply::outcomeName(reply->outcome) + " (" + reply->text
+                + ")");
 }
 
-std::optional<Reply> HelperDaemon::answer(int connection, const shared::PeerCredentials &peer, std::string *command)
+HelperDaemon::Answer HelperDaemon::answer(int connection, const shared::PeerCredentials &peer)
 {
     const auto read = RequestReader::read(connection, m_wake.get(), m_settings.readTimeout);
     if (!read)
-        return Reply::refused(read.error().text);
-    if (!*read) {
-        *command = "(no complete request)";
-        return std::nullopt;
-    }
+        return {"(not read)", Reply::refused(read.error().text)};
+    if (!*read)
+        return {"(no complete request)", std::nullopt};
     const auto parsed = HelperRequest::parse(**read);
     if (!parsed)
-        return Reply::refused(parsed.error().text);
+        return {"(not read)", Reply::refused(parsed.error().text)};
     const HelperRequest &request = *parsed;
-    *command = request.command;
     const auto classified = HelperCommand::classify(request);
     if (!classified)
-        return Reply::refused(classified.error().text);
+        return {request.command, Reply::refused(classified.error().text)};
     const HelperCommand accepted = *classified;
     // None when the helper ended before the request's turn came.
     const uid_t requester = peer.uid;
-    return m_queue->submit([this, accepted, requester] { return m_executor.execute(accepted, requester); }).get();
+    return {request.command, m_queue->submit([this, accepted, requester] { return m_executor.execute(accepted, requester); }).get()};
 }
 
 bool HelperDaemon::isIdle()
 {
-    RequestQueue::Clock::time_point lastJob;
-    if (!m_queue->isIdle(&lastJob))
+    const auto lastJob = m_queue->idleSince();
+    if (!lastJob)
         return false;
     std::lock_guard lock(m_mutex);
     if (m_open > 0)
         return false;
-    const auto since = std::max(lastJob, m_lastActivity);
+    const auto since = std::max(*lastJob, m_lastActivity);
     return std::chrono::steady_clock::now() - since >= m_settings.idleTime;
 }
 

@@ -4,7 +4,9 @@
 #include "helper-tool/CommandExecutor.h"
 #include "helper-tool/RequestQueue.h"
 #include "shared/Descriptor.h"
+#include "shared/Expected.h"
 #include "shared/PeerCredentials.h"
+#include "shared/SystemLog.h"
 
 #include <atomic>
 #include <chrono>
@@ -40,7 +42,8 @@ struct DaemonSettings
 class HelperDaemon
 {
 public:
-    explicit HelperDaemon(DaemonSettings settings);
+    // Takes over `settings.readyFd`; what it does goes to `log`.
+    HelperDaemon(DaemonSettings settings, shared::SystemLog &log);
     ~HelperDaemon();
     HelperDaemon(const HelperDaemon &) = delete;
     HelperDaemon &operator=(const HelperDaemon &) = delete;
@@ -59,8 +62,15 @@ private:
         std::shared_ptr<std::atomic<bool>> done;
     };
 
-    std::optional<std::string> listen();
-    std::optional<std::string> writePidFile();
+    // What became of one connection's request.
+    struct Answer
+    {
+        std::string command;        // as the log shows what was asked
+        std::optional<Reply> reply; // none: close without a reply
+    };
+
+    shared::Expected<void> listen();
+    shared::Expected<void> writePidFile();
     void report(const std::string &line);
     void serve();
     void accept();
@@ -68,13 +78,14 @@ private:
     // (a few lines a minute at most, however many come).
     void turnAway(int connection, const shared::PeerCredentials &peer);
     void handle(shared::Descriptor connection, shared::PeerCredentials peer);
-    // None: close without a reply.
-    std::optional<Reply> answer(int connection, const shared::PeerCredentials &peer, std::string *command);
+    Answer answer(int connection, const shared::PeerCredentials &peer);
     bool isIdle();
     void joinConnections(bool all);
     void cleanUp();
 
     DaemonSettings m_settings;
+    shared::SystemLog &m_log;
+    shared::Descriptor m_ready;
     CommandExecutor m_executor;
     std::string m_socketPath;
     std::string m_pidPath;

@@ -10,8 +10,6 @@ struct HelperPaths
 {
     // Longer output lines reach the progress file in pieces of this size.
     static constexpr std::size_t maximumPiece = 65536;
-    // The admin file is read up to this size.
-    static constexpr std::size_t maximumAdminFile = 1024 * 1024;
 };
 
 } // namespace tavoren::helpertool

@@ -2,6 +2,7 @@
 
 #include "shared/FileTree.h"
 #include "shared/HelperProtocol.h"
+#include "shared/PathName.h"
 #include "shared/SharedFolder.h"
 
 #include <QCryptographicHash>
@@ -39,7 +40,7 @@ PackageStaging::~PackageStaging()
         [[maybe_unused]] const auto removed = shared::FileTree::removeAt(m_support.get(), shared::HelperProtocol::stagingName, m_path);
 }
 
-std::string PackageStaging::sha256(int fd, const std::function<bool(std::string_view)> &copy)
+shared::Expected<std::string> PackageStaging::sha256(int fd, const std::function<bool(std::string_view)> &copy)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     std::vector<char> buffer(1 << 16);
@@ -48,13 +49,13 @@ std::string PackageStaging::sha256(int fd, const std::function<bool(std::string_
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return {};
+            return shared::Error::system("read", "");
         if (got == 0)
             break;
         const std::string_view block(buffer.data(), std::size_t(got));
         hash.addData(QByteArrayView(block.data(), qsizetype(block.size())));
         if (copy && !copy(block))
-            return {};
+            return shared::Error::system("copy", "");
         offset += got;
     }
     return hash.result().toHex().toStdString();
@@ -81,7 +82,7 @@ shared::Expected<PackageStaging> PackageStaging::stage(const std::string &reques
         return shared::Error::system("clear", supportFolder + "/" + shared::HelperProtocol::stagingName, left.error().code);
     if (::mkdirat(support->get(), shared::HelperProtocol::stagingName, 0700) != 0)
         return shared::Error::system("create", supportFolder + "/" + shared::HelperProtocol::stagingName);
-    const std::string name = requested.substr(requested.find_last_of('/') + 1);
+    const std::string name = shared::PathName::lastComponent(requested);
     const std::string copyPath = supportFolder + "/" + shared::HelperProtocol::stagingName + "/" + name;
     PackageStaging staged(std::move(*support), copyPath);
 
@@ -93,7 +94,7 @@ shared::Expected<PackageStaging> PackageStaging::stage(const std::string &reques
         return shared::Error::system("copy", requested);
     std::uint64_t copied = 0;
     bool tooLong = false;
-    const std::string digest = sha256(source.get(), [&](std::string_view block) {
+    const auto digest = sha256(source.get(), [&](std::string_view block) {
         copied += block.size();
         // The file grew after it was measured: not the package.
         if (copied > built.packageSize) {
@@ -104,9 +105,9 @@ shared::Expected<PackageStaging> PackageStaging::stage(const std::string &reques
     });
     if (tooLong)
         return notThePackage(requested);
-    if (digest.empty())
-        return shared::Error::system("copy", requested);
-    if (digest != built.packageSha256)
+    if (!digest)
+        return shared::Error::system("copy", requested, digest.error().code);
+    if (*digest != built.packageSha256)
         return notThePackage(requested);
     return staged;
 }

@@ -36,8 +36,9 @@ public:
     const std::string &path() const { return m_path; }
 
     // The lower-case hex SHA-256 of everything `fd` reads from its start,
-    // each block also handed to `copy` when given; empty when reading fails.
-    static std::string sha256(int fd, const std::function<bool(std::string_view)> &copy = {});
+    // each block also handed to `copy` when given; or the errno of the read
+    // that failed, or the one `copy` left when it refused a block.
+    static shared::Expected<std::string> sha256(int fd, const std::function<bool(std::string_view)> &copy = {});
 
 private:
     PackageStaging(shared::Descriptor support, std::string path);

@@ -59,9 +59,11 @@ shared::Expected<ProgressFile> ProgressFile::create(uid_t requester)
     return failed("the progress file keeps being made by someone else");
 }
 
-bool ProgressFile::writeLine(std::string_view line)
+shared::Expected<void> ProgressFile::writeLine(std::string_view line)
 {
-    return m_file.writeAll(line);
+    if (!m_file.writeAll(line))
+        return shared::Error::system("write", "the progress file");
+    return {};
 }
 
 } // namespace tavoren::helpertool

@@ -20,7 +20,7 @@ public:
     static shared::Expected<ProgressFile> create(uid_t requester);
 
     // One write(2) for the whole line, so a reader never sees half of it.
-    bool writeLine(std::string_view line);
+    shared::Expected<void> writeLine(std::string_view line);
 
 private:
     explicit ProgressFile(shared::Descriptor file);

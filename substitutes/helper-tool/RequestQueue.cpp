@@ -39,11 +39,12 @@ void RequestQueue::stop()
         m_worker.join();
 }
 
-bool RequestQueue::isIdle(Clock::time_point *since) const
+std::optional<RequestQueue::Clock::time_point> RequestQueue::idleSince() const
 {
     std::lock_guard lock(m_mutex);
-    *since = m_lastEnd;
-    return !m_running && m_entries.empty();
+    if (m_running || !m_entries.empty())
+        return std::nullopt;
+    return m_lastEnd;
 }
 
 void RequestQueue::work()

@@ -30,8 +30,8 @@ public:
     std::future<std::optional<Reply>> submit(Job job);
     // Drops the jobs not started yet, lets the running one end, and waits.
     void stop();
-    // Nothing queued or running; `since` is when the last job ended.
-    bool isIdle(Clock::time_point *since) const;
+    // When the last job ended, if nothing is queued or running now.
+    std::optional<Clock::time_point> idleSince() const;
 
 private:
     struct Entry

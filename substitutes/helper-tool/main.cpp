@@ -5,6 +5,7 @@
 #include "helper-tool/BuiltArtefacts.h"
 #include "helper-tool/HelperArguments.h"
 #include "helper-tool/HelperDaemon.h"
+#include "shared/SyslogSystemLog.h"
 
 #include <cstdio>
 
@@ -24,6 +25,7 @@ int main(int argc, char *argv[])
     settings.built = BuiltArtefacts::ofThisBuild();
     settings.readyFd = arguments->readyFd;
     settings.idleTime = DaemonSettings::idleTimeFromEnvironment();
-    HelperDaemon daemon(settings);
+    tavoren::shared::SyslogSystemLog log;
+    HelperDaemon daemon(settings, log);
     return daemon.run();
 }
