@@ -14,7 +14,6 @@ inline constexpr const char *SOCKET_FILE = shared::HandOff::socketFile;
 inline constexpr const char *LAUNCHER_APP_PATH =
     "/Library/Printers/CorvaneTavoren/Corvane Tavoren for Mac.app/contents/MacOS/Corvane Tavoren for Mac";
 inline constexpr const char *TEMPORARY_FILE_PATH = shared::HandOff::spoolRoot;
-inline constexpr const char *MUTEX_CURRENTPROCESSEDFOLDER = "currentprocessedfolder";
 
 inline constexpr int LISTEN_BACKLOG = 5;
 // Connections read at once; a few silent peers never hold up a real job.

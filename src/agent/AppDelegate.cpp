@@ -31,7 +31,6 @@ AppDelegate::AppDelegate(AgentEnvironment environment)
     : m_environment(std::move(environment))
     , m_log(*m_environment.systemLog)
     , m_launcher(shared::SystemPath::resolve(LAUNCHER_APP_PATH))
-    , internalQueue(MUTEX_CURRENTPROCESSEDFOLDER)
 {
 }
 
@@ -174,10 +173,10 @@ void AppDelegate::thread_UnixDomainSocketServer()
         endWithError(nullptr);
     }
     SocketFolder folder(shared::SystemPath::resolve(SOCKET_FULL_PATH), *user, m_log);
-    fullSocketFilePath = folder.socketPath();
-    const auto address = shared::SocketAddress::forPath(fullSocketFilePath);
+    const std::string socketPath = folder.socketPath();
+    const auto address = shared::SocketAddress::forPath(socketPath);
     if (!address) {
-        m_log.write("Socket path longer than " + std::to_string(shared::SocketAddress::maximumPathLength) + " bytes: " + fullSocketFilePath);
+        m_log.write("Socket path longer than " + std::to_string(shared::SocketAddress::maximumPathLength) + " bytes: " + socketPath);
         errno = ENAMETOOLONG;
         endWithError("binding stream socket");
     }

@@ -39,7 +39,6 @@ public:
     // Logs, takes on the clients of an earlier image of the process and
     // starts the server thread; the caller runs the timer.
     void applicationDidFinishLaunching();
-    void applicationWillTerminate() {}
 
     // Starts a client for the job and posts the record update; never waits
     // for the client. True when the client process was started; without a
@@ -93,7 +92,6 @@ private:
     shared::SystemLog &m_log;
     ClientLauncher m_launcher;
     std::string g_currentProcessedFolder;
-    std::string fullSocketFilePath;
     std::thread m_serverThread;
     // Guards the two below, shared by the server thread and stopServing().
     std::mutex m_servingMutex;

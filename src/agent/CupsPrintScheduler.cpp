@@ -3,8 +3,6 @@
 #include "shared/HandOff.h"
 #include "shared/SystemPath.h"
 
-#include <cups/cups.h>
-
 #include <cerrno>
 #include <system_error>
 
@@ -14,38 +12,13 @@ namespace {
 // Requests never carry the job list past this many jobs.
 constexpr int maximumJobs = 1000;
 
-// Answering 0 ends the wait: a silent scheduler is given up on.
-int giveUp(http_t *, void *)
+std::string unreachable(const cups::SchedulerConnection::Unreachable &failure)
 {
-    return 0;
-}
-
-// Nobody is there to type a password: asking would only wait.
-const char *noPassword(const char *, http_t *, const char *, const char *, void *)
-{
-    return nullptr;
-}
-
-shared::Error failed(std::string text)
-{
-    return shared::Error::because("ask", "the print scheduler", std::move(text));
-}
-
-// Whether the last request failed, and why.
-shared::Expected<void> lastOutcome()
-{
-    if (cupsLastError() <= IPP_STATUS_OK_CONFLICTING)
-        return {};
-    const char *text = cupsLastErrorString();
-    return failed(text && *text ? text : ippErrorString(cupsLastError()));
-}
-// Why a request got no response: the connection's error, if it had one.
-shared::Error noAnswer(http_t *http)
-{
-    const int error = httpError(http);
-    if (error != 0)
-        return failed(std::system_category().message(error));
-    return failed("the scheduler ended the connection without an answer");
+    // What the library leaves in errno after a failed connection (a "Bad
+    // file descriptor" when nothing listens) says nothing useful.
+    if (failure.error == EACCES || failure.error == EPERM)
+        return std::system_category().message(failure.error);
+    return "it is not running or does not answer";
 }
 } // namespace
 
@@ -53,123 +26,35 @@ std::string CupsPrintScheduler::agentServer()
 {
     if (!shared::SystemPath::root().empty())
         return shared::SystemPath::resolve(shared::HandOff::schedulerSocket);
-    const char *server = cupsServer();
-    return server ? server : shared::HandOff::schedulerSocket;
+    return cups::SchedulerConnection::defaultServer();
 }
 
 CupsPrintScheduler::CupsPrintScheduler(std::string server, std::chrono::milliseconds timeout)
-    : m_server(std::move(server))
-    , m_timeout(timeout)
+    : m_connection(std::move(server), timeout, unreachable)
 {
-    cupsSetPasswordCB2(noPassword, nullptr);
-}
-
-CupsPrintScheduler::~CupsPrintScheduler()
-{
-    if (m_http)
-        httpClose(m_http);
 }
 
 std::string CupsPrintScheduler::description() const
 {
-    return "the print scheduler at " + m_server;
-}
-
-std::string CupsPrintScheduler::printerUri(const std::string &queue)
-{
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s", queue.c_str());
-    return uri;
-}
-
-shared::Expected<void> CupsPrintScheduler::connect()
-{
-    if (m_http)
-        return {};
-    const bool local = !m_server.empty() && m_server.front() == '/';
-    const http_encryption_t encryption = local ? HTTP_ENCRYPTION_NEVER : cupsEncryption();
-    errno = 0;
-    m_http = httpConnect2(m_server.c_str(), ippPort(), nullptr, AF_UNSPEC, encryption, 1, int(m_timeout.count()), nullptr);
-    if (!m_http) {
-        // What the library leaves in errno after a failed connection (a
-        // "Bad file descriptor" when nothing listens) says nothing useful.
-        const int error = errno;
-        if (error == EACCES || error == EPERM)
-            return failed(std::system_category().message(error));
-        return failed("it is not running or does not answer");
-    }
-    httpSetTimeout(m_http, double(m_timeout.count()) / 1000.0, giveUp, nullptr);
-    return {};
+    return m_connection.description();
 }
 
 shared::Expected<std::vector<PrintScheduler::Job>> CupsPrintScheduler::unfinishedJobs(const std::string &queue,
                                                                                      const std::string &user)
 {
-    if (auto connected = connect(); !connected)
-        return connected.error();
-    ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
-    ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 1);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "limit", maximumJobs);
-    static const char *const attributes[] = {"job-id", "job-state", "job-state-reasons"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, attributes);
-    ipp_t *response = cupsDoRequest(m_http, request, "/");
-    if (!response)
-        return noAnswer(m_http);
-    if (auto outcome = lastOutcome(); !outcome) {
-        ippDelete(response);
-        return outcome.error();
-    }
+    auto listing = m_connection.unfinishedJobs(
+        {.queue = queue, .user = user, .usersOwn = true, .reasons = true, .limit = maximumJobs, .kept = maximumJobs});
+    if (!listing)
+        return listing.error();
     std::vector<Job> jobs;
-
-    // Jobs follow one another as groups of job attributes.
-    Job job;
-    bool inJob = false;
-    const auto endJob = [&] {
-        if (inJob && job.id > 0 && jobs.size() < std::size_t(maximumJobs))
-            jobs.push_back(std::move(job));
-        job = Job{};
-        inJob = false;
-    };
-    for (ipp_attribute_t *attribute = ippFirstAttribute(response); attribute; attribute = ippNextAttribute(response)) {
-        const char *name = ippGetName(attribute);
-        if (!name || ippGetGroupTag(attribute) != IPP_TAG_JOB) {
-            endJob();
-            continue;
-        }
-        inJob = true;
-        const std::string_view key = name;
-        if (key == "job-id" && ippGetValueTag(attribute) == IPP_TAG_INTEGER) {
-            job.id = ippGetInteger(attribute, 0);
-        } else if (key == "job-state" && ippGetValueTag(attribute) == IPP_TAG_ENUM) {
-            job.state = ippEnumString("job-state", ippGetInteger(attribute, 0));
-        } else if (key == "job-state-reasons") {
-            for (int i = 0; i < ippGetCount(attribute); ++i) {
-                if (const char *reason = ippGetString(attribute, i, nullptr))
-                    job.reasons.emplace_back(reason);
-            }
-        }
-    }
-    endJob();
-    ippDelete(response);
+    for (auto &job : listing->jobs)
+        jobs.push_back(Job{job.id, std::move(job.state), std::move(job.reasons)});
     return jobs;
 }
 
 shared::Expected<void> CupsPrintScheduler::release(const std::string &queue, const std::string &user, int jobId)
 {
-    if (auto connected = connect(); !connected)
-        return connected;
-    ipp_t *request = ippNewRequest(IPP_OP_RELEASE_JOB);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(queue).c_str());
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
-    ipp_t *response = cupsDoRequest(m_http, request, "/jobs/");
-    if (!response)
-        return noAnswer(m_http);
-    ippDelete(response);
-    return lastOutcome();
+    return m_connection.release(queue, user, jobId);
 }
 
 } // namespace tavoren::agent

@@ -1,19 +1,16 @@
 #pragma once
 
 #include "agent/PrintScheduler.h"
+#include "cups/SchedulerConnection.h"
 
 #include <chrono>
 #include <string>
 
-struct _http_s;
-
 namespace tavoren::agent {
 
-// The system's print scheduler through its client library, over one
-// connection made at the first request. Every wait, the connection's and
-// each answer's, ends at the time limit: an absent or silent scheduler costs
-// that and no more. Use it on one thread: the library keeps its last error
-// per thread.
+// The system's print scheduler through its client library (see
+// cups::SchedulerConnection), asked as the agent's user. Use it on one
+// thread.
 class CupsPrintScheduler final : public PrintScheduler
 {
 public:
@@ -24,23 +21,13 @@ public:
 
     // `server` is a host name or the path of a local socket.
     CupsPrintScheduler(std::string server, std::chrono::milliseconds timeout);
-    ~CupsPrintScheduler() override;
-    CupsPrintScheduler(const CupsPrintScheduler &) = delete;
-    CupsPrintScheduler &operator=(const CupsPrintScheduler &) = delete;
 
     std::string description() const override;
     shared::Expected<std::vector<Job>> unfinishedJobs(const std::string &queue, const std::string &user) override;
     shared::Expected<void> release(const std::string &queue, const std::string &user, int jobId) override;
 
-    // The printer-uri of a queue of this scheduler.
-    static std::string printerUri(const std::string &queue);
-
 private:
-    shared::Expected<void> connect();
-
-    const std::string m_server;
-    const std::chrono::milliseconds m_timeout;
-    _http_s *m_http = nullptr;
+    cups::SchedulerConnection m_connection;
 };
 
 } // namespace tavoren::agent

@@ -4,9 +4,8 @@
 
 namespace tavoren::agent {
 
-SerialQueue::SerialQueue(std::string label)
-    : m_label(std::move(label))
-    , m_thread([this] { run(); })
+SerialQueue::SerialQueue()
+    : m_thread([this] { run(); })
 {
 }
 

@@ -4,7 +4,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
 
 namespace tavoren::agent {
@@ -14,12 +13,11 @@ namespace tavoren::agent {
 class SerialQueue
 {
 public:
-    explicit SerialQueue(std::string label);
+    SerialQueue();
     ~SerialQueue();
     SerialQueue(const SerialQueue &) = delete;
     SerialQueue &operator=(const SerialQueue &) = delete;
 
-    const std::string &label() const { return m_label; }
     // Posts a task and returns at once.
     void async(std::function<void()> task);
     // Posts a task and waits until it has run.
@@ -28,7 +26,6 @@ public:
 private:
     void run();
 
-    const std::string m_label;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_tasks;

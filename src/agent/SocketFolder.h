@@ -19,7 +19,6 @@ class SocketFolder
 public:
     SocketFolder(std::string rootPath, std::string userName, shared::SystemLog &log);
 
-    const std::string &folderPath() const { return m_folderPath; }
     std::string socketPath() const;
 
     // Checks the root, removes the user's folder of an earlier run and makes

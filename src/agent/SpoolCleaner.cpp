@@ -3,6 +3,7 @@
 #include "agent/AgentConstants.h"
 #include "shared/FileTree.h"
 #include "shared/JobArgument.h"
+#include "shared/PathName.h"
 
 #include <cerrno>
 #include <ctime>
@@ -14,28 +15,11 @@
 namespace tavoren::agent {
 
 namespace {
-void dropTrailingSlashes(std::string &path)
+std::string withoutTrailingSlashes(std::string path)
 {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-}
-
-std::string lastComponent(std::string path)
-{
-    dropTrailingSlashes(path);
-    if (path == "/")
-        return {};
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string parentPath(std::string path)
-{
-    dropTrailingSlashes(path);
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return path;
 }
 } // namespace
 
@@ -49,7 +33,12 @@ std::optional<std::string> SpoolCleaner::jobFolderName(const std::string &jobArg
     const std::string path = shared::JobArgument::spooledFile(jobArgument);
     if (path.empty())
         return std::nullopt;
-    return lastComponent(parentPath(path));
+    const std::string file = withoutTrailingSlashes(path);
+    // A file without a folder, or right below the root, is in no job folder.
+    if (shared::PathName::lastComponent(file) == file)
+        return std::string();
+    const std::string folder = withoutTrailingSlashes(shared::PathName::parent(file));
+    return folder == "/" ? std::string() : shared::PathName::lastComponent(folder);
 }
 
 shared::Expected<void> SpoolCleaner::run(const std::set<std::string> &keptNames)

@@ -1,6 +1,7 @@
 #include "shared/SharedFolder.h"
 
 #include "shared/FileTree.h"
+#include "shared/PathName.h"
 #include "shared/SystemPath.h"
 
 #include <cerrno>
@@ -108,11 +109,11 @@ Expected<Descriptor> SharedFolder::make(const std::string &path, const Options &
 {
     if (::geteuid() != 0)
         return Error::system("make the shared folder", path, EPERM);
-    const std::size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? std::string() : path.substr(slash + 1);
-    if (slash == std::string::npos || name.empty() || name == "." || name == "..")
+    // The whole path as its last component: no folder to make it in.
+    const std::string name = PathName::lastComponent(path);
+    if (name == path || name.empty() || name == "." || name == "..")
         return Error::system("make the shared folder", path, EINVAL);
-    auto parent = openTrusted(slash == 0 ? "/" : path.substr(0, slash), true, options.parentMode, options.trustedRoot);
+    auto parent = openTrusted(PathName::parent(path), true, options.parentMode, options.trustedRoot);
     if (!parent)
         return parent.error();
     const int parentFd = parent->get();

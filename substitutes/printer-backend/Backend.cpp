@@ -168,34 +168,50 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         error(request.error().text);
         return JobRequest::exitCodeOf(request.error());
     }
-    const std::string &jobId = request->jobId;
-    const std::string &userName = request->user.name;
-    // Only root can hand the job's files to the user; as anyone else they
-    // would be private to the backend, and the user's client could not read them.
-    if (::geteuid() != 0 && ::geteuid() != request->user.uid) {
-        error("Cannot spool the job: the backend runs neither as root nor as the job's user");
-        debug("Job " + jobId + " is " + userName + "'s; the backend runs as user id " + std::to_string(::geteuid()));
+    if (!canHandFilesTo(*request))
         return ExitCode::Failed;
-    }
-
     shared::Descriptor opened;
-    int source = input;
     if (request->file) {
-        opened.reset(::open(request->file->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-        if (!opened) {
-            const int reason = errno;
-            error("Cannot open the print file");
-            debug("Cannot open " + *request->file + ": " + std::strerror(reason));
+        opened = openPrintFile(*request->file);
+        if (!opened)
             return ExitCode::Failed;
-        }
-        source = opened.get();
     }
     tidyUp();
     if (m_cancel.requested())
         return ExitCode::Retry;
+    const int source = opened ? opened.get() : input;
+    return spoolAndHandOn(*request, source, std::move(opened));
+}
+
+bool Backend::canHandFilesTo(const JobRequest &request) const
+{
+    // Only root can hand the job's files to the user; as anyone else they
+    // would be private to the backend, and the user's client could not read them.
+    if (::geteuid() == 0 || ::geteuid() == request.user.uid)
+        return true;
+    error("Cannot spool the job: the backend runs neither as root nor as the job's user");
+    debug("Job " + request.jobId + " is " + request.user.name + "'s; the backend runs as user id "
+          + std::to_string(::geteuid()));
+    return false;
+}
+
+shared::Descriptor Backend::openPrintFile(const std::string &path) const
+{
+    shared::Descriptor opened(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!opened) {
+        const int reason = errno;
+        error("Cannot open the print file");
+        debug("Cannot open " + path + ": " + std::strerror(reason));
+    }
+    return opened;
+}
+
+ExitCode Backend::spoolAndHandOn(const JobRequest &request, int source, shared::Descriptor opened) const
+{
+    const std::string &jobId = request.jobId;
     const std::string spoolRoot = shared::SystemPath::resolve(shared::HandOff::spoolRoot);
     info("Spooling job " + jobId);
-    debug("Spooling job " + jobId + " of " + userName + " below " + spoolRoot);
+    debug("Spooling job " + jobId + " of " + request.user.name + " below " + spoolRoot);
 
     // Several documents become one before the file gets its final name, so
     // the client only ever sees the finished document.
@@ -206,34 +222,45 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
         return refusalOf(prepared);
     };
     const JobSpooler spooler(spoolRoot, m_limits.maximumBytes);
-    const auto job = spooler.spool(source, jobId, request->user, m_cancel, finish);
+    const auto job = spooler.spool(source, jobId, request.user, m_cancel, finish);
     opened.reset();
     if (prepared.peakKiB > 0)
         debug("Merging job " + jobId + " took at most " + std::to_string(prepared.peakKiB) + " KiB of memory");
-    if (!job) {
-        debug("Job " + jobId + " not spooled: " + job.error().text);
-        switch (JobSpooler::kindOf(job.error())) {
-        case JobSpooler::FailureKind::Cancelled:
-            return ExitCode::Retry;
-        case JobSpooler::FailureKind::TooLarge:
-            error("The job is larger than the backend takes (" + std::to_string(m_limits.maximumBytes) + " bytes)");
-            return ExitCode::Cancel;
-        case JobSpooler::FailureKind::Refused:
-            if (prepared.outcome == DocumentMerger::Outcome::TooMany)
-                error("The job has more than " + std::to_string(DocumentMerger::maximumDocuments)
-                      + " documents; print them in smaller jobs");
-            else if (prepared.outcome == DocumentMerger::Outcome::TooLarge)
-                error("The job's documents are too large to merge into one; print them in smaller jobs");
-            else
-                error("The job is not a PDF document; this printer takes PDF only");
-            return ExitCode::Cancel;
-        case JobSpooler::FailureKind::Failed:
-            break;
-        }
-        error("Cannot spool the job");
-        return ExitCode::Failed;
-    }
+    if (!job)
+        return notSpooled(jobId, job.error(), prepared);
     debug("Job " + jobId + " spooled as " + job->file);
+    reportMerge(prepared);
+    return handOn(request, spooler, *job);
+}
+
+ExitCode Backend::notSpooled(const std::string &jobId, const shared::Error &failure,
+                             const DocumentMerger::Result &prepared) const
+{
+    debug("Job " + jobId + " not spooled: " + failure.text);
+    switch (JobSpooler::kindOf(failure)) {
+    case JobSpooler::FailureKind::Cancelled:
+        return ExitCode::Retry;
+    case JobSpooler::FailureKind::TooLarge:
+        error("The job is larger than the backend takes (" + std::to_string(m_limits.maximumBytes) + " bytes)");
+        return ExitCode::Cancel;
+    case JobSpooler::FailureKind::Refused:
+        if (prepared.outcome == DocumentMerger::Outcome::TooMany)
+            error("The job has more than " + std::to_string(DocumentMerger::maximumDocuments)
+                  + " documents; print them in smaller jobs");
+        else if (prepared.outcome == DocumentMerger::Outcome::TooLarge)
+            error("The job's documents are too large to merge into one; print them in smaller jobs");
+        else
+            error("The job is not a PDF document; this printer takes PDF only");
+        return ExitCode::Cancel;
+    case JobSpooler::FailureKind::Failed:
+        break;
+    }
+    error("Cannot spool the job");
+    return ExitCode::Failed;
+}
+
+void Backend::reportMerge(const DocumentMerger::Result &prepared) const
+{
     if (prepared.outcome == DocumentMerger::Outcome::Merged) {
         info("Merged " + std::to_string(prepared.documents) + " documents into one of " + std::to_string(prepared.pages)
              + " pages");
@@ -242,15 +269,20 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
                 + " documents could not be merged into one; the job is handed on as it came");
         debug("Not merged: " + prepared.detail);
     }
+}
 
-    const std::string text = message(request->documentName, job->file);
+ExitCode Backend::handOn(const JobRequest &request, const JobSpooler &spooler, const JobSpooler::SpooledJob &job) const
+{
+    const std::string &jobId = request.jobId;
+    const std::string &userName = request.user.name;
+    const std::string text = message(request.documentName, job.file);
     if (text.empty()) {
-        spooler.discard(*job);
+        spooler.discard(job);
         error("Cannot hand the job on: the spool path is too long for the agent's message");
         return ExitCode::Failed;
     }
     const AgentNotifier notifier(m_limits.agentTimeout);
-    const AgentNotifier::Outcome outcome = notifier.send(request->user, text, m_cancel);
+    const AgentNotifier::Outcome outcome = notifier.send(request.user, text, m_cancel);
     switch (outcome.answer) {
     case AgentNotifier::Answer::Started:
         info("Job " + jobId + " handed to the hand-off agent");
@@ -262,7 +294,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
     case AgentNotifier::Answer::Cancelled:
         // Whatever the agent got, the folder goes: a cancelled job is
         // nobody's to release.
-        spooler.discard(*job);
+        spooler.discard(job);
         debug("Job " + jobId + " cancelled while handing it to the agent of " + userName);
         return ExitCode::Retry;
     case AgentNotifier::Answer::NotStarted:
@@ -273,7 +305,7 @@ ExitCode Backend::run(const std::vector<std::string> &arguments, int input) cons
     }
     // Nobody would take the folder: leave nothing behind, and let the
     // scheduler keep the job until the user's agent can take it.
-    spooler.discard(*job);
+    spooler.discard(job);
     debug("Job " + jobId + " not handed to the agent of " + userName + ": " + outcome.reason);
     return hold(jobId, handOffFailure(outcome.answer));
 }

@@ -3,6 +3,7 @@
 #include "printer-backend/Cancellation.h"
 #include "printer-backend/DocumentMerger.h"
 #include "printer-backend/ExitCode.h"
+#include "printer-backend/JobRequest.h"
 #include "printer-backend/JobScheduler.h"
 #include "printer-backend/JobSpooler.h"
 
@@ -59,8 +60,22 @@ public:
     static std::string message(const std::string &documentName, const std::string &spooledFile);
 
 private:
+    // Whether this process may hand the job's files to its user; says why not.
+    bool canHandFilesTo(const JobRequest &request) const;
+    // The print file the arguments name, or an invalid descriptor (said why).
+    shared::Descriptor openPrintFile(const std::string &path) const;
     // What came before this job and is nobody's any more.
     void tidyUp() const;
+    // The job from `source` into its folder, then to the user's agent;
+    // `opened` (the print file, if any) is closed once it is read.
+    ExitCode spoolAndHandOn(const JobRequest &request, int source, shared::Descriptor opened) const;
+    // The exit code for a job that could not be spooled, and the line
+    // every user reads.
+    ExitCode notSpooled(const std::string &jobId, const shared::Error &failure, const DocumentMerger::Result &prepared) const;
+    // Says what became of a job of several documents.
+    void reportMerge(const DocumentMerger::Result &prepared) const;
+    // The spooled job's message to the agent, and what its answer means.
+    ExitCode handOn(const JobRequest &request, const JobSpooler &spooler, const JobSpooler::SpooledJob &job) const;
     // The job the agent could not take: held with its marker, or, without
     // one, left to the scheduler to retry.
     ExitCode hold(const std::string &jobId, const std::string &cause) const;

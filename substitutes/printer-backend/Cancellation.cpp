@@ -1,5 +1,7 @@
 #include "printer-backend/Cancellation.h"
 
+#include "shared/Descriptor.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -32,21 +34,22 @@ std::optional<Cancellation> Cancellation::onSignal(int signal)
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return std::nullopt;
-    signalWriteFd = fds[1];
+    // Closed again, errno kept, unless the handler is in place.
+    shared::Descriptor readEnd(fds[0]);
+    shared::Descriptor writeEnd(fds[1]);
+    signalWriteFd = writeEnd.get();
     struct sigaction action{};
     action.sa_handler = noteSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0; // no SA_RESTART: a blocked call returns
     if (::sigaction(signal, &action, nullptr) != 0) {
-        const int error = errno;
         signalWriteFd = -1;
-        ::close(fds[0]);
-        ::close(fds[1]);
-        errno = error;
         return std::nullopt;
     }
-    // The byte is never read: the pipe stays readable from then on.
-    return Cancellation(fds[0]);
+    // Both ends stay open as long as the process: the handler writes to
+    // one, and the byte is never read, so the other stays readable.
+    writeEnd.release();
+    return Cancellation(readEnd.release());
 }
 
 bool Cancellation::requested() const

@@ -1,19 +1,16 @@
 #pragma once
 
+#include "cups/SchedulerConnection.h"
 #include "printer-backend/JobScheduler.h"
 
 #include <chrono>
 #include <string>
 
-struct _http_s;
-
 namespace tavoren::printerbackend {
 
-// The print scheduler through its client library, over one connection made
-// at the first request. Every wait, the connection's and each answer's, ends
-// at the time limit, and nobody is asked for a password: an absent or silent
-// scheduler costs that and no more. Use it on one thread: the library keeps
-// its last error per thread.
+// The print scheduler through its client library (see
+// cups::SchedulerConnection), asked as the backend's user, root, who sees
+// every user's jobs. Use it on one thread.
 class CupsJobScheduler final : public JobScheduler
 {
 public:
@@ -30,21 +27,13 @@ public:
 
     // `server` is a host name or the path of a local socket.
     CupsJobScheduler(std::string server, std::chrono::milliseconds timeout);
-    ~CupsJobScheduler() override;
-    CupsJobScheduler(const CupsJobScheduler &) = delete;
-    CupsJobScheduler &operator=(const CupsJobScheduler &) = delete;
 
     std::string description() const override;
     shared::Expected<Listing> unfinishedJobs(const std::string &queue) override;
     shared::Expected<void> cancel(const std::string &queue, int jobId) override;
 
 private:
-    // None once connected, otherwise why not.
-    shared::Expected<void> connect();
-
-    const std::string m_server;
-    const std::chrono::milliseconds m_timeout;
-    _http_s *m_http = nullptr;
+    cups::SchedulerConnection m_connection;
 };
 
 } // namespace tavoren::printerbackend

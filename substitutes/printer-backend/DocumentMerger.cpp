@@ -361,14 +361,14 @@ DocumentMerger::Result DocumentMerger::mergeInto(int folderFd, const std::string
         // A part the library has to piece together is no document of its
         // own: a boundary inside one, or damage.
         document.setAttemptRecovery(false);
-        const int copy = ::fcntl(parts[index].get(), F_DUPFD_CLOEXEC, 0);
-        std::FILE *stream = copy < 0 ? nullptr : ::fdopen(copy, "rb");
+        shared::Descriptor copy(::fcntl(parts[index].get(), F_DUPFD_CLOEXEC, 0));
+        std::FILE *stream = copy ? ::fdopen(copy.get(), "rb") : nullptr;
         if (!stream) {
             const int error = errno;
-            if (copy >= 0)
-                ::close(copy);
             throw std::system_error(error, std::generic_category(), "Could not read " + description(index));
         }
+        // The stream closes it from now on.
+        copy.release();
         document.processFile(description(index).c_str(), stream, true);
     };
 
@@ -424,17 +424,20 @@ DocumentMerger::Result DocumentMerger::mergeInto(int folderFd, const std::string
             versions.push_back(document.getVersionAsPDFVersion());
         }
 
-        const int out = ::openat(folderFd, mergedName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (out < 0)
+        shared::Descriptor out(
+            ::openat(folderFd, mergedName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out)
             return keptWhole(failed("Could not create the merged document", errno));
         madeMerged = true;
-        std::unique_ptr<std::FILE, FileCloser> stream(::fdopen(out, "wb"));
+        std::unique_ptr<std::FILE, FileCloser> stream(::fdopen(out.get(), "wb"));
         if (!stream) {
             const int error = errno;
-            ::close(out);
+            out.reset();
             ::unlinkat(folderFd, mergedName.c_str(), 0);
             return keptWhole(failed("Could not create the merged document", error));
         }
+        // The stream closes it from now on.
+        out.release();
         QPDFWriter writer(merged, "merged document", stream.get(), false);
         // The streams go over as they are: nothing decoded, nothing
         // compressed anew.

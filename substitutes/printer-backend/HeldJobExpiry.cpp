@@ -2,6 +2,7 @@
 
 #include "shared/Descriptor.h"
 #include "shared/HandOff.h"
+#include "shared/PathName.h"
 #include "shared/PlistFile.h"
 
 #include <algorithm>
@@ -20,12 +21,12 @@ std::int64_t HeldJobExpiry::heldJobDays(const std::string &adminFile, const Log 
         log(why + "; held jobs wait " + std::to_string(fallback) + " days");
         return fallback;
     };
-    const std::size_t slash = adminFile.find_last_of('/');
-    if (slash == std::string::npos)
+    // The whole path as its last component: no folder to look in.
+    const std::string name = shared::PathName::lastComponent(adminFile);
+    if (name == adminFile)
         return useDefault("No administrator's file " + adminFile);
-    const std::string name = adminFile.substr(slash + 1);
-    const shared::Descriptor folder(::open(slash == 0 ? "/" : adminFile.substr(0, slash).c_str(),
-                                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const shared::Descriptor folder(
+        ::open(shared::PathName::parent(adminFile).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat status{};
     if (!folder || ::fstatat(folder.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT)
