@@ -39,6 +39,11 @@ void Descriptor::reset(int fd)
     m_fd = fd;
 }
 
+bool Descriptor::close()
+{
+    return ::close(std::exchange(m_fd, -1)) == 0;
+}
+
 } // namespace tavoren::shared
 
 namespace tavoren::shared {

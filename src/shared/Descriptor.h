@@ -23,6 +23,9 @@ public:
     int release();
     // Closes the one held and takes `fd`.
     void reset(int fd = -1);
+    // Closes now, for a writer that must learn of a late write error:
+    // false (errno set) when close reports one. Empty afterwards either way.
+    bool close();
 
     // Writes every byte, going on after short writes and interruptions;
     // false (errno set) when a write fails.

@@ -13,15 +13,14 @@ namespace tavoren::shared {
 
 Expected<std::vector<std::string>> FileTree::names(int folderFd, const std::string &shownPath)
 {
-    const int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0)
+    Descriptor own(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!own)
         return Error::system("list", shownPath);
-    DIR *dir = ::fdopendir(own);
-    if (!dir) {
-        const int error = errno;
-        ::close(own);
-        return Error::system("list", shownPath, error);
-    }
+    DIR *dir = ::fdopendir(own.get());
+    if (!dir)
+        return Error::system("list", shownPath);
+    // The stream owns it now.
+    (void)own.release();
     ::rewinddir(dir);
     std::vector<std::string> result;
     errno = 0;

@@ -196,7 +196,7 @@ shared::Expected<JobSpooler::SpooledJob> JobSpooler::spool(int input, const std:
     }
     if (!problem && ::fsync(out.get()) != 0)
         problem = failed("Could not write the job file", errno);
-    if (!problem && ::close(out.release()) != 0)
+    if (!problem && !out.close())
         problem = failed("Could not write the job file", errno);
     if (problem)
         return giveUp(*problem);

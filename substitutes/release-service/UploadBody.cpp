@@ -1,5 +1,7 @@
 #include "release-service/UploadBody.h"
 
+#include "shared/Descriptor.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -99,19 +101,6 @@ std::string checkOwner(std::string_view json, UploadBody::Result &result)
     return {};
 }
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(std::size_t(written));
-    }
-    return true;
-}
-
 } // namespace
 
 std::optional<std::string> UploadBody::boundaryFrom(std::string_view contentType)
@@ -185,24 +174,21 @@ UploadBody::Result UploadBody::parse(std::string_view body, std::string_view bou
 UploadBody::Result UploadBody::extract(const std::string &bodyPath, std::string_view boundary, const std::string &filePath)
 {
     Result result;
-    const int bodyFd = ::open(bodyPath.c_str(), O_RDONLY | O_CLOEXEC);
+    shared::Descriptor body(::open(bodyPath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
-    if (bodyFd < 0 || ::fstat(bodyFd, &info) != 0) {
-        if (bodyFd >= 0)
-            ::close(bodyFd);
+    if (!body || ::fstat(body.get(), &info) != 0) {
         result.error = "cannot read the received body";
         return result;
     }
     const std::size_t size = std::size_t(info.st_size);
     if (size == 0) {
-        ::close(bodyFd);
         result.error = "empty body";
         return result;
     }
     // Mapped, not read: a 70 MiB upload is searched and copied straight from
     // the page cache.
-    void *mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, bodyFd, 0);
-    ::close(bodyFd);
+    void *mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, body.get(), 0);
+    body.reset();
     if (mapped == MAP_FAILED) {
         result.error = "cannot map the received body";
         return result;
@@ -210,9 +196,9 @@ UploadBody::Result UploadBody::extract(const std::string &bodyPath, std::string_
     std::string_view file;
     result = parse(std::string_view(static_cast<const char *>(mapped), size), boundary, &file);
     if (result.error.empty()) {
-        const int fileFd = ::open(filePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        const bool written = fileFd >= 0 && writeAll(fileFd, file);
-        if (fileFd >= 0 && ::close(fileFd) != 0)
+        shared::Descriptor stored(::open(filePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        const bool written = stored && stored.writeAll(file);
+        if (stored && !stored.close())
             result.error = "cannot store the file";
         if (!written)
             result.error = "cannot store the file";
