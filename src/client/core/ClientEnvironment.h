@@ -5,13 +5,13 @@
 #include <memory>
 
 namespace tavoren::shared {
+class Clock;
 class SystemLog;
 }
 
 namespace tavoren::client {
 
 class ApplicationIcon;
-class Clock;
 class DeviceIdentity;
 class Termination;
 class UrlHandler;
@@ -32,7 +32,7 @@ struct ClientEnvironment
     shared::SystemLog &systemLog;
     // Where TavorenClient.plist, images and translations live.
     QString resourceFolder;
-    std::shared_ptr<Clock> clock;
+    std::shared_ptr<shared::Clock> clock;
     std::shared_ptr<DeviceIdentity> device;
     // Opens addresses in the user's default handler.
     std::shared_ptr<UrlHandler> urlHandler;

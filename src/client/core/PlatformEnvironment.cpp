@@ -2,7 +2,7 @@
 
 #include "client/core/DeviceIdentity.h"
 #include "client/core/ResourceFolder.h"
-#include "client/core/SystemClock.h"
+#include "shared/MachineClock.h"
 
 namespace tavoren::client {
 
@@ -10,7 +10,7 @@ ClientEnvironment PlatformEnvironment::make(shared::SystemLog &systemLog)
 {
     ClientEnvironment environment(systemLog);
     environment.resourceFolder = ResourceFolder::path();
-    environment.clock = std::make_shared<SystemClock>();
+    environment.clock = std::make_shared<shared::MachineClock>();
     environment.device = DeviceIdentity::platform();
     return environment;
 }

@@ -1,6 +1,6 @@
 #include "client/core/UploadJob.h"
 
-#include "client/core/Clock.h"
+#include "shared/Clock.h"
 #include "client/core/ConfigFiles.h"
 #include "client/core/Constants.h"
 #include "client/core/DRN.h"
@@ -94,7 +94,7 @@ UploadJob::~UploadJob() = default;
 
 double UploadJob::now() const
 {
-    return m_environment.clock->now();
+    return m_environment.clock->wallSeconds();
 }
 
 void UploadJob::log(LogLevel type, const QString &message, const QString &details) const

@@ -1,5 +1,7 @@
 #include "client/core/UserConfigFolder.h"
 
+#include "shared/EnvironmentSetting.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -62,10 +64,10 @@ shared::Expected<shared::Descriptor> openOurFolder(int homeFd)
 
 QString UserConfigFolder::configHome()
 {
-    const QString configured = QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
+    const QString configured = QFile::decodeName(shared::EnvironmentSetting::text("XDG_CONFIG_HOME").c_str());
     if (isAbsolute(configured))
         return QDir::cleanPath(configured);
-    QString home = QFile::decodeName(qgetenv("HOME"));
+    QString home = QFile::decodeName(shared::EnvironmentSetting::text("HOME").c_str());
     if (!isAbsolute(home))
         home = passwordDatabaseHome();
     if (!isAbsolute(home))

@@ -1,10 +1,10 @@
 #include "installer/core/BackgroundThreads.h"
 
-#include "installer/core/InstallerClock.h"
+#include "shared/Clock.h"
 
 namespace tavoren::installer {
 
-BackgroundThreads::BackgroundThreads(InstallerClock &clock)
+BackgroundThreads::BackgroundThreads(shared::Clock &clock)
     : m_clock(clock)
 {
 }

@@ -8,9 +8,11 @@
 #include <thread>
 #include <vector>
 
-namespace tavoren::installer {
+namespace tavoren::shared {
+class Clock;
+}
 
-class InstallerClock;
+namespace tavoren::installer {
 
 // The installer's background threads: each long step gets a new one. They
 // sleep and wait only on the installer's clock, so stop() wakes every one
@@ -18,7 +20,7 @@ class InstallerClock;
 class BackgroundThreads
 {
 public:
-    explicit BackgroundThreads(InstallerClock &clock);
+    explicit BackgroundThreads(shared::Clock &clock);
     ~BackgroundThreads();
     BackgroundThreads(const BackgroundThreads &) = delete;
     BackgroundThreads &operator=(const BackgroundThreads &) = delete;
@@ -34,7 +36,7 @@ public:
     bool sleepFor(std::chrono::milliseconds duration);
 
 private:
-    InstallerClock &m_clock;
+    shared::Clock &m_clock;
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;
     struct Worker

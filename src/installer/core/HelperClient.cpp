@@ -2,9 +2,9 @@
 
 #include "installer/core/BackgroundThreads.h"
 #include "installer/core/HelperAuthorization.h"
-#include "installer/core/InstallerClock.h"
 #include "installer/core/InstallerLog.h"
 #include "installer/core/InstallerState.h"
+#include "shared/Clock.h"
 #include "shared/HelperProtocol.h"
 
 #include <cerrno>
@@ -43,7 +43,7 @@ bool HelperClient::Call::hasEnded() const
     return outcome.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
-HelperClient::HelperClient(HelperChannel &channel, HelperAuthorization &authorization, InstallerClock &clock,
+HelperClient::HelperClient(HelperChannel &channel, HelperAuthorization &authorization, shared::Clock &clock,
                            InstallerLog &log, InstallerState &state, BackgroundThreads &threads)
     : m_channel(channel)
     , m_authorization(authorization)
@@ -160,7 +160,7 @@ HelperClient::Outcome HelperClient::receive(HelperChannel::Connection &connectio
 
 std::optional<HelperClient::Outcome> HelperClient::awaitHelper(const Call &call, std::chrono::milliseconds limit)
 {
-    const auto deadline = m_clock.now() + limit;
+    const auto deadline = m_clock.steadyNow() + limit;
     m_clock.sleepUntil(deadline, [&] { return m_threads.stopping() || call.hasEnded(); });
     if (call.hasEnded())
         return call.outcome.get();

@@ -12,11 +12,14 @@
 #include <memory>
 #include <optional>
 
+namespace tavoren::shared {
+class Clock;
+}
+
 namespace tavoren::installer {
 
 class BackgroundThreads;
 class HelperAuthorization;
-class InstallerClock;
 class InstallerLog;
 struct InstallerState;
 
@@ -46,7 +49,7 @@ public:
         bool hasEnded() const;
     };
 
-    HelperClient(HelperChannel &channel, HelperAuthorization &authorization, InstallerClock &clock, InstallerLog &log,
+    HelperClient(HelperChannel &channel, HelperAuthorization &authorization, shared::Clock &clock, InstallerLog &log,
                  InstallerState &state, BackgroundThreads &threads);
 
     // Whether the helper tool labelled `label` is in place.
@@ -77,7 +80,7 @@ private:
 
     HelperChannel &m_channel;
     HelperAuthorization &m_authorization;
-    InstallerClock &m_clock;
+    shared::Clock &m_clock;
     InstallerLog &m_log;
     InstallerState &m_state;
     BackgroundThreads &m_threads;

@@ -8,7 +8,7 @@
 namespace tavoren::installer {
 
 InstallationMonitor::InstallationMonitor(InstallerLog &log, InstallerState &state, BackgroundThreads &threads,
-                                         InstallerClock &clock, const InstallerTiming &timing)
+                                         shared::Clock &clock, const InstallerTiming &timing)
     : m_log(log)
     , m_state(state)
     , m_threads(threads)
@@ -40,7 +40,7 @@ void InstallationMonitor::follow(const HelperClient::Call &call, const Report &r
 {
     if (!readTail(call).exists)
         m_threads.sleepFor(m_timing.missingProgressFileWait);
-    Watch watch{call, {}, {}, m_clock.now()};
+    Watch watch{call, {}, {}, m_clock.steadyNow()};
     while (m_threads.sleepFor(m_timing.pollInterval)) {
         if (!pass(watch, report))
             break;
@@ -49,7 +49,7 @@ void InstallationMonitor::follow(const HelperClient::Call &call, const Report &r
 
 void InstallationMonitor::checkStall(Watch &watch, const ProgressFile::Tail &tail)
 {
-    const auto now = m_clock.now();
+    const auto now = m_clock.steadyNow();
     const ProgressFile::Tail &previous = watch.previous;
     if (tail.exists != previous.exists || !(tail.identity == previous.identity) || tail.size != previous.size)
         watch.lastChange = now;

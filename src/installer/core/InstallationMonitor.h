@@ -1,10 +1,10 @@
 #pragma once
 
 #include "installer/core/HelperClient.h"
-#include "installer/core/InstallerClock.h"
 #include "installer/core/InstallerTiming.h"
 #include "installer/core/ProgressFile.h"
 #include "installer/core/ProgressTracker.h"
+#include "shared/Clock.h"
 
 #include <QString>
 #include <functional>
@@ -29,7 +29,7 @@ public:
     // "InstallFailed", the rest of an unlisted status line, or empty).
     using Report = std::function<void(int percent, const QString &status)>;
 
-    InstallationMonitor(InstallerLog &log, InstallerState &state, BackgroundThreads &threads, InstallerClock &clock,
+    InstallationMonitor(InstallerLog &log, InstallerState &state, BackgroundThreads &threads, shared::Clock &clock,
                         const InstallerTiming &timing);
 
     // Returns when the installation of `call` has ended or failed, or the
@@ -42,7 +42,7 @@ private:
         const HelperClient::Call &call;
         ProgressTracker tracker;
         ProgressFile::Tail previous;
-        InstallerClock::TimePoint lastChange;
+        shared::Clock::TimePoint lastChange;
     };
 
     // The file as the helper writes it now; a stale one reads as none.
@@ -57,7 +57,7 @@ private:
     InstallerLog &m_log;
     InstallerState &m_state;
     BackgroundThreads &m_threads;
-    InstallerClock &m_clock;
+    shared::Clock &m_clock;
     const InstallerTiming &m_timing;
 };
 

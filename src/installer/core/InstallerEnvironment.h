@@ -7,6 +7,7 @@
 #include <memory>
 
 namespace tavoren::shared {
+class Clock;
 class SystemLog;
 }
 
@@ -14,7 +15,6 @@ namespace tavoren::installer {
 
 class HelperAuthorization;
 class HelperChannel;
-class InstallerClock;
 class InstallerUser;
 class ProgressOutput;
 class ScriptRunner;
@@ -37,7 +37,7 @@ struct InstallerEnvironment
     InstallerTiming timing;
     std::shared_ptr<HelperChannel> helperChannel;
     std::shared_ptr<HelperAuthorization> authorization;
-    std::shared_ptr<InstallerClock> clock;
+    std::shared_ptr<shared::Clock> clock;
     std::shared_ptr<SystemVersionSource> systemVersion;
     std::shared_ptr<InstallerUser> user;
     // Runs the removal script itself, as root, in silent mode.

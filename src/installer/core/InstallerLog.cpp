@@ -1,7 +1,7 @@
 #include "installer/core/InstallerLog.h"
 
-#include "installer/core/InstallerClock.h"
 #include "installer/core/KYGlobalConstants.h"
+#include "shared/Clock.h"
 #include "shared/HelperProtocol.h"
 #include "shared/LocaleDateTime.h"
 #include "shared/SystemLog.h"
@@ -13,6 +13,13 @@
 namespace tavoren::installer {
 
 namespace {
+
+// The clock's wall time as the local date and time the lines are stamped with.
+QDateTime localNow(const shared::Clock &clock)
+{
+    return QDateTime::fromMSecsSinceEpoch(clock.wallNow().time_since_epoch().count());
+}
+
 // The capture holds what the system's install log got during one
 // installation; anything larger is not read into the log window.
 constexpr off_t captureLimit = 64 * 1024 * 1024;
@@ -50,7 +57,7 @@ shared::Expected<QByteArray> readWhole(const shared::Descriptor &file)
 }
 } // namespace
 
-InstallerLog::InstallerLog(Settings settings, shared::SystemLog &systemLog, const InstallerClock &clock)
+InstallerLog::InstallerLog(Settings settings, shared::SystemLog &systemLog, const shared::Clock &clock)
     : m_settings(std::move(settings))
     , m_systemLog(systemLog)
     , m_clock(clock)
@@ -101,7 +108,7 @@ void InstallerLog::initLogFile()
     console(QStringLiteral("Existing Log file size: %1").arg(size));
     if (size > m_settings.sizeLimit && accepted->remove(KYGlobalConstants::logFileName))
         WriteLog(QStringLiteral("Deleted existing log file as it exceeded size limit!"));
-    WriteLog(banner(m_clock.currentDateTime()));
+    WriteLog(banner(localNow(m_clock)));
 }
 
 void InstallerLog::WriteLog(const QString &message)
@@ -116,7 +123,7 @@ void InstallerLog::WriteLog(const QString &message)
     if (!file)
         return;
     // One write per line: lines of another installer process stay whole too.
-    const QByteArray line = (fileLine(message, m_clock.currentDateTime()) + QLatin1Char('\n')).toUtf8();
+    const QByteArray line = (fileLine(message, localNow(m_clock)) + QLatin1Char('\n')).toUtf8();
     file->writeAll(std::string_view(line.constData(), std::size_t(line.size())));
 }
 

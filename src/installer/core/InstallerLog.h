@@ -10,12 +10,11 @@
 #include <mutex>
 
 namespace tavoren::shared {
+class Clock;
 class SystemLog;
 }
 
 namespace tavoren::installer {
-
-class InstallerClock;
 
 // The installer's own log: every line goes to the system console, to an
 // in-memory copy for the log window, and to the log file in the working
@@ -34,7 +33,7 @@ public:
 
     // The console is `systemLog`; `clock` stamps the lines. Both outlive
     // the log.
-    InstallerLog(Settings settings, shared::SystemLog &systemLog, const InstallerClock &clock);
+    InstallerLog(Settings settings, shared::SystemLog &systemLog, const shared::Clock &clock);
 
     // Opens the working folder (making it when missing), deletes a log file
     // over the size limit and writes the start banner.
@@ -71,7 +70,7 @@ private:
 
     Settings m_settings;
     shared::SystemLog &m_systemLog;
-    const InstallerClock &m_clock;
+    const shared::Clock &m_clock;
     mutable std::mutex m_mutex;
     QString m_internalLog;
     bool m_initialised = false;

@@ -1,37 +1,42 @@
 #include "installer/core/InstallerTiming.h"
 
-#include <QByteArray>
-#include <QtGlobal>
+#include "shared/EnvironmentSetting.h"
+
 #include <optional>
 
 namespace tavoren::installer {
 
 namespace {
-// A whole number from 0 up, none when unset or not such a number.
-std::optional<qint64> setting(const char *name)
+constexpr std::chrono::seconds longest = std::chrono::hours(24 * 365);
+
+// A whole number of `Unit` from 0 up to a year; none when unset or not such
+// a number. The cap keeps a deadline from overflowing the clock's count.
+template <typename Unit>
+std::optional<Unit> setting(const char *name)
 {
-    const QByteArray value = qgetenv(name);
-    bool ok = false;
-    const qint64 number = value.toLongLong(&ok);
-    if (!ok || number < 0)
+    const auto most = std::chrono::duration_cast<Unit>(longest).count();
+    const auto number = shared::EnvironmentSetting::wholeNumber(name, 0, most);
+    if (!number)
         return std::nullopt;
-    return number;
+    return Unit(*number);
 }
 } // namespace
 
 InstallerTiming InstallerTiming::fromEnvironment()
 {
+    using std::chrono::milliseconds;
+    using std::chrono::seconds;
     InstallerTiming timing;
-    if (const auto poll = setting("TAVOREN_INSTALLER_POLL_MS"))
-        timing.pollInterval = std::chrono::milliseconds(*poll);
-    if (const auto wait = setting("TAVOREN_INSTALLER_WAIT_MS")) {
-        timing.missingProgressFileWait = std::chrono::milliseconds(*wait);
-        timing.uninstallCompletePause = std::chrono::milliseconds(*wait);
+    if (const auto poll = setting<milliseconds>("TAVOREN_INSTALLER_POLL_MS"))
+        timing.pollInterval = *poll;
+    if (const auto wait = setting<milliseconds>("TAVOREN_INSTALLER_WAIT_MS")) {
+        timing.missingProgressFileWait = *wait;
+        timing.uninstallCompletePause = *wait;
     }
-    if (const auto stall = setting("TAVOREN_INSTALLER_STALL_SECONDS"))
-        timing.stallTimeout = std::chrono::seconds(*stall);
-    if (const auto reply = setting("TAVOREN_INSTALLER_REPLY_SECONDS"))
-        timing.helperReplyTimeout = std::chrono::seconds(*reply);
+    if (const auto stall = setting<seconds>("TAVOREN_INSTALLER_STALL_SECONDS"))
+        timing.stallTimeout = *stall;
+    if (const auto reply = setting<seconds>("TAVOREN_INSTALLER_REPLY_SECONDS"))
+        timing.helperReplyTimeout = *reply;
     return timing;
 }
 

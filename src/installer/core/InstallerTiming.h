@@ -15,6 +15,7 @@ namespace tavoren::installer {
 //   TAVOREN_INSTALLER_REPLY_SECONDS  the longest wait for the helper's
 //                                    answer to the probe and to the
 //                                    public/private write (120)
+// Each a whole number from 0 up to a year; anything else keeps the default.
 struct InstallerTiming
 {
     std::chrono::milliseconds pollInterval{50};

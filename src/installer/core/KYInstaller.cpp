@@ -1,6 +1,5 @@
 #include "installer/core/KYInstaller.h"
 
-#include "installer/core/InstallerClock.h"
 #include "installer/core/InstallerUser.h"
 #include "installer/core/KYGlobalConstants.h"
 #include "installer/core/ProgressOutput.h"
@@ -8,6 +7,7 @@
 #include "installer/core/SystemDetails.h"
 #include "installer/core/SystemVersionSource.h"
 #include "installer/core/VersionDetection.h"
+#include "shared/Clock.h"
 #include "shared/HelperProtocol.h"
 #include "shared/InstalledPaths.h"
 #include "shared/SystemPath.h"
@@ -120,7 +120,7 @@ bool KYInstaller::postAndWait(std::function<void()> task)
 {
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> finished = done->get_future();
-    InstallerClock &clock = *m_environment.clock;
+    shared::Clock &clock = *m_environment.clock;
     post([task = std::move(task), done, &clock] {
         task();
         done->set_value();

@@ -6,9 +6,9 @@
 #include "installer/core/PosixInstallerUser.h"
 #include "installer/core/ProcessScriptRunner.h"
 #include "installer/core/StandardProgressOutput.h"
-#include "installer/core/SteadyInstallerClock.h"
 #include "installer/core/UnixHelperChannel.h"
 #include "shared/HelperProtocol.h"
+#include "shared/MachineClock.h"
 #include "shared/SystemPath.h"
 
 namespace tavoren::installer {
@@ -22,7 +22,7 @@ InstallerEnvironment PlatformEnvironment::make(const QString &bundlePath, shared
         std::make_shared<UnixHelperChannel>(shared::SystemPath::resolve(shared::HelperProtocol::socket));
     environment.authorization = std::make_shared<PkexecHelperAuthorization>(
         bundlePath, QString::fromStdString(shared::SystemPath::resolve(KYGlobalConstants::pkexec)));
-    environment.clock = std::make_shared<SteadyInstallerClock>();
+    environment.clock = std::make_shared<shared::MachineClock>();
     environment.systemVersion = std::make_shared<FileSystemVersionSource>();
     environment.user = std::make_shared<PosixInstallerUser>();
     environment.scriptRunner = std::make_shared<ProcessScriptRunner>();

@@ -105,7 +105,7 @@ private slots:
     {
         JobFixture f;
         QVERIFY(f.started);
-        f.clock = std::make_shared<clienttest::FakeClock>(1'800'000'000.25);
+        f.clock = std::make_shared<testsupport::FakeClock>(1'800'000'000.25);
         const QString path = ClientSetup::spoolPath(f.root, QStringLiteral("job1"));
         QFile::remove(path);
         f.makeJob().start({QStringLiteral("client"), JobArgument::compose(QStringLiteral("Late.pdf"), path)});
@@ -137,7 +137,7 @@ private slots:
         JobFixture f;
         QVERIFY(f.started);
         f.configure(false, {{QStringLiteral("conversiontimeout"), conversiontimeout}});
-        f.clock = std::make_shared<clienttest::FakeClock>(1'800'000'000.0);
+        f.clock = std::make_shared<testsupport::FakeClock>(1'800'000'000.0);
         const QString path = ClientSetup::spoolPath(f.root, QStringLiteral("job1"));
         f.makeJob().start({QStringLiteral("client"), JobArgument::compose(QStringLiteral("Never.pdf"), path)});
         f.clock->advance(conversiontimeout + 0.9); // still within the limit in whole seconds
@@ -356,7 +356,7 @@ private slots:
         JobFixture f(false, options);
         QVERIFY(f.started);
         f.configure(false, {{QStringLiteral("drnpollingtimeinsecond"), 0}, {QStringLiteral("drnpollinglimitinsecond"), 60}});
-        f.clock = std::make_shared<clienttest::FakeClock>(1'800'000'000.0, 7.0);
+        f.clock = std::make_shared<testsupport::FakeClock>(1'800'000'000.0, 7.0);
         const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
         QCOMPARE(f.runSpoolFile(path), End::Error);
         QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("unable_to_process_document")));

@@ -1,7 +1,7 @@
 #include "client/support/ClientSetup.h"
 
-#include "client/core/SystemClock.h"
 #include "client/support/FixedDevice.h"
+#include "shared/MachineClock.h"
 #include "support/PlistWriter.h"
 #include "support/TestRoot.h"
 
@@ -45,7 +45,7 @@ client::ClientEnvironment ClientSetup::environment(const testsupport::TestRoot &
 {
     client::ClientEnvironment environment(systemLog);
     environment.resourceFolder = root.resourceDir();
-    environment.clock = std::make_shared<client::SystemClock>();
+    environment.clock = std::make_shared<shared::MachineClock>();
     environment.device = std::make_shared<FixedDevice>();
     environment.spoolWaitStep = std::chrono::milliseconds(5);
     return environment;

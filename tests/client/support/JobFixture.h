@@ -1,10 +1,10 @@
 #pragma once
 
 #include "client/core/UploadJob.h"
-#include "client/support/FakeClock.h"
 #include "client/support/MemorySystemLog.h"
 #include "client/support/RecordingFrontEnd.h"
 #include "release-service/ReleaseService.h"
+#include "support/FakeClock.h"
 #include "support/TestRoot.h"
 
 #include <QStringList>
@@ -43,7 +43,7 @@ public:
     bool started = false;
     RecordingFrontEnd frontEnd;
     // The job's clock when set, else the computer's.
-    std::shared_ptr<FakeClock> clock;
+    std::shared_ptr<testsupport::FakeClock> clock;
     std::unique_ptr<client::UploadJob> job;
 };
 

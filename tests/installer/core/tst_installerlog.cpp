@@ -3,7 +3,7 @@
 // window's text and filter, and links or strange files planted in the folder.
 #include "installer/core/InstallLogCapture.h"
 #include "installer/core/InstallerLog.h"
-#include "installer/core/SteadyInstallerClock.h"
+#include "shared/MachineClock.h"
 #include "support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
@@ -44,7 +44,7 @@ struct Logged
     {
     }
     MemorySystemLog console;
-    SteadyInstallerClock clock;
+    tavoren::shared::MachineClock clock;
     InstallerLog log;
 };
 

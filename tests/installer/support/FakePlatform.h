@@ -1,6 +1,5 @@
 #pragma once
 
-#include "FakeClock.h"
 #include "FakeHelperAuthorization.h"
 #include "FakeHelperChannel.h"
 #include "FakeInstallerUser.h"
@@ -9,6 +8,7 @@
 #include "MemorySystemLog.h"
 #include "RecordingProgressOutput.h"
 #include "installer/core/InstallerEnvironment.h"
+#include "support/FakeClock.h"
 #include "support/TestRoot.h"
 
 #include <memory>
