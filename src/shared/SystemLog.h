@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string_view>
 
 namespace tavoren::shared {
@@ -12,11 +11,6 @@ class SystemLog
 public:
     virtual ~SystemLog() = default;
     virtual void write(std::string_view message) = 0;
-
-    // The process-wide instance; syslog(3) unless a test installed another.
-    static SystemLog &instance();
-    // Installs a replacement (tests); nullptr restores the platform log.
-    static void setInstance(std::shared_ptr<SystemLog> log);
 };
 
 } // namespace tavoren::shared

@@ -17,12 +17,6 @@ public:
 RecordingSystemLog::RecordingSystemLog()
     : m_sink(std::make_shared<Sink>())
 {
-    shared::SystemLog::setInstance(m_sink);
-}
-
-RecordingSystemLog::~RecordingSystemLog()
-{
-    shared::SystemLog::setInstance(nullptr);
 }
 
 std::shared_ptr<shared::SystemLog> RecordingSystemLog::systemLog() const

@@ -8,13 +8,11 @@
 
 namespace tavoren::testsupport {
 
-// Records what the programs write to the system log, for the life of the
-// object; the platform log is restored afterwards.
+// Records what is written to the system log handed to the code under test.
 class RecordingSystemLog
 {
 public:
     RecordingSystemLog();
-    ~RecordingSystemLog();
     QStringList messages() const;
     // The log itself, to hand to what writes to it.
     std::shared_ptr<shared::SystemLog> systemLog() const;

@@ -2,7 +2,7 @@
 
 #include "client/app/AppDelegate.h"
 #include "client/core/Constants.h"
-#include "client/core/StringTable.h"
+#include "shared/StringTable.h"
 #include "ui_DockerError.h"
 
 #include <array>
@@ -36,7 +36,7 @@ DockerError::DockerError(AppDelegate &appDelegate, QWidget *parent)
 
 DockerError::~DockerError() = default;
 
-AttributedText DockerError::instructions(const QString &templateText, const StringTable &strings)
+AttributedText DockerError::instructions(const QString &templateText, const shared::StringTable &strings)
 {
     QString text = templateText;
     for (std::size_t i = 0; i < placeholders.size(); ++i)
@@ -62,7 +62,7 @@ void DockerError::viewDidLoad()
         if (QAction *preferences = appDelegate().Preferences())
             preferences->setVisible(false);
     }
-    m_ui->instructions->setText(instructions(m_ui->instructions->text(), StringTable(appDelegate().environment().resourceFolder)).toHtml());
+    m_ui->instructions->setText(instructions(m_ui->instructions->text(), *appDelegate().environment().strings).toHtml());
 }
 
 void DockerError::quit()

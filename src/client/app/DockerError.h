@@ -9,9 +9,11 @@ namespace Ui {
 class DockerError;
 }
 
-namespace tavoren::client {
-
+namespace tavoren::shared {
 class StringTable;
+}
+
+namespace tavoren::client {
 
 // The first screen of a client opened without a job: how to print instead.
 class DockerError final : public Screen
@@ -23,7 +25,7 @@ public:
     ~DockerError() override;
 
     // The template with "{0}" to "{5}" filled in and the key texts in bold.
-    static AttributedText instructions(const QString &templateText, const StringTable &strings);
+    static AttributedText instructions(const QString &templateText, const shared::StringTable &strings);
 
     void quit();
 

@@ -4,7 +4,7 @@
 #include "client/core/AttributedText.h"
 #include "client/core/Constants.h"
 #include "client/core/Log.h"
-#include "client/core/StringTable.h"
+#include "shared/StringTable.h"
 #include "ui_Error.h"
 
 #include <QTimer>
@@ -33,7 +33,7 @@ void Error::loadView()
 
 void Error::viewDidLoad()
 {
-    const StringTable strings(appDelegate().environment().resourceFolder);
+    const shared::StringTable &strings = *appDelegate().environment().strings;
     const QString statusPage = strings.lookup(QStringLiteral("status_page"));
     QString text = errorText.value_or(QString());
     Constants::setStatusPage(text.contains(placeholder));

@@ -7,7 +7,7 @@
 #include "client/app/WindowIcon.h"
 #include "client/core/PlatformEnvironment.h"
 #include "client/core/SignalNotifier.h"
-#include "client/core/StringTable.h"
+#include "shared/StringTable.h"
 #include "shared/SyslogSystemLog.h"
 
 #include <QApplication>
@@ -43,8 +43,7 @@ int main(int argc, char *argv[])
     environment.termination = std::make_shared<ApplicationQuit>();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/application-icon.svg")));
 
-    StringTable strings(environment.resourceFolder);
-    QApplication::installTranslator(strings.translator());
+    QApplication::installTranslator(environment.strings->translator());
 
     AppDelegate appDelegate(environment, arguments);
     MainWindow window(appDelegate);

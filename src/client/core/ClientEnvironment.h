@@ -6,6 +6,7 @@
 
 namespace tavoren::shared {
 class Clock;
+class StringTable;
 class SystemLog;
 }
 
@@ -40,6 +41,8 @@ struct ClientEnvironment
     std::shared_ptr<ApplicationIcon> applicationIcon;
     // Ends the process after the current event.
     std::shared_ptr<Termination> termination;
+    // The "Main" table, loaded once for everyone who shows text.
+    std::shared_ptr<shared::StringTable> strings;
     // The step of the wait for the spool file.
     std::chrono::milliseconds spoolWaitStep{1000};
 };

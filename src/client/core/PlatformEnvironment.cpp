@@ -3,6 +3,7 @@
 #include "client/core/DeviceIdentity.h"
 #include "client/core/ResourceFolder.h"
 #include "shared/MachineClock.h"
+#include "shared/StringTable.h"
 
 namespace tavoren::client {
 
@@ -12,6 +13,8 @@ ClientEnvironment PlatformEnvironment::make(shared::SystemLog &systemLog)
     environment.resourceFolder = ResourceFolder::path();
     environment.clock = std::make_shared<shared::MachineClock>();
     environment.device = DeviceIdentity::platform();
+    environment.strings = std::make_shared<shared::StringTable>(environment.resourceFolder, QStringLiteral("Main"),
+                                                                shared::StringTable::Missing::MarkedKey);
     return environment;
 }
 

@@ -1,6 +1,7 @@
 #include "client/core/UploadJob.h"
 
 #include "shared/Clock.h"
+#include "shared/StringTable.h"
 #include "client/core/ConfigFiles.h"
 #include "client/core/Constants.h"
 #include "client/core/DRN.h"
@@ -84,7 +85,6 @@ UploadJob::UploadJob(UploadFrontEnd &frontEnd, ClientEnvironment environment, QO
     , m_config(ConfigFiles(m_environment).parseAdminConfig())
     , m_clientConfig(ConfigFiles(m_environment).parseConfig())
     , m_restAPI(m_config)
-    , m_strings(m_environment.resourceFolder)
 {
     m_startTime = now();
     NetworkSetup::applyProxySettings();
@@ -418,7 +418,7 @@ void UploadJob::errorTransition(const QString &key)
 {
     if (m_finished)
         return;
-    const QString text = m_strings.lookup(key);
+    const QString text = m_environment.strings->lookup(key);
     // Logged where it happens; the error screen comes either way.
     [[maybe_unused]] const auto removed = deleteFolder();
     m_errorText = text;

@@ -6,7 +6,6 @@
 #include "client/core/DeviceIdentity.h"
 #include "client/core/LogLevel.h"
 #include "client/core/RestAPIUtil.h"
-#include "client/core/StringTable.h"
 #include "shared/Expected.h"
 
 #include <QFile>
@@ -124,7 +123,6 @@ private:
     // When the service accepted the job, for the limit on its conversion.
     double m_pollingSince = 0;
 
-    StringTable m_strings;
     QNetworkAccessManager m_network;
     QNetworkAccessManager m_uploadNetwork;
     bool m_finished = false;

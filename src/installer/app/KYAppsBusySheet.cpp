@@ -1,6 +1,6 @@
 #include "installer/app/KYAppsBusySheet.h"
 
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "ui_KYAppsBusySheet.h"
 
 namespace tavoren::installer {
@@ -19,7 +19,7 @@ KYAppsBusySheet::KYAppsBusySheet(QWidget *window)
 
 KYAppsBusySheet::~KYAppsBusySheet() = default;
 
-void KYAppsBusySheet::localize(const InstallerStrings &strings)
+void KYAppsBusySheet::localize(const shared::StringTable &strings)
 {
     m_ui->appsBusyWarningSheet_warning->setTitle(strings.lookup(QStringLiteral("Warning")));
     m_ui->appsBusyWarningSheet_closeApplications->setText(strings.lookup(QStringLiteral("CloseApplications")));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include "installer/app/KYSheet.h"
 
 #include <memory>
@@ -9,8 +11,6 @@ class KYAppsBusySheet;
 }
 
 namespace tavoren::installer {
-
-class InstallerStrings;
 
 // Asks to close running applications before installing; Continue goes on,
 // Cancel stops. No step of the flow opens it.
@@ -23,7 +23,7 @@ public:
     ~KYAppsBusySheet() override;
 
     Ui::KYAppsBusySheet &ui() { return *m_ui; }
-    void localize(const InstallerStrings &strings);
+    void localize(const shared::StringTable &strings);
 
 signals:
     void cancelClicked();

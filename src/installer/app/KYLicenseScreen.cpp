@@ -1,6 +1,6 @@
 #include "installer/app/KYLicenseScreen.h"
 
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "ui_KYLicenseScreen.h"
 
 #include <QFile>
@@ -19,7 +19,7 @@ KYLicenseScreen::KYLicenseScreen(QWidget *parent)
 
 KYLicenseScreen::~KYLicenseScreen() = default;
 
-void KYLicenseScreen::localize(const InstallerStrings &strings)
+void KYLicenseScreen::localize(const shared::StringTable &strings)
 {
     m_ui->licenseAgrement->setText(strings.lookup(QStringLiteral("License")));
     m_ui->licenseTextView->setAccessibleName(m_ui->licenseAgrement->text());

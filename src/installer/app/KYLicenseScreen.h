@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -8,8 +10,6 @@ class KYLicenseScreen;
 }
 
 namespace tavoren::installer {
-
-class InstallerStrings;
 
 // The licence screen: its heading and the licence text, in the user's
 // language when there is one.
@@ -22,7 +22,7 @@ public:
     ~KYLicenseScreen() override;
 
     Ui::KYLicenseScreen &ui() { return *m_ui; }
-    void localize(const InstallerStrings &strings);
+    void localize(const shared::StringTable &strings);
     void clear();
     // Where the focus goes as the screen opens: the text, to read it.
     QWidget *mainControl() const;

@@ -1,7 +1,7 @@
 #include "installer/app/KYLogWindow.h"
 
 #include "installer/core/InstallerLog.h"
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "installer/core/KYInstaller.h"
 #include "ui_KYLogWindow.h"
 
@@ -48,7 +48,7 @@ KYLogWindow::KYLogWindow(QWidget *window)
 
 KYLogWindow::~KYLogWindow() = default;
 
-void KYLogWindow::localize(const InstallerStrings &strings)
+void KYLogWindow::localize(const shared::StringTable &strings)
 {
     m_title = strings.lookup(QStringLiteral("InstallerLog"));
     setWindowTitle(m_title);

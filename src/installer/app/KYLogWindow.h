@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <functional>
@@ -13,8 +15,6 @@ class KYLogWindow;
 }
 
 namespace tavoren::installer {
-
-class InstallerStrings;
 
 // The log window: the installer's lines and the captured system install log,
 // filtered by a search text, saved whole where the user chooses (Ctrl+S).
@@ -33,7 +33,7 @@ public:
 
     Ui::KYLogWindow &ui() { return *m_ui; }
     QLineEdit *searchField() const { return m_searchField; }
-    void localize(const InstallerStrings &strings);
+    void localize(const shared::StringTable &strings);
 
     // The text to show and save: shown whole, searchable.
     void showLog(const QString &logFileData);

@@ -2,7 +2,7 @@
 
 #include "installer/app/KYFocusMark.h"
 #include "installer/app/KYSharedImages.h"
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "ui_KYProgressScreen.h"
 
 namespace tavoren::installer {
@@ -19,7 +19,7 @@ KYProgressScreen::KYProgressScreen(QWidget *parent)
         QStringLiteral("QProgressBar:focus { border: 2px solid %1; border-radius: 3px; }").arg(KYFocusMark::colour().name()));
 }
 
-void KYProgressScreen::localize(const InstallerStrings &strings)
+void KYProgressScreen::localize(const shared::StringTable &strings)
 {
     m_ui->installProgressIndicator->setAccessibleName(strings.lookup(QStringLiteral("AccessibleProgress")));
     m_ui->installationInProgressImageView->setAccessibleName(strings.lookup(QStringLiteral("AccessibleProduct")));

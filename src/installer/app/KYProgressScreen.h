@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -8,8 +10,6 @@ class KYProgressScreen;
 }
 
 namespace tavoren::installer {
-
-class InstallerStrings;
 
 // The progress screen: the product's image, the bold headline, the bar (0 to
 // 100) and the phase text, for the removal and then the installation.
@@ -22,7 +22,7 @@ public:
     ~KYProgressScreen() override;
 
     Ui::KYProgressScreen &ui() { return *m_ui; }
-    void localize(const InstallerStrings &strings);
+    void localize(const shared::StringTable &strings);
     // Where the focus goes as the screen opens: the bar, which a screen
     // reader reads with its value.
     QWidget *mainControl() const;

@@ -1,6 +1,6 @@
 #include "installer/app/KYPublicPrivateScreen.h"
 
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "ui_KYPublicPrivateScreen.h"
 
 #include <QButtonGroup>
@@ -32,7 +32,7 @@ KYPublicPrivateScreen::KYPublicPrivateScreen(QWidget *parent)
 
 KYPublicPrivateScreen::~KYPublicPrivateScreen() = default;
 
-void KYPublicPrivateScreen::localize(const InstallerStrings &strings)
+void KYPublicPrivateScreen::localize(const shared::StringTable &strings)
 {
     m_ui->publicMessage->setText(strings.lookup(QStringLiteral("PublicComputer")));
     m_ui->privateMessage->setText(strings.lookup(QStringLiteral("PrivateComputer")));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -10,8 +12,6 @@ class KYPublicPrivateScreen;
 }
 
 namespace tavoren::installer {
-
-class InstallerStrings;
 
 // The public or private computer screen: one choice of two, exactly one
 // ticked at all times (private at first); a click on a choice's text ticks
@@ -25,7 +25,7 @@ public:
     ~KYPublicPrivateScreen() override;
 
     Ui::KYPublicPrivateScreen &ui() { return *m_ui; }
-    void localize(const InstallerStrings &strings);
+    void localize(const shared::StringTable &strings);
     // What the screen shows, hence what is recorded.
     bool isPrivateChosen() const;
     // The ticked choice, where focus goes as the screen opens.

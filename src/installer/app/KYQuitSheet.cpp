@@ -1,7 +1,7 @@
 #include "installer/app/KYQuitSheet.h"
 
 #include "installer/app/KYSharedImages.h"
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "ui_KYQuitSheet.h"
 
 namespace tavoren::installer {
@@ -19,7 +19,7 @@ KYQuitSheet::KYQuitSheet(QWidget *window)
 
 KYQuitSheet::~KYQuitSheet() = default;
 
-void KYQuitSheet::localize(const InstallerStrings &strings)
+void KYQuitSheet::localize(const shared::StringTable &strings)
 {
     m_ui->quit_App_WarningSheet_installerBusyMessage->setText(strings.lookup(QStringLiteral("InstallerBusy")));
     m_ui->quit_App_WarningSheet_windowClosedMessage->setText(strings.lookup(QStringLiteral("WindowClosed")));

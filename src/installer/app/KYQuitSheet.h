@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include "installer/app/KYSheet.h"
 
 #include <memory>
@@ -9,8 +11,6 @@ class KYQuitSheet;
 }
 
 namespace tavoren::installer {
-
-class InstallerStrings;
 
 // Says to wait: the installer cannot quit or close while it installs or
 // removes. Its OK only closes it.
@@ -23,7 +23,7 @@ public:
     ~KYQuitSheet() override;
 
     Ui::KYQuitSheet &ui() { return *m_ui; }
-    void localize(const InstallerStrings &strings);
+    void localize(const shared::StringTable &strings);
 
 signals:
     void okClicked();

@@ -1,7 +1,7 @@
 #include "installer/app/KYResultScreen.h"
 
 #include "installer/app/KYSharedImages.h"
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "ui_KYResultScreen.h"
 
 namespace tavoren::installer {
@@ -15,7 +15,7 @@ KYResultScreen::KYResultScreen(QWidget *parent)
 
 KYResultScreen::~KYResultScreen() = default;
 
-void KYResultScreen::showResult(bool installFailed, const InstallerStrings &strings)
+void KYResultScreen::showResult(bool installFailed, const shared::StringTable &strings)
 {
     m_ui->installationResultLabel->setText(
         strings.lookup(installFailed ? QStringLiteral("InstallFailed") : QStringLiteral("InstallSuccessful")));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -8,8 +10,6 @@ class KYResultScreen;
 }
 
 namespace tavoren::installer {
-
-class InstallerStrings;
 
 // The result screen: success or failure, in words and a picture.
 class KYResultScreen final : public QWidget
@@ -21,7 +21,7 @@ public:
     ~KYResultScreen() override;
 
     Ui::KYResultScreen &ui() { return *m_ui; }
-    void showResult(bool installFailed, const InstallerStrings &strings);
+    void showResult(bool installFailed, const shared::StringTable &strings);
 
 private:
     std::unique_ptr<Ui::KYResultScreen> m_ui;

@@ -45,7 +45,7 @@ QString titleKey(KYViewController::MainButtonAction action)
 KYViewController::KYViewController(KYInstaller::Environment environment, const QString &resourceFolder, QWidget *parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::KYViewController>())
-    , m_strings(resourceFolder)
+    , m_strings(resourceFolder, QStringLiteral("Installer"), shared::StringTable::Missing::Key)
 {
     m_ui->setupUi(this);
     // The style draws focus marks only once the keyboard has moved the

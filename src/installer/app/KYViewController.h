@@ -1,7 +1,7 @@
 #pragma once
 
 #include "installer/core/InstallerFrontEnd.h"
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "installer/core/KYInstaller.h"
 #include "installer/core/KYNotificationCenter.h"
 
@@ -58,7 +58,7 @@ public:
     void awakeFromNib(const QStringList &arguments);
 
     KYInstaller &installer() { return *m_installer; }
-    InstallerStrings &strings() { return m_strings; }
+    shared::StringTable &strings() { return m_strings; }
     KYNotificationCenter &notificationCenter() { return m_notificationCenter; }
     Ui::KYViewController &ui() { return *m_ui; }
     KYWelcomeScreen *welcomeScreen() const { return m_welcomeScreen; }
@@ -143,7 +143,7 @@ private:
     void focusMainControl();
 
     std::unique_ptr<Ui::KYViewController> m_ui;
-    InstallerStrings m_strings;
+    shared::StringTable m_strings;
     KYNotificationCenter m_notificationCenter;
     QPointer<KYAppDelegate> m_delegate;
     bool m_windowCloseEnabled = true;

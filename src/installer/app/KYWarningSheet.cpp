@@ -1,7 +1,7 @@
 #include "installer/app/KYWarningSheet.h"
 
 #include "installer/app/KYSharedImages.h"
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "ui_KYWarningSheet.h"
 
 namespace tavoren::installer {
@@ -19,7 +19,7 @@ KYWarningSheet::KYWarningSheet(QWidget *window)
 
 KYWarningSheet::~KYWarningSheet() = default;
 
-void KYWarningSheet::localize(const InstallerStrings &strings)
+void KYWarningSheet::localize(const shared::StringTable &strings)
 {
     m_ui->warningSheetTextView->setText(strings.lookup(QStringLiteral("InstallWarning")));
     m_ui->warningSheetOKButton->setText(strings.lookup(QStringLiteral("OK")));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include "installer/app/KYSheet.h"
 
 #include <memory>
@@ -9,8 +11,6 @@ class KYWarningSheet;
 }
 
 namespace tavoren::installer {
-
-class InstallerStrings;
 
 // A warning before installing, with OK (install) and Cancel. No step of the
 // flow opens it.
@@ -23,7 +23,7 @@ public:
     ~KYWarningSheet() override;
 
     Ui::KYWarningSheet &ui() { return *m_ui; }
-    void localize(const InstallerStrings &strings);
+    void localize(const shared::StringTable &strings);
     // The warning's text back in black.
     void resetTextColour();
 

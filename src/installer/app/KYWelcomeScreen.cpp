@@ -1,7 +1,7 @@
 #include "installer/app/KYWelcomeScreen.h"
 
 #include "installer/app/KYFocusMark.h"
-#include "installer/core/InstallerStrings.h"
+#include "shared/StringTable.h"
 #include "ui_KYWelcomeScreen.h"
 
 #include <QApplication>
@@ -64,7 +64,7 @@ bool KYWelcomeScreen::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void KYWelcomeScreen::localize(const InstallerStrings &strings)
+void KYWelcomeScreen::localize(const shared::StringTable &strings)
 {
     m_ui->titleDragandDropMessage->setText(strings.lookup(QStringLiteral("TitleMessage")));
     m_ui->initializingInstaller->setText(strings.lookup(QStringLiteral("Intializing")));
@@ -84,7 +84,7 @@ void KYWelcomeScreen::localize(const InstallerStrings &strings)
     m_ui->backgroundView->setImageName(strings.lookup(QStringLiteral("backgroundImage")));
 }
 
-void KYWelcomeScreen::localizeAccessibility(const InstallerStrings &strings)
+void KYWelcomeScreen::localizeAccessibility(const shared::StringTable &strings)
 {
     const auto text = [&strings](const char *key) { return strings.lookup(QLatin1String(key)); };
     // The box carries no text of its own: its name is the terms' label.

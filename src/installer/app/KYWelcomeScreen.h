@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/StringTable.h"
+
 #include "installer/app/KYSharedImages.h"
 
 #include <QWidget>
@@ -15,7 +17,6 @@ class KYWelcomeScreen;
 
 namespace tavoren::installer {
 
-class InstallerStrings;
 class KYNotificationCenter;
 struct InstallerState;
 
@@ -32,7 +33,7 @@ public:
     ~KYWelcomeScreen() override;
 
     Ui::KYWelcomeScreen &ui() { return *m_ui; }
-    void localize(const InstallerStrings &strings);
+    void localize(const shared::StringTable &strings);
     // The window the help note stays inside.
     void setParentWindow(QWidget *window);
 
@@ -65,7 +66,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void localizeAccessibility(const InstallerStrings &strings);
+    void localizeAccessibility(const shared::StringTable &strings);
 
     std::unique_ptr<Ui::KYWelcomeScreen> m_ui;
     KYSharedImages m_images;

@@ -73,9 +73,10 @@ QStringList WindowFixture::jobArguments(const QString &documentName, const QByte
 void WindowFixture::open(const QStringList &arguments, const QLocale &locale)
 {
     QLocale::setDefault(locale);
-    strings = std::make_unique<client::StringTable>(root.resourceDir());
+    client::ClientEnvironment made = environment();
+    strings = made.strings;
     QApplication::installTranslator(strings->translator());
-    appDelegate = std::make_unique<client::AppDelegate>(environment(), arguments);
+    appDelegate = std::make_unique<client::AppDelegate>(std::move(made), arguments);
     window = std::make_unique<client::MainWindow>(*appDelegate);
     window->show();
     [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(window.get());

@@ -5,7 +5,7 @@
 #include "client/app/Screen.h"
 #include "client/app/ViewController.h"
 #include "client/core/ConfigFiles.h"
-#include "client/core/StringTable.h"
+#include "shared/StringTable.h"
 #include "client/support/MemorySystemLog.h"
 #include "release-service/ReleaseService.h"
 #include "support/TestRoot.h"
@@ -65,7 +65,7 @@ public:
     bool started = false;
     QList<QUrl> opened;
     int terminations = 0;
-    std::unique_ptr<client::StringTable> strings;
+    std::shared_ptr<shared::StringTable> strings;
     std::unique_ptr<client::AppDelegate> appDelegate;
     std::unique_ptr<client::MainWindow> window;
 };

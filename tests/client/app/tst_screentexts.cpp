@@ -4,7 +4,7 @@
 #include "client/core/AttributedText.h"
 #include "client/core/DisplayText.h"
 #include "client/core/EmailAddress.h"
-#include "client/core/StringTable.h"
+#include "shared/StringTable.h"
 #include "client/support/ClientSetup.h"
 #include "support/TestRoot.h"
 
@@ -135,7 +135,8 @@ private slots:
         QFETCH(bool, translations);
         testsupport::TestRoot root;
         clienttest::ClientSetup::useResources(root, translations);
-        const StringTable strings(root.resourceDir());
+        const auto table = clienttest::ClientSetup::strings(root);
+        const shared::StringTable &strings = *table;
         const AttributedText shown = DockerError::instructions(QStringLiteral("{0} - {1} - {2} - {3}"), strings);
         const QStringList pieces = shown.text().split(QStringLiteral(" - "));
         QCOMPARE(pieces.size(), 4);

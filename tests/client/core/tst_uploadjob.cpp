@@ -3,7 +3,7 @@
 #include "client/core/DeviceIdentity.h"
 #include "client/core/JobArgument.h"
 #include "client/core/ServiceRequest.h"
-#include "client/core/StringTable.h"
+#include "shared/StringTable.h"
 #include "client/core/UploadJob.h"
 #include "client/support/ClientLogReader.h"
 #include "client/support/ClientSetup.h"
@@ -152,7 +152,7 @@ private slots:
         f.configure(true);
         const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(1000));
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("connection_not_established")));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(QStringLiteral("connection_not_established")));
         QVERIFY2(ClientLogReader::contains(QStringLiteral("Error"),
                                            QStringLiteral("the certificate of 127.0.0.1 names other hosts (127.0.0.1)"),
                                            QStringLiteral("Error in get servertime ")),
@@ -236,7 +236,7 @@ private slots:
         f.service->setFault(call, fault);
         const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(5000));
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(key));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(key));
         QVERIFY2(ClientLogReader::contains(QStringLiteral("Error"), message, details), qPrintable(ClientLogReader::dump()));
         // The client did not read on to the end: the answer stops with it.
         QTRY_COMPARE_WITH_TIMEOUT(f.service->requestsInProgress(), 0, 60000);
@@ -352,7 +352,7 @@ private slots:
 
         QCOMPARE(f.runSpoolFile(path), End::Error);
         QCOMPARE(f.frontEnd.endings, 1);
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(key));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(key));
         // A held-back answer still leaves the job with the service.
         const bool serviceKeeps = accepted || (call == Call::CreateJob && fault.delay > 0ms);
         QCOMPARE(!f.service->jobs().empty(), serviceKeeps);

@@ -2,7 +2,7 @@
 // folder guard, the wait for the spool file, the size limit, the owner
 // address, Cancel and the strings table.
 #include "client/core/JobArgument.h"
-#include "client/core/StringTable.h"
+#include "shared/StringTable.h"
 #include "client/support/ClientLogReader.h"
 #include "client/support/ClientSetup.h"
 #include "client/support/JobFixture.h"
@@ -93,7 +93,7 @@ private slots:
             path = spool + QStringLiteral("/job9/../../../../../../home/user/Documents/taxes.pdf");
         }
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("failed_to_prepare")));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(QStringLiteral("failed_to_prepare")));
         QVERIFY(f.service->requests().empty());
         QVERIFY(QFileInfo::exists(path));
         QVERIFY(QFileInfo::exists(victim));
@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(f.frontEnd.end, End::None);
         f.clock->advance(0.1);
         QCOMPARE(f.waitForEnd(), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("failed_to_prepare")));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(QStringLiteral("failed_to_prepare")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("Conversion Timeout"),
                                           QStringLiteral("Inside upload file")));
         QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
@@ -186,7 +186,7 @@ private slots:
         if (accepted)
             QCOMPARE(f.service->jobs().front().fileSize, std::uint64_t(size));
         else
-            QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("size_exceeds")));
+            QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(QStringLiteral("size_exceeds")));
         QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
     }
 
@@ -197,7 +197,7 @@ private slots:
         const QString path = ClientSetup::spoolPath(f.root, QStringLiteral("job1"));
         QVERIFY(QDir().mkpath(path)); // a folder where the file should be
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("failed_to_prepare")));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(QStringLiteral("failed_to_prepare")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("No File from agent"),
                                           QStringLiteral("Inside upload file")));
         QVERIFY(f.service->jobs().empty());
@@ -269,7 +269,7 @@ private slots:
             QCOMPARE(JobFixture::text(requests.back().path), QStringLiteral("/api/v2/drns/") + *f.job->docID());
             return;
         }
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("unable_to_accept")));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(QStringLiteral("unable_to_accept")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("error in drn post"), QString()));
         // Nothing was asked with it: the service clock and the upload only.
         QCOMPARE(int(f.service->requests().size()), 2);
@@ -282,7 +282,7 @@ private slots:
         f.configure(false, {{QStringLiteral("host"), QStringLiteral("print service.test")}});
         const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("connection_not_established")));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(QStringLiteral("connection_not_established")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("http://print service.test/api/v2/servertime"),
                                           QStringLiteral(" <- invalid service address")));
         QVERIFY(f.service->requests().empty());
@@ -359,7 +359,7 @@ private slots:
         f.clock = std::make_shared<testsupport::FakeClock>(1'800'000'000.0, 7.0);
         const QString path = ClientSetup::makeSpoolFile(f.root, QStringLiteral("job1"), JobFixture::pdfBytes(100));
         QCOMPARE(f.runSpoolFile(path), End::Error);
-        QCOMPARE(f.frontEnd.errorText, StringTable(f.root.resourceDir()).lookup(QStringLiteral("unable_to_process_document")));
+        QCOMPARE(f.frontEnd.errorText, ClientSetup::strings(f.root)->lookup(QStringLiteral("unable_to_process_document")));
         QVERIFY(ClientLogReader::contains(QStringLiteral("Error"), QStringLiteral("Conversion not finished within 60 seconds"),
                                           QStringLiteral("Error in DRN Get ")));
         int polls = 0;

@@ -2,6 +2,7 @@
 
 #include "client/support/FixedDevice.h"
 #include "shared/MachineClock.h"
+#include "shared/StringTable.h"
 #include "support/PlistWriter.h"
 #include "support/TestRoot.h"
 
@@ -47,8 +48,15 @@ client::ClientEnvironment ClientSetup::environment(const testsupport::TestRoot &
     environment.resourceFolder = root.resourceDir();
     environment.clock = std::make_shared<shared::MachineClock>();
     environment.device = std::make_shared<FixedDevice>();
+    environment.strings = strings(root);
     environment.spoolWaitStep = std::chrono::milliseconds(5);
     return environment;
+}
+
+std::shared_ptr<shared::StringTable> ClientSetup::strings(const testsupport::TestRoot &root)
+{
+    return std::make_shared<shared::StringTable>(root.resourceDir(), QStringLiteral("Main"),
+                                                 shared::StringTable::Missing::MarkedKey);
 }
 
 QString ClientSetup::spoolPath(const testsupport::TestRoot &root, const QString &job)

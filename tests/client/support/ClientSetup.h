@@ -28,6 +28,8 @@ public:
     // a fixed device serial and a quick wait for the spool file; no URL
     // handler, icon or termination.
     static client::ClientEnvironment environment(const testsupport::TestRoot &root, shared::SystemLog &systemLog);
+    // The "Main" table of the root's resources, in the default locale now.
+    static std::shared_ptr<shared::StringTable> strings(const testsupport::TestRoot &root);
     // Makes a job folder with a spool file of `content` and returns the path.
     static QString makeSpoolFile(const testsupport::TestRoot &root, const QString &job, const QByteArray &content);
     // The spool file path of a job whose file is not written yet.
