@@ -54,8 +54,9 @@ bool AppDelegate::launchClient(const std::string &jobArgument)
 {
     // A client nobody sees would take the job from the backend, which
     // holds it for the next login instead.
-    if (const auto reason = m_environment.session.unreachable()) {
-        m_log.write("No graphical session for the print release client (" + *reason + "): the job waits for the next login");
+    if (const auto session = m_environment.session.reachable(); !session) {
+        m_log.write("No graphical session for the print release client (" + session.error().text
+                    + "): the job waits for the next login");
         return false;
     }
     // Recorded before the client starts, so that no pass can come between a
@@ -198,8 +199,8 @@ void AppDelegate::thread_UnixDomainSocketServer()
     cleanBeforeFirstJob();
     // Listening already: a released job finds the agent. Without a window
     // to show, a released job would only be held again.
-    if (const auto reason = m_environment.session.unreachable())
-        m_log.write("No graphical session (" + *reason + "): held print jobs stay held until the next login");
+    if (const auto session = m_environment.session.reachable(); !session)
+        m_log.write("No graphical session (" + session.error().text + "): held print jobs stay held until the next login");
     else
         releaseHeldJobs(*user);
 

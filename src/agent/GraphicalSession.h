@@ -1,7 +1,6 @@
 #pragma once
 
-#include <optional>
-#include <string>
+#include "shared/Expected.h"
 
 namespace tavoren::agent {
 
@@ -13,8 +12,9 @@ class GraphicalSession
 public:
     virtual ~GraphicalSession() = default;
 
-    // None when a window can be shown; otherwise why not, for the log.
-    virtual std::optional<std::string> unreachable() const = 0;
+    // Whether a window can be shown; if not, the error's text says why, for
+    // the log.
+    virtual shared::Expected<void> reachable() const = 0;
 };
 
 } // namespace tavoren::agent

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <system_error>
@@ -83,6 +84,11 @@ std::optional<std::string> displayNumber(std::string_view text)
     }
     return std::string(text.substr(0, digits));
 }
+
+shared::Error noWindow(std::string why)
+{
+    return shared::Error::because("show a window", "", std::move(why));
+}
 } // namespace
 
 LinuxGraphicalSession::LinuxGraphicalSession()
@@ -99,7 +105,7 @@ bool LinuxGraphicalSession::needsNoDisplay(std::string_view platform)
     return std::find(std::begin(displaylessPlatforms), std::end(displaylessPlatforms), name) != std::end(displaylessPlatforms);
 }
 
-std::optional<std::string> LinuxGraphicalSession::unreachable() const
+shared::Expected<void> LinuxGraphicalSession::reachable() const
 {
     // "name[:options]" entries, tried in turn by Qt; without any, Qt takes
     // Wayland or X, whichever the session offers.
@@ -115,7 +121,7 @@ std::optional<std::string> LinuxGraphicalSession::unreachable() const
         if (name.empty())
             continue;
         if (needsNoDisplay(name))
-            return std::nullopt;
+            return {};
         if (name.starts_with("wayland")) {
             wayland = true;
         } else if (name == "xcb") {
@@ -132,56 +138,56 @@ std::optional<std::string> LinuxGraphicalSession::unreachable() const
     if (!platforms.empty())
         problems.push_back("QT_QPA_PLATFORM \"" + platforms + "\"");
     if (wayland) {
-        auto problem = waylandProblem();
-        if (!problem)
-            return std::nullopt;
-        problems.push_back(std::move(*problem));
+        const auto reached = reachWayland();
+        if (reached)
+            return {};
+        problems.push_back(reached.error().text);
     }
     if (x) {
-        auto problem = xProblem();
-        if (!problem)
-            return std::nullopt;
-        problems.push_back(std::move(*problem));
+        const auto reached = reachX();
+        if (reached)
+            return {};
+        problems.push_back(reached.error().text);
     }
     std::string reason;
     for (const std::string &problem : problems)
         reason += (reason.empty() ? "" : "; ") + problem;
-    return reason;
+    return noWindow(std::move(reason));
 }
 
-std::optional<std::string> LinuxGraphicalSession::waylandProblem() const
+shared::Expected<void> LinuxGraphicalSession::reachWayland() const
 {
     const std::string name = variable("WAYLAND_DISPLAY");
     if (name.empty())
-        return "WAYLAND_DISPLAY is not set";
+        return noWindow("WAYLAND_DISPLAY is not set");
     const std::string quoted = "WAYLAND_DISPLAY \"" + name + "\"";
     std::string path = name;
     if (name.front() != '/') {
         const std::string runtime = variable("XDG_RUNTIME_DIR");
         if (runtime.empty() || runtime.front() != '/')
-            return quoted + " is relative and XDG_RUNTIME_DIR is not set";
+            return noWindow(quoted + " is relative and XDG_RUNTIME_DIR is not set");
         path = runtime + "/" + name;
     }
     const auto address = shared::SocketAddress::forPath(path);
     if (!address)
-        return quoted + " names a socket path longer than an address holds";
+        return noWindow(quoted + " names a socket path longer than an address holds");
     const int error = connectError(address->address(), address->length());
     if (error == 0)
-        return std::nullopt;
-    return quoted + " does not answer at " + path + ": " + std::system_category().message(error);
+        return {};
+    return noWindow(quoted + " does not answer at " + path + ": " + std::system_category().message(error));
 }
 
-std::optional<std::string> LinuxGraphicalSession::xProblem() const
+shared::Expected<void> LinuxGraphicalSession::reachX() const
 {
     const std::string display = variable("DISPLAY");
     if (display.empty())
-        return "DISPLAY is not set";
+        return noWindow("DISPLAY is not set");
     const std::string quoted = "DISPLAY \"" + display + "\"";
     // [protocol/][host]:number[.screen]
     const std::size_t colon = display.rfind(':');
     const auto number = colon == std::string::npos ? std::nullopt : displayNumber(std::string_view(display).substr(colon + 1));
     if (!number)
-        return quoted + " names no display";
+        return noWindow(quoted + " names no display");
     std::string_view host = std::string_view(display).substr(0, colon);
     std::string_view protocol;
     if (const std::size_t slash = host.find('/'); slash != std::string_view::npos) {
@@ -194,17 +200,17 @@ std::optional<std::string> LinuxGraphicalSession::xProblem() const
     // from this computer's sessions anyway.
     const bool local = (host.empty() || host == "unix") && (protocol.empty() || protocol == "unix");
     if (!local)
-        return std::nullopt;
+        return {};
     const std::string path = m_xSocketFolder + "/X" + *number;
     if (abstractAnswers(path))
-        return std::nullopt;
+        return {};
     const auto address = shared::SocketAddress::forPath(path);
     if (!address)
-        return quoted + " names a socket path longer than an address holds";
+        return noWindow(quoted + " names a socket path longer than an address holds");
     const int error = connectError(address->address(), address->length());
     if (error == 0)
-        return std::nullopt;
-    return quoted + " does not answer at " + path + ": " + std::system_category().message(error);
+        return {};
+    return noWindow(quoted + " does not answer at " + path + ": " + std::system_category().message(error));
 }
 
 } // namespace tavoren::agent

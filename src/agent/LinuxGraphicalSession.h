@@ -20,15 +20,14 @@ public:
     // absolute path, otherwise the default.
     LinuxGraphicalSession();
 
-    std::optional<std::string> unreachable() const override;
+    shared::Expected<void> reachable() const override;
 
     // Whether a Qt platform plugin name needs no display server.
     static bool needsNoDisplay(std::string_view platform);
 
 private:
-    // None when reachable, otherwise why not.
-    std::optional<std::string> waylandProblem() const;
-    std::optional<std::string> xProblem() const;
+    shared::Expected<void> reachWayland() const;
+    shared::Expected<void> reachX() const;
 
     std::string m_xSocketFolder;
 };

@@ -23,14 +23,10 @@ bool parseSequence(std::string_view text, std::vector<std::int64_t> &sequence)
 
 } // namespace
 
-std::optional<CommandLine> CommandLine::parse(const std::vector<std::string> &arguments, std::string *error)
+shared::Expected<CommandLine> CommandLine::parse(const std::vector<std::string> &arguments)
 {
     CommandLine line;
-    const auto fail = [error](std::string why) -> std::optional<CommandLine> {
-        if (error)
-            *error = std::move(why);
-        return std::nullopt;
-    };
+    const auto fail = [](std::string why) { return shared::Error::because("read the command line", "", std::move(why)); };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];
         std::optional<std::string> inlineValue;
@@ -82,11 +78,10 @@ std::optional<CommandLine> CommandLine::parse(const std::vector<std::string> &ar
             const std::optional<Call> call = callFromName(std::string_view(value).substr(0, colon));
             if (colon == std::string::npos || !call || *call == Call::Other)
                 return fail("a fault reads CALL:ITEMS with CALL servertime, create or status: " + value);
-            std::string why;
-            std::optional<Fault> fault = Fault::parse(std::string_view(value).substr(colon + 1), &why);
+            shared::Expected<Fault> fault = Fault::parse(std::string_view(value).substr(colon + 1));
             if (!fault)
-                return fail(why);
-            line.faults.emplace_back(*call, std::move(*fault));
+                return fail(fault.error().text);
+            line.faults.emplace_back(*call, std::move(fault).value());
         } else {
             return fail("unknown option " + name);
         }

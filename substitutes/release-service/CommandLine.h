@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include "release-service/Call.h"
 #include "release-service/Fault.h"
 #include "release-service/ReleaseService.h"
@@ -22,7 +24,7 @@ public:
     bool quiet = false; // no line per request
 
     // `arguments` without the program name.
-    static std::optional<CommandLine> parse(const std::vector<std::string> &arguments, std::string *error = nullptr);
+    static shared::Expected<CommandLine> parse(const std::vector<std::string> &arguments);
     static std::string usage();
 };
 

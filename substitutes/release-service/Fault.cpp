@@ -6,11 +6,9 @@ namespace tavoren::releaseservice {
 
 namespace {
 
-std::optional<Fault> failure(std::string *error, std::string message)
+shared::Error failure(std::string message)
 {
-    if (error)
-        *error = std::move(message);
-    return std::nullopt;
+    return shared::Error::because("read a fault", "", std::move(message));
 }
 
 constexpr std::uint64_t maxLength = std::uint64_t(1) << 40;
@@ -127,7 +125,7 @@ Fault &Fault::only(unsigned count)
     return *this;
 }
 
-std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
+shared::Expected<Fault> Fault::parse(std::string_view text)
 {
     Fault fault;
     bool any = false;
@@ -155,9 +153,9 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
         } else if ((key == "chunked" || key == "inflate") && hasValue) {
             const std::optional<std::uint64_t> length = parseLength(value);
             if (!length || (key == "inflate" && *length == 0))
-                return failure(error, "bad length: " + std::string(value));
+                return failure("bad length: " + std::string(value));
             if (fault.paddedLength)
-                return failure(error, "a fault takes one length, chunked=BYTES or inflate=BYTES: " + std::string(item));
+                return failure("a fault takes one length, chunked=BYTES or inflate=BYTES: " + std::string(item));
             fault.paddedLength = length;
             if (key == "chunked")
                 fault.chunkedTransfer = true;
@@ -166,17 +164,17 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
         } else if (key == "trickle" && hasValue) {
             long long ms = 0;
             if (!parseDecimal(value, ms) || ms <= 0)
-                return failure(error, "bad trickle interval: " + std::string(value));
+                return failure("bad trickle interval: " + std::string(value));
             fault.trickle = std::chrono::milliseconds(ms);
         } else if (key == "http" && hasValue) {
             int code = 0;
             if (!parseDecimal(value, code) || code < 100 || code > 599)
-                return failure(error, "bad status code: " + std::string(value));
+                return failure("bad status code: " + std::string(value));
             fault.status = code;
         } else if (key == "delay" && hasValue) {
             long long ms = 0;
             if (!parseDecimal(value, ms) || ms < 0)
-                return failure(error, "bad delay: " + std::string(value));
+                return failure("bad delay: " + std::string(value));
             fault.delay = std::chrono::milliseconds(ms);
         } else if (key == "location" && hasValue) {
             fault.location = std::string(value);
@@ -189,21 +187,21 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string *error)
             fault.body = std::string(value);
         } else if (key == "from" && hasValue) {
             if (!parseDecimal(value, fault.fromRequest) || fault.fromRequest == 0)
-                return failure(error, "bad request number: " + std::string(value));
+                return failure("bad request number: " + std::string(value));
             continue;
         } else if (key == "times" && hasValue) {
             unsigned count = 0;
             if (!parseDecimal(value, count))
-                return failure(error, "bad count: " + std::string(value));
+                return failure("bad count: " + std::string(value));
             fault.times = count;
             continue;
         } else {
-            return failure(error, "unknown fault item: " + std::string(item));
+            return failure("unknown fault item: " + std::string(item));
         }
         any = true;
     }
     if (!any)
-        return failure(error, "a fault needs http, body, delay, drop, without, set, trickle, chunked, gzip or inflate");
+        return failure("a fault needs http, body, delay, drop, without, set, trickle, chunked, gzip or inflate");
     return fault;
 }
 

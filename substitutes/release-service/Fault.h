@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Expected.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -73,7 +75,7 @@ public:
     // number, at most 1 TiB, optionally followed by KiB, MiB or GiB; only one
     // of chunked=BYTES and inflate=BYTES (inflate=BYTES,chunked sends the
     // bomb chunked).
-    static std::optional<Fault> parse(std::string_view text, std::string *error = nullptr);
+    static shared::Expected<Fault> parse(std::string_view text);
 };
 
 } // namespace tavoren::releaseservice

@@ -15,10 +15,9 @@ using tavoren::releaseservice::RequestRecord;
 
 int main(int argc, char *argv[])
 {
-    std::string error;
-    const std::optional<CommandLine> line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc), &error);
+    const auto line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
     if (!line) {
-        std::cerr << "tavoren-release-service: " << error << "\n" << CommandLine::usage();
+        std::cerr << "tavoren-release-service: " << line.error().text << "\n" << CommandLine::usage();
         return 2;
     }
     if (line->help) {

@@ -191,8 +191,8 @@ private slots:
         setOrUnset("XDG_RUNTIME_DIR", runtimeSet ? runtime : QString());
         qputenv(tavoren::agent::X11_SOCKET_FOLDER_VARIABLE, QFile::encodeName(xFolder));
 
-        const auto problem = LinuxGraphicalSession().unreachable();
-        QCOMPARE(problem ? QString::fromStdString(*problem) : QString(), expand(reason, xFolder, runtime));
+        const auto reached = LinuxGraphicalSession().reachable();
+        QCOMPARE(reached ? QString() : QString::fromStdString(reached.error().text), expand(reason, xFolder, runtime));
     }
 
     // The agent program in sessions it can and cannot show a window in.

@@ -14,10 +14,12 @@ void FakeGraphicalSession::comeBack()
     m_reason.reset();
 }
 
-std::optional<std::string> FakeGraphicalSession::unreachable() const
+shared::Expected<void> FakeGraphicalSession::reachable() const
 {
     std::lock_guard lock(m_mutex);
-    return m_reason;
+    if (m_reason)
+        return shared::Error::because("show a window", "", *m_reason);
+    return {};
 }
 
 } // namespace tavoren::testsupport

@@ -3,6 +3,8 @@
 #include "agent/GraphicalSession.h"
 
 #include <mutex>
+#include <optional>
+#include <string>
 
 namespace tavoren::testsupport {
 
@@ -15,7 +17,7 @@ public:
     void goAway(const std::string &reason);
     void comeBack();
 
-    std::optional<std::string> unreachable() const override;
+    shared::Expected<void> reachable() const override;
 
 private:
     mutable std::mutex m_mutex;

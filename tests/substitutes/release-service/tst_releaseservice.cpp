@@ -258,7 +258,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(bool, valid);
-        QCOMPARE(Fault::parse(text.toStdString()).has_value(), valid);
+        QCOMPARE(Fault::parse(text.toStdString()).hasValue(), valid);
     }
 
     void listensOnIpv6()

@@ -53,10 +53,9 @@ private slots:
         std::vector<std::string> args;
         for (const QString &argument : arguments)
             args.push_back(argument.toStdString());
-        std::string why;
-        const auto line = CommandLine::parse(args, &why);
-        QCOMPARE(why, error.toStdString());
-        QCOMPARE(line.has_value(), error.isEmpty());
+        const auto line = CommandLine::parse(args);
+        QCOMPARE(line ? std::string() : line.error().text, error.toStdString());
+        QCOMPARE(line.hasValue(), error.isEmpty());
         if (qstrcmp(QTest::currentDataTag(), "everything") == 0) {
             QCOMPARE(line->options.address, std::string("::1"));
             QCOMPARE(line->options.port, 8443);

@@ -184,10 +184,9 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, error);
-        std::string why;
-        const std::optional<Fault> fault = Fault::parse(text.toStdString(), &why);
-        QCOMPARE(QString::fromStdString(why), error);
-        QCOMPARE(fault.has_value(), error.isEmpty());
+        const auto fault = Fault::parse(text.toStdString());
+        QCOMPARE(fault ? QString() : QString::fromStdString(fault.error().text), error);
+        QCOMPARE(fault.hasValue(), error.isEmpty());
         if (!fault)
             return;
         QFETCH(int, trickleMs);
