@@ -12,6 +12,7 @@
 #include "client/app/Upload.h"
 #include "client/core/DisplayText.h"
 #include "client/support/ClientLogReader.h"
+#include "support/ScreenReading.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
-#include <cmath>
 
 using namespace tavoren;
 using namespace tavoren::client;
@@ -31,22 +31,13 @@ using clienttest::ClientLogReader;
 using clienttest::WindowFixture;
 using releaseservice::Call;
 using releaseservice::Fault;
+using testsupport::ScreenReading;
 using namespace std::chrono_literals;
 
 namespace {
 constexpr int patience = 20000;
 const QLocale english(QLocale::English, QLocale::UnitedStates);
 const QLocale french(QLocale::French, QLocale::France);
-
-// A window shown and in front; the offscreen platform activates a window
-// only once it is exposed.
-bool inFront(QWidget *window)
-{
-    if (!QTest::qWaitForWindowExposed(window))
-        return false;
-    window->activateWindow();
-    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, patience);
-}
 
 // A key as a keyboard sends it: to whatever has the focus.
 void press(const QString &key)
@@ -71,40 +62,6 @@ bool focusIsUsable()
     return focus && focus->isVisible() && focus->isEnabled();
 }
 
-// What a screen reader meets: every shown object below `object`.
-void collectShown(QAccessibleInterface *object, QList<QAccessibleInterface *> &shown, int depth = 0)
-{
-    if (!object || depth > 40 || object->state().invisible)
-        return;
-    shown.append(object);
-    for (int i = 0; i < object->childCount(); ++i)
-        collectShown(object->child(i), shown, depth + 1);
-}
-
-// Roles a screen reader announces by name: controls, pictures, windows.
-bool needsName(QAccessibleInterface *object)
-{
-    static const QList<QAccessible::Role> roles = {
-        QAccessible::PushButton, QAccessible::EditableText, QAccessible::ProgressBar, QAccessible::Graphic,
-        QAccessible::Dialog,     QAccessible::Window,       QAccessible::Link,        QAccessible::ButtonMenu,
-    };
-    return object->state().focusable || roles.contains(object->role());
-}
-
-// WCAG contrast between two colours.
-double contrast(QRgb a, QRgb b)
-{
-    const auto luminance = [](QRgb rgb) {
-        const auto channel = [](int value) {
-            const double c = value / 255.0;
-            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 // The screens reached as a user would, the service made to hold or fail
 // where a screen would otherwise pass by.
@@ -217,13 +174,12 @@ private slots:
         // The texts are in the table of the language asked for.
         QCOMPARE(QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name), window->windowTitle());
 
-        QList<QAccessibleInterface *> shown;
-        collectShown(QAccessible::queryAccessibleInterface(window), shown);
+        const QList<QAccessibleInterface *> shown = ScreenReading::shownBelow(QAccessible::queryAccessibleInterface(window));
         QVERIFY(shown.size() > 3);
         QStringList unnamed;
         int named = 0;
         for (QAccessibleInterface *object : shown) {
-            if (!needsName(object))
+            if (!ScreenReading::needsName(object))
                 continue;
             if (object->text(QAccessible::Name).trimmed().isEmpty())
                 unnamed << (object->object() ? object->object()->objectName() : QStringLiteral("?")) + QLatin1Char('/')
@@ -261,7 +217,7 @@ private slots:
         WindowFixture f(true);
         openAt(f, where, english);
         QWidget *window = windowOf(f, where);
-        QVERIFY(window && inFront(window));
+        QVERIFY(window && ScreenReading::inFront(window));
         QWidget *expected = controlOf(f, where, focus);
         QVERIFY(expected);
         QTRY_COMPARE(QApplication::focusWidget(), expected);
@@ -315,7 +271,7 @@ private slots:
             opened << (focus ? focus->objectName() + QLatin1Char('=') + QAccessible::queryAccessibleInterface(focus)->text(QAccessible::Name)
                              : QString());
         });
-        QVERIFY(inFront(f.window.get()));
+        QVERIFY(ScreenReading::inFront(f.window.get()));
         QTRY_COMPARE(QApplication::focusWidget(), f.control<QWidget>(QStringLiteral("email")));
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ann@example.com"));
         press(QStringLiteral("return"));
@@ -392,7 +348,7 @@ private slots:
         WindowFixture f(true);
         openAt(f, where, english);
         QWidget *window = windowOf(f, where);
-        QVERIFY(window && inFront(window));
+        QVERIFY(window && ScreenReading::inFront(window));
         if (control == QLatin1String("next"))
             QTest::keyClicks(controlOf(f, where, QStringLiteral("email")), QStringLiteral("ann@example.com"));
         QWidget *widget = controlOf(f, where, control);
@@ -417,7 +373,7 @@ private slots:
         for (int y = 0; y < with.height(); ++y) {
             for (int x = 0; x < with.width(); ++x) {
                 if (!inside.contains(x, y))
-                    strongest = std::max(strongest, contrast(with.pixel(x, y), without.pixel(x, y)));
+                    strongest = std::max(strongest, ScreenReading::contrast(with.pixel(x, y), without.pixel(x, y)));
             }
         }
         QVERIFY2(strongest >= 3.0, qPrintable(QString::number(strongest)));
@@ -437,7 +393,7 @@ private slots:
         auto *email = qobject_cast<QLineEdit *>(controlOf(f, where, QStringLiteral("email")));
         QVERIFY(email && !email->placeholderText().isEmpty());
         const QPalette palette = email->palette();
-        const double ratio = contrast(palette.color(QPalette::PlaceholderText).rgb(), palette.color(QPalette::Base).rgb());
+        const double ratio = ScreenReading::contrast(palette.color(QPalette::PlaceholderText).rgb(), palette.color(QPalette::Base).rgb());
         QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
     }
 };

@@ -20,6 +20,7 @@
 #include "installer/app/KYWelcomeScreen.h"
 #include "installer/core/KYNotificationCenter.h"
 #include "support/FakePlatform.h"
+#include "support/ScreenReading.h"
 #include "ui_KYAppsBusySheet.h"
 #include "ui_KYLicenseScreen.h"
 #include "ui_KYLogWindow.h"
@@ -43,7 +44,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <cmath>
 #include <memory>
 
 using namespace tavoren::installer;
@@ -138,16 +138,6 @@ struct Window
     std::unique_ptr<KYAppDelegate> delegate;
 };
 
-// A window shown and in front; the offscreen platform activates a window
-// only once it is exposed.
-bool inFront(QWidget *window)
-{
-    if (!QTest::qWaitForWindowExposed(window))
-        return false;
-    window->activateWindow();
-    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, patience);
-}
-
 // A key as a keyboard sends it: to whatever has the focus.
 void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
@@ -168,41 +158,6 @@ Qt::Key keyNamed(const QString &name)
     return keys.value(name, Qt::Key_unknown);
 }
 
-// What a screen reader meets: every shown object below `object`.
-void collectShown(QAccessibleInterface *object, QList<QAccessibleInterface *> &shown, int depth = 0)
-{
-    if (!object || depth > 40 || object->state().invisible)
-        return;
-    shown.append(object);
-    for (int i = 0; i < object->childCount(); ++i)
-        collectShown(object->child(i), shown, depth + 1);
-}
-
-// Roles a screen reader announces by name: controls, pictures, windows.
-bool needsName(QAccessibleInterface *object)
-{
-    static const QList<QAccessible::Role> roles = {
-        QAccessible::PushButton,  QAccessible::CheckBox,  QAccessible::RadioButton, QAccessible::EditableText,
-        QAccessible::ProgressBar, QAccessible::Graphic,   QAccessible::Dialog,      QAccessible::Window,
-        QAccessible::ButtonMenu,  QAccessible::ComboBox,  QAccessible::Link,        QAccessible::SpinBox,
-    };
-    return object->state().focusable || roles.contains(object->role());
-}
-
-// WCAG contrast between two colours.
-double contrast(QRgb a, QRgb b)
-{
-    const auto luminance = [](QRgb rgb) {
-        const auto channel = [](int value) {
-            const double c = value / 255.0;
-            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 } // namespace
 
 class TestInstallerScreens : public QObject
@@ -495,13 +450,12 @@ private slots:
         }
         QVERIFY(window->isVisible());
 
-        QList<QAccessibleInterface *> shown;
-        collectShown(QAccessible::queryAccessibleInterface(window), shown);
+        const QList<QAccessibleInterface *> shown = ScreenReading::shownBelow(QAccessible::queryAccessibleInterface(window));
         QVERIFY(shown.size() > 3);
         QStringList unnamed;
         int named = 0;
         for (QAccessibleInterface *object : shown) {
-            if (!needsName(object))
+            if (!ScreenReading::needsName(object))
                 continue;
             if (object->text(QAccessible::Name).trimmed().isEmpty())
                 unnamed << (object->object() ? object->object()->objectName() : QStringLiteral("?"))
@@ -648,13 +602,13 @@ private slots:
         QVERIFY(w.detected());
         QSignalSpy cancelled(w.controller->appsBusySheet(), &KYAppsBusySheet::cancelClicked);
         w.controller->displayAppsBusyWarningSheet();
-        QVERIFY(inFront(w.controller->appsBusySheet()));
+        QVERIFY(ScreenReading::inFront(w.controller->appsBusySheet()));
         press(Qt::Key_Escape);
         QVERIFY(!w.controller->appsBusySheet()->isVisible());
         QCOMPARE(cancelled.count(), 1);
         QSignalSpy declined(w.controller->warningSheet(), &KYWarningSheet::cancelClicked);
         w.controller->displayWarningSheet();
-        QVERIFY(inFront(w.controller->warningSheet()));
+        QVERIFY(ScreenReading::inFront(w.controller->warningSheet()));
         press(Qt::Key_Escape);
         QVERIFY(!w.controller->warningSheet()->isVisible());
         QCOMPARE(declined.count(), 1);
@@ -672,7 +626,7 @@ private slots:
             return QString();
         });
         w.ui().installerLog->trigger();
-        QVERIFY(inFront(log));
+        QVERIFY(ScreenReading::inFront(log));
         log->searchField()->setFocus(Qt::TabFocusReason);
         press(Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(saves, 1);
@@ -753,7 +707,7 @@ private slots:
         double strongest = 1.0;
         for (int y = 0; y < with.height(); ++y) {
             for (int x = 0; x < with.width(); ++x)
-                strongest = std::max(strongest, contrast(with.pixel(x, y), without.pixel(x, y)));
+                strongest = std::max(strongest, ScreenReading::contrast(with.pixel(x, y), without.pixel(x, y)));
         }
         QVERIFY2(strongest >= 3.0, qPrintable(QString::number(strongest)));
         w.platform.channel->release();
@@ -765,7 +719,7 @@ private slots:
         QLineEdit *search = w.controller->logWindow()->searchField();
         QVERIFY(!search->placeholderText().isEmpty());
         const QPalette palette = search->palette();
-        const double ratio = contrast(palette.color(QPalette::PlaceholderText).rgb(), palette.color(QPalette::Base).rgb());
+        const double ratio = ScreenReading::contrast(palette.color(QPalette::PlaceholderText).rgb(), palette.color(QPalette::Base).rgb());
         QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
         QCOMPARE(QAccessible::queryAccessibleInterface(search)->text(QAccessible::Name), search->placeholderText());
     }
