@@ -1,8 +1,8 @@
 #include "client/app/MainWindow.h"
 
 #include "client/app/AppDelegate.h"
-#include "client/app/FocusMark.h"
 #include "client/app/ViewController.h"
+#include "shared/widgets/FocusMark.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -20,7 +20,7 @@ MainWindow::MainWindow(AppDelegate &appDelegate, QWidget *parent)
     // The style draws focus marks only once the keyboard has moved the
     // focus; here they show from the start, so no one has to find the focus.
     setAttribute(Qt::WA_KeyboardFocusChange);
-    new FocusMark(this);
+    new shared::FocusMark(this);
 
     QMenu *application = menuBar()->addMenu(qtTrId("menu_application"));
     application->addAction(appDelegate.Preferences());

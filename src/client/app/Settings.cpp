@@ -1,11 +1,11 @@
 #include "client/app/Settings.h"
 
 #include "client/app/AppDelegate.h"
-#include "client/app/FocusMark.h"
 #include "client/app/ScreenLook.h"
 #include "client/app/UrlOpener.h"
 #include "client/core/ConfigFiles.h"
 #include "client/core/EmailAddress.h"
+#include "shared/widgets/FocusMark.h"
 #include "ui_Settings.h"
 
 #include <QHideEvent>
@@ -25,7 +25,7 @@ Settings::Settings(AppDelegate &appDelegate, QWidget *parent)
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_KeyboardFocusChange);
     loadViewIfNeeded();
-    new FocusMark(this);
+    new shared::FocusMark(this);
 }
 
 Settings::~Settings()

@@ -1,7 +1,7 @@
 #include "installer/app/KYImageHelpView.h"
 
-#include "installer/app/KYFocusMark.h"
 #include "installer/app/KYSharedImages.h"
+#include "shared/widgets/FocusMark.h"
 
 #include <QEnterEvent>
 #include <QKeyEvent>
@@ -92,7 +92,7 @@ void KYImageHelpView::keyPressEvent(QKeyEvent *event)
 void KYImageHelpView::paintEvent(QPaintEvent *event)
 {
     QLabel::paintEvent(event);
-    KYFocusMark::paint(this);
+    shared::FocusMark::paint(this);
 }
 
 } // namespace tavoren::installer

@@ -1,8 +1,8 @@
 #include "installer/app/KYProgressScreen.h"
 
-#include "installer/app/KYFocusMark.h"
 #include "installer/app/KYSharedImages.h"
 #include "shared/StringTable.h"
+#include "shared/widgets/FocusMark.h"
 #include "ui_KYProgressScreen.h"
 
 namespace tavoren::installer {
@@ -16,7 +16,7 @@ KYProgressScreen::KYProgressScreen(QWidget *parent)
     // focus mark on a bar, so a frame says where it is.
     m_ui->installProgressIndicator->setFocusPolicy(Qt::TabFocus);
     m_ui->installProgressIndicator->setStyleSheet(
-        QStringLiteral("QProgressBar:focus { border: 2px solid %1; border-radius: 3px; }").arg(KYFocusMark::colour().name()));
+        QStringLiteral("QProgressBar:focus { border: 2px solid %1; border-radius: 3px; }").arg(shared::FocusMark::colour().name()));
 }
 
 void KYProgressScreen::localize(const shared::StringTable &strings)

@@ -1,9 +1,9 @@
 #include "installer/app/KYSourceView.h"
 
-#include "installer/app/KYFocusMark.h"
 #include "installer/app/KYSharedImages.h"
 #include "installer/core/InstallerState.h"
 #include "installer/core/KYNotificationCenter.h"
+#include "shared/widgets/FocusMark.h"
 
 #include <QCursor>
 #include <QDrag>
@@ -71,7 +71,7 @@ void KYSourceView::keyPressEvent(QKeyEvent *event)
 void KYSourceView::paintEvent(QPaintEvent *event)
 {
     QLabel::paintEvent(event);
-    KYFocusMark::paint(this);
+    shared::FocusMark::paint(this);
 }
 
 QPoint KYSourceView::pictureOrigin() const

@@ -2,7 +2,6 @@
 
 #include "installer/app/KYAppDelegate.h"
 #include "installer/app/KYAppsBusySheet.h"
-#include "installer/app/KYFocusMark.h"
 #include "installer/app/KYLicenseScreen.h"
 #include "installer/app/KYLogWindow.h"
 #include "installer/app/KYProgressScreen.h"
@@ -12,6 +11,7 @@
 #include "installer/app/KYWarningSheet.h"
 #include "installer/app/KYWelcomeScreen.h"
 #include "shared/SystemPath.h"
+#include "shared/widgets/FocusMark.h"
 #include "ui_KYPublicPrivateScreen.h"
 #include "ui_KYViewController.h"
 
@@ -55,7 +55,7 @@ KYViewController::KYViewController(KYInstaller::Environment environment, const Q
     m_installer = std::make_unique<KYInstaller>(*this, std::move(environment));
     makeScreens();
     connectActions();
-    new KYFocusMark(this);
+    new shared::FocusMark(this);
 }
 
 KYViewController::~KYViewController()

@@ -1,7 +1,7 @@
 #include "installer/app/KYWelcomeScreen.h"
 
-#include "installer/app/KYFocusMark.h"
 #include "shared/StringTable.h"
+#include "shared/widgets/FocusMark.h"
 #include "ui_KYWelcomeScreen.h"
 
 #include <QApplication>
@@ -77,7 +77,7 @@ void KYWelcomeScreen::localize(const shared::StringTable &strings)
         QStringLiteral("QPushButton { border: 2px solid transparent; border-radius: 3px; color: %1;"
                        " text-decoration: underline; padding: 0 2px; }"
                        " QPushButton:focus { border-color: %1; }")
-            .arg(KYFocusMark::colour().name()));
+            .arg(shared::FocusMark::colour().name()));
     localizeAccessibility(strings);
     m_ui->termsOfServiceButton->adjustSize();
     m_ui->termsOfServiceButton->setCursor(Qt::PointingHandCursor);

@@ -1,39 +1,39 @@
-#include "installer/app/KYFocusMark.h"
+#include "shared/widgets/FocusMark.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFocusFrame>
+#include <QLineEdit>
 #include <QPainter>
 #include <QWidget>
 
-namespace tavoren::installer {
+namespace tavoren::shared {
 
-KYFocusMark::KYFocusMark(QWidget *root)
-    : QObject(root)
-    , m_root(root)
+FocusMark::FocusMark(QWidget *window)
+    : QObject(window)
+    , m_window(window)
 {
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { follow(now); });
 }
 
-void KYFocusMark::follow(QWidget *now)
+void FocusMark::follow(QWidget *now)
 {
-    // Buttons the style marks; a control with a style sheet of its own
-    // draws its own mark.
-    auto *button = qobject_cast<QAbstractButton *>(now);
+    const bool control = qobject_cast<QAbstractButton *>(now) || qobject_cast<QLineEdit *>(now);
     const QWidget *window = now ? now->window() : nullptr;
-    const bool ours = window && m_root && (window == m_root || window->parentWidget() == m_root);
-    if (!button || !ours || !button->styleSheet().isEmpty()) {
-        if (m_frame)
+    const bool ours = window && m_window && (window == m_window || window->parentWidget() == m_window);
+    if (!control || !ours || !now->styleSheet().isEmpty()) {
+        // Focus gone to another window leaves this one's mark alone.
+        if (m_frame && (ours || !now))
             m_frame->setWidget(nullptr);
         return;
     }
     // The frame lives beside the widget it rings, and goes with its parent.
     if (!m_frame)
-        m_frame = new QFocusFrame(button);
-    m_frame->setWidget(button);
+        m_frame = new QFocusFrame(now);
+    m_frame->setWidget(now);
 }
 
-void KYFocusMark::paint(QWidget *widget)
+void FocusMark::paint(QWidget *widget)
 {
     if (!widget->hasFocus())
         return;
@@ -44,4 +44,4 @@ void KYFocusMark::paint(QWidget *widget)
     painter.drawRoundedRect(QRectF(widget->rect()).adjusted(1.0, 1.0, -1.0, -1.0), 4.0, 4.0);
 }
 
-} // namespace tavoren::installer
+} // namespace tavoren::shared
