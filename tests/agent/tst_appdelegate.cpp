@@ -6,7 +6,7 @@
 #include "agent/ClientLauncher.h"
 
 #include "support/FakeGraphicalSession.h"
-#include "support/RecordingSystemLog.h"
+#include "support/MemorySystemLog.h"
 #include "support/StandInClient.h"
 #include "support/TestRoot.h"
 
@@ -16,13 +16,14 @@
 #include <QTest>
 
 #include <cerrno>
+#include <memory>
 #include <sys/wait.h>
 
 using tavoren::agent::AgentEnvironment;
 using tavoren::agent::AppDelegate;
 using tavoren::agent::ClientLauncher;
 using tavoren::testsupport::FakeGraphicalSession;
-using tavoren::testsupport::RecordingSystemLog;
+using tavoren::testsupport::MemorySystemLog;
 using tavoren::testsupport::StandInClient;
 using tavoren::testsupport::TestRoot;
 
@@ -70,8 +71,8 @@ private slots:
         TestRoot root;
         QVERIFY(StandInClient::install(root));
         FakeGraphicalSession session;
-        RecordingSystemLog log;
-        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
+        auto log = std::make_shared<MemorySystemLog>();
+        AppDelegate delegate(AgentEnvironment::platform(session, log));
         QVERIFY(delegate.launchClient(argument.toStdString()));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
         QCOMPARE(StandInClient::records(root), QList<QByteArrayList>{QByteArrayList{argument}});
@@ -83,8 +84,8 @@ private slots:
         TestRoot root;
         QVERIFY(StandInClient::install(root));
         FakeGraphicalSession session;
-        RecordingSystemLog log;
-        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
+        auto log = std::make_shared<MemorySystemLog>();
+        AppDelegate delegate(AgentEnvironment::platform(session, log));
         delegate.launchClient("First.pdf:: ::/spool/job1/a.pdf");
         delegate.launchClient("Second.pdf:: ::/spool/job2/b.pdf");
         QCOMPARE(delegate.currentProcessedFolder(), std::string("Second.pdf:: ::/spool/job2/b.pdf"));
@@ -107,14 +108,14 @@ private slots:
         QFETCH(bool, present);
         QFETCH(QString, reason);
         TestRoot root;
-        RecordingSystemLog log;
+        auto log = std::make_shared<MemorySystemLog>();
         const QString client = root.system(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH));
         if (present)
             root.writeFile(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH), "#!/bin/sh\n");
         FakeGraphicalSession session;
-        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
+        AppDelegate delegate(AgentEnvironment::platform(session, log));
         QVERIFY(!delegate.launchClient("A.pdf:: ::/spool/job1/a.pdf"));
-        QCOMPARE(log.count(QStringLiteral("Could not start the client \"") + client + QStringLiteral("\": ") + reason), 1);
+        QCOMPARE(log->count(QStringLiteral("Could not start the client \"") + client + QStringLiteral("\": ") + reason), 1);
         // The job stays the current one: its folder is not swept away.
         QCOMPARE(delegate.currentProcessedFolder(), std::string("A.pdf:: ::/spool/job1/a.pdf"));
 
@@ -128,16 +129,16 @@ private slots:
     void noGraphicalSessionStartsNoClient()
     {
         TestRoot root;
-        RecordingSystemLog log;
+        auto log = std::make_shared<MemorySystemLog>();
         QVERIFY(StandInClient::install(root));
         FakeGraphicalSession session;
-        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
+        AppDelegate delegate(AgentEnvironment::platform(session, log));
         QVERIFY(delegate.launchClient("A.pdf:: ::/spool/job1/a.pdf"));
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 1, 20000);
 
         session.goAway("DISPLAY is not set");
         QVERIFY(!delegate.launchClient("B.pdf:: ::/spool/job2/b.pdf"));
-        QCOMPARE(log.count(QStringLiteral("No graphical session for the print release client (DISPLAY is not set): "
+        QCOMPARE(log->count(QStringLiteral("No graphical session for the print release client (DISPLAY is not set): "
                                           "the job waits for the next login")),
                  1);
         QCOMPARE(delegate.currentProcessedFolder(), std::string("A.pdf:: ::/spool/job1/a.pdf"));
@@ -192,12 +193,12 @@ private slots:
         QFETCH(QStringList, left);
         QFETCH(QString, logLine);
         TestRoot root;
-        RecordingSystemLog log;
+        auto log = std::make_shared<MemorySystemLog>();
         QVERIFY(StandInClient::install(root));
         jobFolder(root, QStringLiteral("job12"));
         const QString current = jobFolder(root, QStringLiteral("job17"));
         FakeGraphicalSession session;
-        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
+        AppDelegate delegate(AgentEnvironment::platform(session, log));
         if (record == QStringLiteral("job17"))
             delegate.launchClient(argumentFor(current).toStdString());
         else if (record != QStringLiteral("none"))
@@ -206,7 +207,7 @@ private slots:
         delegate.removeAllFilesRecursivelyExcept();
         delegate.waitForQueue();
         QCOMPARE(QDir(root.spoolRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), left);
-        QCOMPARE(log.count(logLine), 1);
+        QCOMPARE(log->count(logLine), 1);
     }
 
     // Not only the last job: every job whose client still runs keeps its folder.
@@ -220,8 +221,8 @@ private slots:
         const QString second = jobFolder(root, QStringLiteral("job2"));
         const QString stale = jobFolder(root, QStringLiteral("job0"));
         FakeGraphicalSession session;
-        RecordingSystemLog log;
-        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
+        auto log = std::make_shared<MemorySystemLog>();
+        AppDelegate delegate(AgentEnvironment::platform(session, log));
         delegate.launchClient(argumentFor(first).toStdString());
         delegate.launchClient(argumentFor(second).toStdString());
         QTRY_COMPARE_WITH_TIMEOUT(StandInClient::count(root), 2, 20000);
@@ -247,16 +248,16 @@ private slots:
     void passFailureIsLogged()
     {
         TestRoot root;
-        RecordingSystemLog log;
+        auto log = std::make_shared<MemorySystemLog>();
         QVERIFY(StandInClient::install(root));
         const QString stray = root.writeFile(QStringLiteral("/var/log/cups/corvanetavorencups/Corvane_Tavoren_Driver/stray"), "x");
         FakeGraphicalSession session;
-        AppDelegate delegate(AgentEnvironment::platform(session, log.systemLog()));
+        AppDelegate delegate(AgentEnvironment::platform(session, log));
         delegate.launchClient("R.pdf:: ::/spool/job17/R.pdf");
         delegate.removeAllFilesRecursivelyExcept();
         delegate.waitForQueue();
-        QCOMPARE(log.count(QStringLiteral("Could not list \"") + stray + QStringLiteral("\": Not a directory")), 1);
-        QCOMPARE(log.count(QStringLiteral("Cleaning pass removed 0 job folders")), 1);
+        QCOMPARE(log->count(QStringLiteral("Could not list \"") + stray + QStringLiteral("\": Not a directory")), 1);
+        QCOMPARE(log->count(QStringLiteral("Cleaning pass removed 0 job folders")), 1);
     }
 };
 

@@ -6,7 +6,7 @@
 #include "shared/HandOff.h"
 
 #include "support/AgentProcess.h"
-#include "support/RecordingSystemLog.h"
+#include "support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QFile>
@@ -66,7 +66,7 @@ public:
         : m_path(root.path() + QStringLiteral("/s"))
         , m_recorder(clientsStart)
         , m_listener(listenOn(m_path))
-        , m_server(m_listener, std::move(serverSettings), m_recorder, *m_log.systemLog())
+        , m_server(m_listener, std::move(serverSettings), m_recorder, m_log)
         , m_thread([this] { m_server.run(); })
     {
     }
@@ -108,7 +108,7 @@ private:
     QString m_path;
     Recorder m_recorder;
     int m_listener;
-    tavoren::testsupport::RecordingSystemLog m_log;
+    tavoren::testsupport::MemorySystemLog m_log;
     HandOffServer m_server;
     std::thread m_thread;
     QList<int> m_connections;

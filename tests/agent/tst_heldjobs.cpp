@@ -10,8 +10,8 @@
 #include "shared/SystemPath.h"
 
 #include "support/AgentProcess.h"
+#include "support/MemorySystemLog.h"
 #include "support/PrivateCupsd.h"
-#include "support/RecordingSystemLog.h"
 #include "support/SecondUser.h"
 #include "support/StandInClient.h"
 #include "support/TestRoot.h"
@@ -32,7 +32,7 @@
 using namespace tavoren::agent;
 using tavoren::testsupport::AgentProcess;
 using tavoren::testsupport::PrivateCupsd;
-using tavoren::testsupport::RecordingSystemLog;
+using tavoren::testsupport::MemorySystemLog;
 using tavoren::testsupport::SecondUser;
 using tavoren::testsupport::StandInClient;
 using tavoren::testsupport::TestRoot;
@@ -130,10 +130,10 @@ private slots:
         QFETCH(std::vector<PrintScheduler::Job>, jobs);
         QFETCH(QList<int>, released);
         TestRoot root;
-        RecordingSystemLog log;
+        MemorySystemLog log;
         ListedScheduler scheduler;
         scheduler.jobs = jobs;
-        const HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", *log.systemLog()).run();
+        const HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", log).run();
         QVERIFY(result.listed);
         QCOMPARE(scheduler.released, released);
         QCOMPARE(log.count(QStringLiteral("Released %1 held print jobs").arg(released.size())), 1);
@@ -194,7 +194,7 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("the held-jobs folder must be root's, which only root can make");
         TestRoot root;
-        RecordingSystemLog log;
+        MemorySystemLog log;
         const QString path = root.system(heldJobsFolder);
         // The markers lie in a folder of root's; what leads there varies.
         const QString real = folder == QStringLiteral("link") ? root.makeDir(QStringLiteral("/elsewhere/held")) : path;
@@ -218,7 +218,7 @@ private slots:
         ListedScheduler scheduler;
         scheduler.jobs = jobs;
         scheduler.othersJobs = othersJobs;
-        const HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", *log.systemLog()).run();
+        const HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", log).run();
         QVERIFY(result.listed);
         QCOMPARE(scheduler.released, released);
         QCOMPARE(log.count(QStringLiteral("Released %1 held print jobs").arg(released.size())), 1);
@@ -235,11 +235,11 @@ private slots:
         const std::string held = HeldJobReleaser::heldState;
         const std::string retry = HeldJobReleaser::retryReason;
         TestRoot root;
-        RecordingSystemLog log;
+        MemorySystemLog log;
         ListedScheduler scheduler;
         scheduler.jobs = {{3, held, {retry}}, {4, held, {retry}}};
         scheduler.refusedId = 3;
-        HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", *log.systemLog()).run();
+        HeldJobReleaser::Result result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", log).run();
         QCOMPARE(result.released, std::size_t(1));
         QCOMPARE(result.failed, std::size_t(1));
         QCOMPARE(scheduler.released, QList<int>{4});
@@ -247,7 +247,7 @@ private slots:
 
         scheduler.listingFailure = "Forbidden";
         scheduler.released.clear();
-        result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", *log.systemLog()).run();
+        result = HeldJobReleaser(scheduler, queue.toStdString(), "grace", log).run();
         QVERIFY(!result.listed);
         QVERIFY(scheduler.released.isEmpty());
         QCOMPARE(log.count(QStringLiteral("Could not ask the listed scheduler for held print jobs: Forbidden")), 1);

@@ -5,9 +5,9 @@
 #include "client/app/Screen.h"
 #include "client/app/ViewController.h"
 #include "client/core/ConfigFiles.h"
-#include "shared/StringTable.h"
-#include "client/support/MemorySystemLog.h"
 #include "release-service/ReleaseService.h"
+#include "shared/StringTable.h"
+#include "support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QList>
@@ -60,7 +60,7 @@ public:
 
     QString spoolFile;
     testsupport::TestRoot root;
-    MemorySystemLog systemLog;
+    testsupport::MemorySystemLog systemLog;
     std::unique_ptr<releaseservice::ReleaseService> service;
     bool started = false;
     QList<QUrl> opened;

@@ -4,7 +4,7 @@
 #include "client/app/ImageLoader.h"
 #include "client/app/WindowIcon.h"
 #include "client/support/ClientLogReader.h"
-#include "client/support/MemorySystemLog.h"
+#include "support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QApplication>
@@ -107,7 +107,7 @@ private slots:
         root.makeDir(QStringLiteral("/brand"));
         QVERIFY(makeEntry(root, kind, name));
 
-        clienttest::MemorySystemLog systemLog;
+        testsupport::MemorySystemLog systemLog;
         const QImage image = ImageLoader::load(path, systemLog);
         QCOMPARE(!image.isNull(), loads);
         if (loads) {
@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const QString icon = root.writeFile(QStringLiteral("/icon.png"), png(QSize(32, 32), Qt::blue));
         QApplication::setWindowIcon(QIcon());
-        clienttest::MemorySystemLog systemLog;
+        testsupport::MemorySystemLog systemLog;
         WindowIcon windowIcon(systemLog);
 
         QVERIFY(!windowIcon.set(fifo));

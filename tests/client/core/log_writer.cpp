@@ -3,7 +3,7 @@
 // Prints each message that went to the system log instead, one a line,
 // after "system log: ".
 #include "client/core/Log.h"
-#include "client/support/MemorySystemLog.h"
+#include "support/MemorySystemLog.h"
 
 #include <cstdio>
 
@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
 {
     if (argc != 3)
         return 2;
-    tavoren::clienttest::MemorySystemLog systemLog;
+    tavoren::testsupport::MemorySystemLog systemLog;
     tavoren::client::Log(systemLog, tavoren::client::LogLevel::Status, QString::fromUtf8(argv[1]), QString::fromUtf8(argv[2]));
     for (const QString &message : systemLog.messages())
         std::printf("system log: %s\n", message.toUtf8().constData());

@@ -1,8 +1,8 @@
 #include "client/core/ConfigFiles.h"
 #include "client/core/ApplicationIcon.h"
 #include "client/core/ResourceFolder.h"
-#include "client/support/MemorySystemLog.h"
 #include "shared/PropertyList.h"
+#include "support/MemorySystemLog.h"
 #include "support/PlistWriter.h"
 #include "support/TestRoot.h"
 
@@ -27,7 +27,7 @@
 
 using namespace tavoren::client;
 using tavoren::testsupport::PlistWriter;
-using tavoren::clienttest::MemorySystemLog;
+using tavoren::testsupport::MemorySystemLog;
 using tavoren::testsupport::TestRoot;
 
 namespace {

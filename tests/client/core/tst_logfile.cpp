@@ -1,7 +1,7 @@
 #include "client/core/Log.h"
 #include "client/core/LogFile.h"
 #include "shared/Descriptor.h"
-#include "client/support/MemorySystemLog.h"
+#include "support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QDir>
@@ -25,7 +25,7 @@
 
 using namespace tavoren::client;
 using tavoren::shared::Descriptor;
-using tavoren::clienttest::MemorySystemLog;
+using tavoren::testsupport::MemorySystemLog;
 using tavoren::testsupport::TestRoot;
 
 namespace {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "client/core/UploadJob.h"
-#include "client/support/MemorySystemLog.h"
 #include "client/support/RecordingFrontEnd.h"
 #include "release-service/ReleaseService.h"
 #include "support/FakeClock.h"
+#include "support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <QStringList>
@@ -38,7 +38,7 @@ public:
     static QString text(const std::string &value) { return QString::fromStdString(value); }
 
     testsupport::TestRoot root;
-    MemorySystemLog systemLog;
+    testsupport::MemorySystemLog systemLog;
     std::unique_ptr<releaseservice::ReleaseService> service;
     bool started = false;
     RecordingFrontEnd frontEnd;

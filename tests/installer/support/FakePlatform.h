@@ -5,10 +5,10 @@
 #include "FakeInstallerUser.h"
 #include "FakeScriptRunner.h"
 #include "FakeSystemVersion.h"
-#include "MemorySystemLog.h"
 #include "RecordingProgressOutput.h"
 #include "installer/core/InstallerEnvironment.h"
 #include "support/FakeClock.h"
+#include "support/MemorySystemLog.h"
 #include "support/TestRoot.h"
 
 #include <memory>

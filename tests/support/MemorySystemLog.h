@@ -7,13 +7,15 @@
 
 namespace tavoren::testsupport {
 
-// A system log that keeps what is written to it, for the installer's
-// environment in tests.
+// The system log as tests hand it in: what was written, in order, from any
+// thread.
 class MemorySystemLog final : public shared::SystemLog
 {
 public:
     void write(std::string_view message) override;
     QStringList messages() const;
+    int count(const QString &message) const;
+    void clear();
 
 private:
     mutable std::mutex m_mutex;

@@ -1,4 +1,4 @@
-#include "MemorySystemLog.h"
+#include "support/MemorySystemLog.h"
 
 namespace tavoren::testsupport {
 
@@ -12,6 +12,17 @@ QStringList MemorySystemLog::messages() const
 {
     std::lock_guard lock(m_mutex);
     return m_messages;
+}
+
+int MemorySystemLog::count(const QString &message) const
+{
+    return int(messages().count(message));
+}
+
+void MemorySystemLog::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_messages.clear();
 }
 
 } // namespace tavoren::testsupport
