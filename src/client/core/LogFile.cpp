@@ -2,7 +2,9 @@
 
 #include "client/core/Constants.h"
 #include "shared/Descriptor.h"
+#include "shared/FolderFile.h"
 #include "shared/LocaleDateTime.h"
+#include "shared/PathName.h"
 #include "shared/SystemLog.h"
 #include "shared/SystemPath.h"
 
@@ -33,8 +35,6 @@ constexpr std::string_view writingFailed = "Error in writing logging";
 constexpr int maxAttempts = 8;
 // Every user who prints writes to the one shared log and its backup.
 constexpr mode_t sharedMode = 0666;
-// Never through a link, and never waiting on a FIFO or a lease.
-constexpr int fileFlags = O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 std::string logPath()
 {
@@ -53,52 +53,13 @@ std::string backupPath()
     return path + ".1.log";
 }
 
-std::string folderOf(const std::string &path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string &path)
-{
-    return path.substr(path.rfind('/') + 1);
-}
-
-
-
-// A regular file that has no second name elsewhere: a hard link planted
-// in the folder could name a file of the writer's somewhere else.
-bool isPlainFile(int fd)
-{
-    struct stat status{};
-    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1;
-}
-
-// Opens `name` in the log folder for appending, for reading too where the
-// mode allows, and makes it when missing. An existing file is opened
-// without O_CREAT, which the kernel refuses on another user's file in a
-// sticky folder where it protects regular files.
+// The log and its backup are every printing user's: whoever made them,
+// each writer appends, and reads to copy where the mode allows.
 Descriptor openShared(int folderFd, const std::string &name)
 {
-    for (int attempt = 0; attempt < maxAttempts; ++attempt) {
-        int fd = ::openat(folderFd, name.c_str(), O_RDWR | fileFlags);
-        if (fd < 0 && errno == EACCES)
-            fd = ::openat(folderFd, name.c_str(), O_WRONLY | fileFlags);
-        if (fd < 0 && errno == ENOENT) {
-            fd = ::openat(folderFd, name.c_str(), O_RDWR | fileFlags | O_CREAT | O_EXCL, sharedMode);
-            if (fd >= 0)
-                ::fchmod(fd, sharedMode); // whatever the umask
-        }
-        if (fd < 0 && (errno == EEXIST || errno == EINTR))
-            continue;
-        Descriptor result(fd);
-        if (result && !isPlainFile(result.get()))
-            result.reset();
-        return result;
-    }
-    return {};
+    auto opened = shared::FolderFile::openForAppend(
+        folderFd, name, {.mode = sharedMode, .owner = shared::FolderFile::Owner::Anyone, .readToo = true});
+    return opened ? std::move(*opened) : Descriptor();
 }
 
 enum class Hold { Append, Rotate, None };
@@ -255,12 +216,12 @@ void LogFile::write(shared::SystemLog &systemLog, LogLevel type, const QString &
 
     const std::string path = logPath();
     // The folder is never created, nor reached through a link.
-    const Descriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const Descriptor folder(::open(shared::PathName::parent(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder) {
         divert({generatingFailed, writingFailed});
         return;
     }
-    const std::string logName = nameOf(path);
+    const std::string logName = shared::PathName::lastComponent(path);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(lockWaitMilliseconds);
 
     for (int attempt = 0; attempt < maxAttempts; ++attempt) {
@@ -285,7 +246,7 @@ void LogFile::write(shared::SystemLog &systemLog, LogLevel type, const QString &
             // folder only the owner may rename or remove a file, and
             // whoever owns the log or the backup, every writer can do this.
             // Emptied even without a backup, so the size holds.
-            const bool backedUp = backUp(folder.get(), nameOf(backupPath()), log.get(), size);
+            const bool backedUp = backUp(folder.get(), shared::PathName::lastComponent(backupPath()), log.get(), size);
             const bool emptied = ::ftruncate(log.get(), 0) == 0;
             if (!backedUp || !emptied)
                 report(generatingFailed);

