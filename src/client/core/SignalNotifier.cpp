@@ -1,6 +1,7 @@
 #include "client/core/SignalNotifier.h"
 
 #include <QSocketNotifier>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
@@ -9,7 +10,10 @@
 namespace tavoren::client {
 
 namespace {
-int g_writeEnd = -1;
+// Lock-free, so the handler may read it; -1 once the pair is gone, so a late
+// signal never writes into a descriptor number reused since.
+std::atomic<int> g_writeEnd{-1};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void onSignal(int signalNumber)
 {
@@ -23,10 +27,13 @@ void onSignal(int signalNumber)
 SignalNotifier::SignalNotifier(std::initializer_list<int> signalNumbers, QObject *parent)
     : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_pair) != 0)
+    int pair[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pair) != 0)
         return;
-    g_writeEnd = m_pair[1];
-    m_notifier = std::make_unique<QSocketNotifier>(m_pair[0], QSocketNotifier::Read);
+    m_readEnd.reset(pair[0]);
+    m_writeEnd.reset(pair[1]);
+    g_writeEnd = m_writeEnd.get();
+    m_notifier = std::make_unique<QSocketNotifier>(m_readEnd.get(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &SignalNotifier::readSignals);
     struct sigaction action{};
     action.sa_handler = onSignal;
@@ -38,18 +45,14 @@ SignalNotifier::SignalNotifier(std::initializer_list<int> signalNumbers, QObject
 
 SignalNotifier::~SignalNotifier()
 {
+    g_writeEnd = -1;
     m_notifier.reset();
-    for (int &fd : m_pair) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
 }
 
 void SignalNotifier::readSignals()
 {
     unsigned char byte = 0;
-    while (::read(m_pair[0], &byte, 1) == 1)
+    while (::read(m_readEnd.get(), &byte, 1) == 1)
         emit received(byte);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Descriptor.h"
+
 #include <QObject>
 #include <initializer_list>
 #include <memory>
@@ -25,7 +27,8 @@ signals:
 private:
     void readSignals();
 
-    int m_pair[2] = {-1, -1};
+    shared::Descriptor m_readEnd;
+    shared::Descriptor m_writeEnd;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
