@@ -12,7 +12,6 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace tavoren::shared {
 
@@ -36,27 +35,6 @@ PlistFile::PlistFile()
 PlistFile::PlistFile(void *root)
     : m_root(root)
 {
-}
-
-PlistFile::~PlistFile()
-{
-    if (m_root)
-        plist_free(node(m_root));
-}
-
-PlistFile::PlistFile(PlistFile &&other) noexcept
-    : m_root(std::exchange(other.m_root, nullptr))
-{
-}
-
-PlistFile &PlistFile::operator=(PlistFile &&other) noexcept
-{
-    if (this != &other) {
-        if (m_root)
-            plist_free(node(m_root));
-        m_root = std::exchange(other.m_root, nullptr);
-    }
-    return *this;
 }
 
 Expected<PlistFile> PlistFile::read(int folderFd, const std::string &name)
@@ -109,7 +87,7 @@ Expected<void> PlistFile::write(int folderFd, const std::string &name, mode_t mo
 {
     char *xml = nullptr;
     uint32_t length = 0;
-    plist_to_xml(node(m_root), &xml, &length);
+    plist_to_xml(node(m_root.get()), &xml, &length);
     const std::unique_ptr<char, XmlFree> written(xml);
     if (!xml || length == 0)
         return Error::because("write", name, "it could not be encoded");
@@ -123,18 +101,18 @@ Expected<void> PlistFile::write(int folderFd, const std::string &name, mode_t mo
 
 bool PlistFile::has(const std::string &key) const
 {
-    return plist_dict_get_item(node(m_root), key.c_str()) != nullptr;
+    return plist_dict_get_item(node(m_root.get()), key.c_str()) != nullptr;
 }
 
 std::vector<std::string> PlistFile::keys() const
 {
     std::vector<std::string> result;
     plist_dict_iter it = nullptr;
-    plist_dict_new_iter(node(m_root), &it);
+    plist_dict_new_iter(node(m_root.get()), &it);
     for (;;) {
         char *key = nullptr;
         plist_t value = nullptr;
-        plist_dict_next_item(node(m_root), it, &key, &value);
+        plist_dict_next_item(node(m_root.get()), it, &key, &value);
         if (!key)
             break;
         result.emplace_back(key);
@@ -146,7 +124,7 @@ std::vector<std::string> PlistFile::keys() const
 
 std::optional<std::int64_t> PlistFile::integer(const std::string &key) const
 {
-    const plist_t value = plist_dict_get_item(node(m_root), key.c_str());
+    const plist_t value = plist_dict_get_item(node(m_root.get()), key.c_str());
     if (!value || plist_get_node_type(value) != PLIST_UINT)
         return std::nullopt;
     // libplist keeps negative integers as their two's complement.
@@ -157,7 +135,7 @@ std::optional<std::int64_t> PlistFile::integer(const std::string &key) const
 
 void PlistFile::setBoolean(const std::string &key, bool value)
 {
-    plist_dict_set_item(node(m_root), key.c_str(), plist_new_bool(value ? 1 : 0));
+    plist_dict_set_item(node(m_root.get()), key.c_str(), plist_new_bool(value ? 1 : 0));
 }
 
 std::vector<std::string> PlistFile::addMissing(const PlistFile &other)
@@ -166,7 +144,7 @@ std::vector<std::string> PlistFile::addMissing(const PlistFile &other)
     for (const std::string &key : other.keys()) {
         if (has(key))
             continue;
-        plist_dict_set_item(node(m_root), key.c_str(), plist_copy(plist_dict_get_item(node(other.m_root), key.c_str())));
+        plist_dict_set_item(node(m_root.get()), key.c_str(), plist_copy(plist_dict_get_item(node(other.m_root.get()), key.c_str())));
         added.push_back(key);
     }
     return added;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/Expected.h"
+#include "shared/PlistNode.h"
 
 #include <cstdint>
 #include <optional>
@@ -19,11 +20,6 @@ public:
     static constexpr std::size_t maximumBytes = 1024 * 1024;
 
     PlistFile();
-    ~PlistFile();
-    PlistFile(PlistFile &&other) noexcept;
-    PlistFile &operator=(PlistFile &&other) noexcept;
-    PlistFile(const PlistFile &) = delete;
-    PlistFile &operator=(const PlistFile &) = delete;
 
     // `name` in the open folder. An Error with code ENOENT when there is
     // none; any other failure (not a regular file, too large, too deep, not
@@ -44,7 +40,7 @@ public:
 private:
     explicit PlistFile(void *root);
 
-    void *m_root = nullptr;
+    PlistNode m_root;
 };
 
 } // namespace tavoren::shared

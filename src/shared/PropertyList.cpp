@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <limits>
-#include <utility>
 
 namespace tavoren::shared {
 
@@ -36,27 +35,6 @@ PropertyList::PropertyList(void *root)
 {
 }
 
-PropertyList::~PropertyList()
-{
-    if (m_root)
-        plist_free(node(m_root));
-}
-
-PropertyList::PropertyList(PropertyList &&other) noexcept
-    : m_root(std::exchange(other.m_root, nullptr))
-{
-}
-
-PropertyList &PropertyList::operator=(PropertyList &&other) noexcept
-{
-    if (this != &other) {
-        if (m_root)
-            plist_free(node(m_root));
-        m_root = std::exchange(other.m_root, nullptr);
-    }
-    return *this;
-}
-
 std::optional<PropertyList> PropertyList::fromBytes(const QByteArray &bytes)
 {
     // libplist takes 32-bit lengths and reads past nothing when given none.
@@ -77,7 +55,7 @@ std::optional<PropertyList> PropertyList::fromBytes(const QByteArray &bytes)
 
 std::optional<QString> PropertyList::string(const QString &key) const
 {
-    plist_t value = item(m_root, key);
+    plist_t value = item(m_root.get(), key);
     if (!value || plist_get_node_type(value) != PLIST_STRING)
         return std::nullopt;
     char *text = nullptr;
@@ -91,7 +69,7 @@ std::optional<QString> PropertyList::string(const QString &key) const
 
 std::optional<std::int64_t> PropertyList::integer(const QString &key) const
 {
-    plist_t value = item(m_root, key);
+    plist_t value = item(m_root.get(), key);
     if (!value || plist_get_node_type(value) != PLIST_UINT)
         return std::nullopt;
     std::uint64_t raw = 0;
@@ -102,7 +80,7 @@ std::optional<std::int64_t> PropertyList::integer(const QString &key) const
 
 std::optional<bool> PropertyList::boolean(const QString &key) const
 {
-    plist_t value = item(m_root, key);
+    plist_t value = item(m_root.get(), key);
     if (!value || plist_get_node_type(value) != PLIST_BOOLEAN)
         return std::nullopt;
     std::uint8_t raw = 0;
@@ -116,13 +94,13 @@ QStringList PropertyList::keys() const
     if (!m_root)
         return result;
     plist_dict_iter it = nullptr;
-    plist_dict_new_iter(node(m_root), &it);
+    plist_dict_new_iter(node(m_root.get()), &it);
     if (!it)
         return result;
     for (;;) {
         char *key = nullptr;
         plist_t value = nullptr;
-        plist_dict_next_item(node(m_root), it, &key, &value);
+        plist_dict_next_item(node(m_root.get()), it, &key, &value);
         if (!key)
             break;
         result.append(QString::fromUtf8(key));
@@ -135,27 +113,27 @@ QStringList PropertyList::keys() const
 void PropertyList::setString(const QString &key, const QString &value)
 {
     if (m_root)
-        plist_dict_set_item(node(m_root), key.toUtf8().constData(),
+        plist_dict_set_item(node(m_root.get()), key.toUtf8().constData(),
                             plist_new_string(value.toUtf8().constData()));
 }
 
 void PropertyList::setInteger(const QString &key, std::int64_t value)
 {
     if (m_root)
-        plist_dict_set_item(node(m_root), key.toUtf8().constData(),
+        plist_dict_set_item(node(m_root.get()), key.toUtf8().constData(),
                             plist_new_uint(static_cast<std::uint64_t>(value)));
 }
 
 void PropertyList::remove(const QString &key)
 {
     if (m_root)
-        plist_dict_remove_item(node(m_root), key.toUtf8().constData());
+        plist_dict_remove_item(node(m_root.get()), key.toUtf8().constData());
 }
 
 void PropertyList::setBoolean(const QString &key, bool value)
 {
     if (m_root)
-        plist_dict_set_item(node(m_root), key.toUtf8().constData(), plist_new_bool(value ? 1 : 0));
+        plist_dict_set_item(node(m_root.get()), key.toUtf8().constData(), plist_new_bool(value ? 1 : 0));
 }
 
 QByteArray PropertyList::toXml() const
@@ -164,7 +142,7 @@ QByteArray PropertyList::toXml() const
         return {};
     char *xml = nullptr;
     std::uint32_t length = 0;
-    plist_to_xml(node(m_root), &xml, &length);
+    plist_to_xml(node(m_root.get()), &xml, &length);
     if (!xml)
         return {};
     QByteArray result(xml, qsizetype(length));

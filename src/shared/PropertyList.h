@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/PlistNode.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -16,11 +18,6 @@ class PropertyList
 public:
     // An empty dictionary.
     PropertyList();
-    ~PropertyList();
-    PropertyList(PropertyList &&other) noexcept;
-    PropertyList &operator=(PropertyList &&other) noexcept;
-    PropertyList(const PropertyList &) = delete;
-    PropertyList &operator=(const PropertyList &) = delete;
 
     // The root dictionary of XML or binary bytes; nothing when the bytes are
     // damaged or the root is not a dictionary.
@@ -42,7 +39,7 @@ public:
 private:
     explicit PropertyList(void *root);
 
-    void *m_root = nullptr; // plist_t, owned
+    PlistNode m_root;
 };
 
 } // namespace tavoren::shared
