@@ -89,6 +89,20 @@ shared::Error noWindow(std::string why)
 {
     return shared::Error::because("show a window", "", std::move(why));
 }
+
+// The display server's socket at `path` accepts a connection; `quoted` names
+// the setting that led there.
+shared::Expected<void> answers(const std::string &quoted, const std::string &path)
+{
+    const auto address = shared::SocketAddress::forPath(path);
+    if (!address)
+        return noWindow(quoted + " names a socket path longer than an address holds");
+    const int error = connectError(address->address(), address->length());
+    if (error == 0)
+        return {};
+    return noWindow(quoted + " does not answer at " + path + ": " + std::system_category().message(error));
+}
+
 } // namespace
 
 LinuxGraphicalSession::LinuxGraphicalSession()
@@ -168,13 +182,7 @@ shared::Expected<void> LinuxGraphicalSession::reachWayland() const
             return noWindow(quoted + " is relative and XDG_RUNTIME_DIR is not set");
         path = runtime + "/" + name;
     }
-    const auto address = shared::SocketAddress::forPath(path);
-    if (!address)
-        return noWindow(quoted + " names a socket path longer than an address holds");
-    const int error = connectError(address->address(), address->length());
-    if (error == 0)
-        return {};
-    return noWindow(quoted + " does not answer at " + path + ": " + std::system_category().message(error));
+    return answers(quoted, path);
 }
 
 shared::Expected<void> LinuxGraphicalSession::reachX() const
@@ -204,13 +212,7 @@ shared::Expected<void> LinuxGraphicalSession::reachX() const
     const std::string path = m_xSocketFolder + "/X" + *number;
     if (abstractAnswers(path))
         return {};
-    const auto address = shared::SocketAddress::forPath(path);
-    if (!address)
-        return noWindow(quoted + " names a socket path longer than an address holds");
-    const int error = connectError(address->address(), address->length());
-    if (error == 0)
-        return {};
-    return noWindow(quoted + " does not answer at " + path + ": " + std::system_category().message(error));
+    return answers(quoted, path);
 }
 
 } // namespace tavoren::agent
