@@ -29,16 +29,25 @@ echo "== Seam forms"
 printf '%6s  %s\n' "$(count 'static [A-Za-z:]+ &instance\(\)')" "replaceable process-wide instances (instance())"
 printf '%6s  %s\n' "$(count 'static void set[A-Za-z]*(Handler|Hook)\(')" "static handler hooks"
 printf '%6s  %s\n' "$(count 'static void setPath\(')" "static path overrides"
-printf '%6s  %s\n' "$(count 'std::getenv\(|qgetenv\(|qEnvironmentVariable')" "environment reads outside EnvironmentSetting (lines)"
-printf '%6s  %s\n' "$(grep -rlE --include='*.h' 'class [A-Za-z]*Clock\b' src substitutes tests | wc -l)" "clock classes (interfaces and fakes)"
+printf '%6s  %s\n' "$(grep -rEn --include='*.cpp' --include='*.h' 'std::getenv\(|qgetenv\(|qEnvironmentVariable' "${sources[@]}" | grep -vc '^src/shared/EnvironmentSetting' || true)" "environment reads outside EnvironmentSetting (lines)"
+printf '%6s  %s\n' "$(grep -rlE --include='*.h' 'class [A-Za-z]*Clock\b[^;]*$' src substitutes tests | wc -l)" "clock classes (interfaces and fakes)"
 
 echo
 echo "== Copies of each contract (string literals in the sources)"
 for literal in '"command_to_be_execute"' '"installerlog_file_path"' '"Installation_Done' \
                '"/var/run/com.kyr.HelperTool.xpc"' '"/Library/Preferences/CorvaneTavorenAdmin.plist"' \
                '"/var/db/receipts/com.Corvane.TavorenInstaller.plist"' '"/var/tmp/kyr"' '":: ::"'; do
-  printf '%6s  %s\n' "$(grep -rF --include='*.cpp' --include='*.h' -- "$literal" "${sources[@]}" | wc -l)" "$literal"
+  printf '%6s  %s\n' "$(grep -rhF --include='*.cpp' --include='*.h' -- "$literal" "${sources[@]}" | grep -cvE '^\s*//' || true)" "$literal"
 done
+
+echo
+echo "== Copies of each shared piece"
+printf '%6s  %s\n' "$(grep -rlE --include='*.h' 'class [A-Za-z]*FocusMark\b' src | wc -l)" "focus-mark classes"
+printf '%6s  %s\n' "$(grep -rlE --include='*.h' 'class [A-Za-z]*SystemLog\b.*: public shared::SystemLog' tests | wc -l)" "system logs for tests"
+printf '%6s  %s\n' "$(grep -rlE --include='*.cpp' 'S_ISREG.*st_nlink|st_nlink != 1' src | wc -l)" "checks of a plain file in a shared folder (FolderFile)"
+printf '%6s  %s\n' "$(count 'plist_free\(node\(m_root')" "hand-written owners of a libplist tree"
+printf '%6s  %s\n' "$(count "rfind\('/'\)")" "splits at the last slash (PathName; one extension strip)"
+printf '%6s  %s\n' "$(count '(^|[^A-Za-z_])::close\(')" "raw closes (Descriptor's own)"
 
 echo
 echo "== Largest functions (lines from the opening to the closing brace at column 0)"
