@@ -25,6 +25,71 @@ std::optional<std::uint64_t> bigEndian(std::string_view bytes, std::size_t at, s
         value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
     return value;
 }
+
+// What a binary list's trailer says, checked against the bytes.
+struct BinaryLayout
+{
+    std::size_t offsetSize = 0;
+    std::size_t refSize = 0;
+    std::uint64_t objects = 0;
+    std::uint64_t top = 0;
+    std::uint64_t table = 0;
+};
+
+std::optional<BinaryLayout> binaryLayout(std::string_view bytes)
+{
+    constexpr std::size_t trailerSize = 32;
+    if (bytes.size() < binaryMagic.size() + trailerSize)
+        return std::nullopt;
+    const std::size_t trailer = bytes.size() - trailerSize;
+    const std::size_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
+    const std::size_t refSize = static_cast<unsigned char>(bytes[trailer + 7]);
+    const auto objects = bigEndian(bytes, trailer + 8, 8);
+    const auto top = bigEndian(bytes, trailer + 16, 8);
+    const auto table = bigEndian(bytes, trailer + 24, 8);
+    if (!objects || !top || !table || *objects == 0 || *top >= *objects || offsetSize == 0 || offsetSize > 8
+        || refSize == 0 || refSize > 8 || *table > trailer || (trailer - *table) / offsetSize < *objects)
+        return std::nullopt;
+    return BinaryLayout{offsetSize, refSize, *objects, *top, *table};
+}
+
+// The references of a container, none for anything else; nothing when the
+// object runs outside the bytes or names an object that is not there.
+std::optional<std::vector<std::uint64_t>> references(std::string_view bytes, const BinaryLayout &layout, std::uint64_t object)
+{
+    const auto offset = bigEndian(bytes, std::size_t(layout.table + object * layout.offsetSize), layout.offsetSize);
+    if (!offset || *offset < binaryMagic.size() || *offset >= layout.table)
+        return std::nullopt;
+    const auto marker = static_cast<unsigned char>(bytes[std::size_t(*offset)]);
+    const unsigned type = marker >> 4;
+    if (type != 0xA && type != 0xB && type != 0xC && type != 0xD)
+        return std::vector<std::uint64_t>{};
+    std::size_t at = std::size_t(*offset) + 1;
+    std::uint64_t count = marker & 0x0F;
+    if (count == 0x0F) {
+        if (at >= bytes.size() || (static_cast<unsigned char>(bytes[at]) >> 4) != 0x1)
+            return std::nullopt;
+        const std::size_t width = std::size_t(1) << (static_cast<unsigned char>(bytes[at]) & 0x0F);
+        const auto length = bigEndian(bytes, at + 1, width);
+        if (!length)
+            return std::nullopt;
+        count = *length;
+        at += 1 + width;
+    }
+    if (type == 0xD)
+        count *= 2; // keys, then values
+    if (count > (layout.table - std::min<std::uint64_t>(at, layout.table)) / layout.refSize)
+        return std::nullopt;
+    std::vector<std::uint64_t> result;
+    result.reserve(std::size_t(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const auto ref = bigEndian(bytes, at + std::size_t(i) * layout.refSize, layout.refSize);
+        if (!ref || *ref >= layout.objects)
+            return std::nullopt;
+        result.push_back(*ref);
+    }
+    return result;
+}
 } // namespace
 
 bool PlistDepth::within(std::string_view bytes, std::size_t limit)
@@ -95,60 +160,15 @@ bool PlistDepth::xmlWithin(std::string_view bytes, std::size_t limit)
 
 bool PlistDepth::binaryWithin(std::string_view bytes, std::size_t limit)
 {
-    constexpr std::size_t trailerSize = 32;
-    if (bytes.size() < binaryMagic.size() + trailerSize)
+    const auto layout = binaryLayout(bytes);
+    if (!layout)
         return false;
-    const std::size_t trailer = bytes.size() - trailerSize;
-    const std::size_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
-    const std::size_t refSize = static_cast<unsigned char>(bytes[trailer + 7]);
-    const auto objects = bigEndian(bytes, trailer + 8, 8);
-    const auto top = bigEndian(bytes, trailer + 16, 8);
-    const auto table = bigEndian(bytes, trailer + 24, 8);
-    if (!objects || !top || !table || *objects == 0 || *top >= *objects || offsetSize == 0 || offsetSize > 8
-        || refSize == 0 || refSize > 8 || *table > trailer || (trailer - *table) / offsetSize < *objects)
-        return false;
-
-    // The references of a container, none for anything else.
-    auto children = [&](std::uint64_t object) -> std::optional<std::vector<std::uint64_t>> {
-        const auto offset = bigEndian(bytes, std::size_t(*table + object * offsetSize), offsetSize);
-        if (!offset || *offset < binaryMagic.size() || *offset >= *table)
-            return std::nullopt;
-        const auto marker = static_cast<unsigned char>(bytes[std::size_t(*offset)]);
-        const unsigned type = marker >> 4;
-        if (type != 0xA && type != 0xB && type != 0xC && type != 0xD)
-            return std::vector<std::uint64_t>{};
-        std::size_t at = std::size_t(*offset) + 1;
-        std::uint64_t count = marker & 0x0F;
-        if (count == 0x0F) {
-            if (at >= bytes.size() || (static_cast<unsigned char>(bytes[at]) >> 4) != 0x1)
-                return std::nullopt;
-            const std::size_t width = std::size_t(1) << (static_cast<unsigned char>(bytes[at]) & 0x0F);
-            const auto length = bigEndian(bytes, at + 1, width);
-            if (!length)
-                return std::nullopt;
-            count = *length;
-            at += 1 + width;
-        }
-        if (type == 0xD)
-            count *= 2; // keys, then values
-        if (count > (*table - std::min<std::uint64_t>(at, *table)) / refSize)
-            return std::nullopt;
-        std::vector<std::uint64_t> result;
-        result.reserve(std::size_t(count));
-        for (std::uint64_t i = 0; i < count; ++i) {
-            const auto ref = bigEndian(bytes, at + std::size_t(i) * refSize, refSize);
-            if (!ref || *ref >= *objects)
-                return std::nullopt;
-            result.push_back(*ref);
-        }
-        return result;
-    };
 
     // Depth first without recursion; each object's depth is worked out once,
     // so shared objects cost nothing twice, and a loop is seen.
     enum : std::uint8_t { Unseen, Open, Done };
-    std::vector<std::uint8_t> state(std::size_t(*objects), Unseen);
-    std::vector<std::size_t> height(std::size_t(*objects), 0);
+    std::vector<std::uint8_t> state(std::size_t(layout->objects), Unseen);
+    std::vector<std::size_t> height(std::size_t(layout->objects), 0);
     struct Frame
     {
         std::uint64_t object;
@@ -157,14 +177,14 @@ bool PlistDepth::binaryWithin(std::string_view bytes, std::size_t limit)
     };
     std::vector<Frame> stack;
     auto open = [&](std::uint64_t object) {
-        auto inner = children(object);
+        auto inner = references(bytes, *layout, object);
         if (!inner)
             return false;
         state[std::size_t(object)] = Open;
         stack.push_back({object, std::move(*inner), 0});
         return stack.size() <= limit;
     };
-    if (!open(*top))
+    if (!open(layout->top))
         return false;
     while (!stack.empty()) {
         Frame &frame = stack.back();
