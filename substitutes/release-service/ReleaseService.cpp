@@ -23,6 +23,10 @@
 namespace tavoren::releaseservice {
 
 namespace {
+shared::Error notStarted(std::string why)
+{
+    return shared::Error::because("start", "the release service", std::move(why));
+}
 
 // The library feeds any "multipart/form-data" body to its own lenient
 // parser; hidden under this name before routing, the raw bytes reach us and
@@ -106,38 +110,50 @@ bool ReleaseService::start()
 {
     if (m_thread.joinable())
         return true;
-    const auto fail = [this](std::string why) {
-        const std::lock_guard lock(m_mutex);
-        m_lastError = std::move(why);
-        m_server.reset();
-        return false;
-    };
+    auto ready = prepareStorage();
+    if (ready)
+        ready = bindServer();
+    if (ready)
+        ready = listenInBackground();
+    if (ready)
+        return true;
+    const std::lock_guard lock(m_mutex);
+    m_lastError = ready.error().text;
+    m_server.reset();
+    return false;
+}
 
-    if (m_storageDir.empty()) {
-        if (m_options.storageDir.empty()) {
-            std::string pattern = (std::filesystem::temp_directory_path() / "tavoren-release-service-XXXXXX").string();
-            if (!mkdtemp(pattern.data()))
-                return fail("cannot make a storage folder");
-            m_storageDir = pattern;
-            m_ownsStorage = true;
-        } else {
-            std::error_code error;
-            std::filesystem::create_directories(m_options.storageDir, error);
-            if (error)
-                return fail("cannot make the storage folder " + m_options.storageDir + ": " + error.message());
-            m_storageDir = m_options.storageDir;
-        }
+shared::Expected<void> ReleaseService::prepareStorage()
+{
+    if (!m_storageDir.empty())
+        return {};
+    if (m_options.storageDir.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tavoren-release-service-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            return notStarted("cannot make a storage folder");
+        m_storageDir = pattern;
+        m_ownsStorage = true;
+        return {};
     }
+    std::error_code error;
+    std::filesystem::create_directories(m_options.storageDir, error);
+    if (error)
+        return notStarted("cannot make the storage folder " + m_options.storageDir + ": " + error.message());
+    m_storageDir = m_options.storageDir;
+    return {};
+}
 
+shared::Expected<void> ReleaseService::bindServer()
+{
     const bool https = !m_options.certificateFile.empty() || !m_options.keyFile.empty();
     if (https && (m_options.certificateFile.empty() || m_options.keyFile.empty()))
-        return fail("HTTPS needs both a certificate and a key");
+        return notStarted("HTTPS needs both a certificate and a key");
     if (https)
         m_server = std::make_unique<httplib::SSLServer>(m_options.certificateFile.c_str(), m_options.keyFile.c_str());
     else
         m_server = std::make_unique<httplib::Server>();
     if (!m_server->is_valid())
-        return fail("cannot load the certificate or the key");
+        return notStarted("cannot load the certificate or the key");
     installHandlers();
     // Headers and body leave in separate writes; without this, Nagle and
     // delayed acknowledgements hold each keep-alive answer back ~40 ms.
@@ -147,11 +163,15 @@ bool ReleaseService::start()
     if (m_options.port == 0) {
         m_port = m_server->bind_to_any_port(m_options.address);
         if (m_port < 0)
-            return fail("cannot listen on " + m_options.address);
+            return notStarted("cannot listen on " + m_options.address);
     } else if (!m_server->bind_to_port(m_options.address, m_options.port)) {
-        return fail("cannot listen on " + m_options.address + " port " + std::to_string(m_options.port));
+        return notStarted("cannot listen on " + m_options.address + " port " + std::to_string(m_options.port));
     }
+    return {};
+}
 
+shared::Expected<void> ReleaseService::listenInBackground()
+{
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = false;
@@ -180,7 +200,7 @@ bool ReleaseService::start()
     // it is a matter of microseconds.
     for (;;) {
         if (m_server->is_running())
-            return true;
+            return {};
         {
             const std::lock_guard lock(m_mutex);
             if (m_listenEnded)
@@ -189,7 +209,7 @@ bool ReleaseService::start()
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     m_thread.join();
-    return fail("the service ended at once");
+    return notStarted("the service ended at once");
 }
 
 void ReleaseService::stop()

@@ -4,6 +4,7 @@
 #include "release-service/Fault.h"
 #include "release-service/JobRecord.h"
 #include "release-service/RequestRecord.h"
+#include "shared/Expected.h"
 
 #include <atomic>
 #include <chrono>
@@ -107,6 +108,10 @@ private:
         unsigned applied = 0;
     };
 
+    // The steps of start(), in order.
+    shared::Expected<void> prepareStorage();
+    shared::Expected<void> bindServer();
+    shared::Expected<void> listenInBackground();
     void installHandlers();
     void serve(Call call, const httplib::Request &request, httplib::Response &response,
                const httplib::ContentReader *reader);
