@@ -128,30 +128,7 @@ BoundedProcess::Outcome BoundedProcess::run(const std::function<std::string()> &
     }
     writing.reset();
 
-    bool cancelled = false;
-    char buffer[1024];
-    for (;;) {
-        pollfd waits[2] = {{reading.get(), POLLIN, 0}, {m_cancel.fd(), POLLIN, 0}};
-        const int ready = ::poll(waits, 2, -1);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0 || (waits[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            // Whatever the child was doing, nobody waits for it any more.
-            cancelled = ready > 0;
-            if (!cancelled)
-                outcome.detail = std::string("Could not wait for the child: ") + std::strerror(errno);
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        const ssize_t count = ::read(reading.get(), buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            break;
-        const std::size_t room = maximumReport - std::min(outcome.report.size(), maximumReport);
-        outcome.report.append(buffer, std::min(std::size_t(count), room));
-    }
-
+    const bool cancelled = readReport(reading.get(), pid, outcome);
     int status = 0;
     rusage usage{};
     pid_t waited;
@@ -171,6 +148,36 @@ BoundedProcess::Outcome BoundedProcess::run(const std::function<std::string()> &
         outcome.report.clear();
         return outcome;
     }
+    return judged(status, std::move(outcome));
+}
+
+bool BoundedProcess::readReport(int fd, pid_t pid, Outcome &outcome) const
+{
+    char buffer[1024];
+    for (;;) {
+        pollfd waits[2] = {{fd, POLLIN, 0}, {m_cancel.fd(), POLLIN, 0}};
+        const int ready = ::poll(waits, 2, -1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0 || (waits[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            // Whatever the child was doing, nobody waits for it any more.
+            if (ready < 0)
+                outcome.detail = std::string("Could not wait for the child: ") + std::strerror(errno);
+            ::kill(pid, SIGKILL);
+            return ready > 0;
+        }
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        const std::size_t room = maximumReport - std::min(outcome.report.size(), maximumReport);
+        outcome.report.append(buffer, std::min(std::size_t(count), room));
+    }
+}
+
+BoundedProcess::Outcome BoundedProcess::judged(int status, Outcome outcome) const
+{
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
         outcome.end = End::Reported;
         return outcome;

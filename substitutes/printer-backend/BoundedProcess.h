@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 
 namespace tavoren::printerbackend {
 
@@ -56,6 +57,11 @@ public:
 
 private:
     [[noreturn]] void child(int reportFd, const std::function<std::string()> &work) const;
+    // Reads the child's report from `fd` into `outcome` until the child
+    // closes it; true when cancelled, the child then killed.
+    bool readReport(int fd, pid_t pid, Outcome &outcome) const;
+    // What the child's exit `status` makes of the outcome.
+    Outcome judged(int status, Outcome outcome) const;
 
     std::uint64_t m_memoryBytes;
     Cancellation m_cancel;
