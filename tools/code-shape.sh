@@ -56,15 +56,16 @@ find "${sources[@]}" -name '*.cpp' -print0 | xargs -0 awk '
   /^[A-Za-z].*[)]( const)?( noexcept)?( override)?$/ { candidate = $0; candidateLine = FNR }
   /^\{$/ && candidateLine == FNR - 1 { start = FNR; name = candidate }
   /^\}$/ && start { printf "%6d  %s: %s\n", FNR - start + 1, FILENAME, name; start = 0 }
-' | sort -rn | head -5
+' | sort -rn | sed -n 1,5p
 
 echo
 echo "== Largest classes (lines of the file pair named after the class)"
 find "${sources[@]}" -name '*.cpp' | while read -r cpp; do
   header=${cpp%.cpp}.h
-  lines=$(cat "$cpp" "$header" 2>/dev/null | wc -l)
+  [ -f "$header" ] || header=/dev/null
+  lines=$(cat "$cpp" "$header" | wc -l)
   printf '%6d  %s\n' "$lines" "${cpp%.cpp}"
-done | sort -rn | head -5
+done | sort -rn | sed -n 1,5p
 
 if [ "${1:-}" = --tests ] && [ -n "${2:-}" ]; then
   build=$2
