@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agent/ClientLauncher.h"
 #include "agent/GraphicalSession.h"
 #include "agent/PrintScheduler.h"
 #include "shared/SystemLog.h"
@@ -21,8 +22,11 @@ struct AgentEnvironment
     // A print scheduler for one thread, waiting at most `timeout` for each
     // answer: the scheduler's library keeps its state per thread.
     std::function<std::unique_ptr<PrintScheduler>(std::chrono::milliseconds timeout)> printScheduler;
+    // Starts the client for each job and keeps track of the running ones.
+    std::shared_ptr<ClientLauncher> launcher;
 
-    // The system's print scheduler (CupsPrintScheduler::agentServer()).
+    // The system's print scheduler (CupsPrintScheduler::agentServer()) and
+    // the installed client.
     static AgentEnvironment platform(const GraphicalSession &session, std::shared_ptr<shared::SystemLog> systemLog);
 };
 

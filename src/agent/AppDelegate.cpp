@@ -30,7 +30,7 @@ constexpr std::chrono::milliseconds maximumTimeout{MAXIMUM_TIMEOUT_MS};
 AppDelegate::AppDelegate(AgentEnvironment environment)
     : m_environment(std::move(environment))
     , m_log(*m_environment.systemLog)
-    , m_launcher(shared::SystemPath::resolve(LAUNCHER_APP_PATH))
+    , m_launcher(*m_environment.launcher)
 {
 }
 

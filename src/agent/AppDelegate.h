@@ -90,7 +90,7 @@ private:
 
     const AgentEnvironment m_environment;
     shared::SystemLog &m_log;
-    ClientLauncher m_launcher;
+    ClientLauncher &m_launcher;
     std::string g_currentProcessedFolder;
     std::thread m_serverThread;
     // Guards the two below, shared by the server thread and stopServing().

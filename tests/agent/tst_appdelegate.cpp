@@ -3,7 +3,7 @@
 // run on its queue.
 #include "agent/AgentConstants.h"
 #include "agent/AppDelegate.h"
-#include "agent/ClientLauncher.h"
+#include "agent/LinuxClientLauncher.h"
 
 #include "support/FakeGraphicalSession.h"
 #include "support/MemorySystemLog.h"
@@ -21,7 +21,7 @@
 
 using tavoren::agent::AgentEnvironment;
 using tavoren::agent::AppDelegate;
-using tavoren::agent::ClientLauncher;
+using tavoren::agent::LinuxClientLauncher;
 using tavoren::testsupport::FakeGraphicalSession;
 using tavoren::testsupport::MemorySystemLog;
 using tavoren::testsupport::StandInClient;
@@ -156,7 +156,7 @@ private slots:
     {
         TestRoot root;
         QVERIFY(StandInClient::install(root));
-        ClientLauncher launcher(root.system(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH)).toStdString());
+        LinuxClientLauncher launcher(root.system(QString::fromUtf8(tavoren::agent::LAUNCHER_APP_PATH)).toStdString());
         const auto launchedFirst = launcher.launch("a");
         const auto launchedSecond = launcher.launch("b");
         QVERIFY(launchedFirst && launchedSecond);

@@ -1,4 +1,4 @@
-#include "agent/ClientLauncher.h"
+#include "agent/LinuxClientLauncher.h"
 
 #include "shared/Descriptor.h"
 #include "shared/FileTree.h"
@@ -52,12 +52,12 @@ pid_t parentOf(const std::string &stat)
 
 } // namespace
 
-ClientLauncher::ClientLauncher(std::string executable)
+LinuxClientLauncher::LinuxClientLauncher(std::string executable)
     : m_executable(std::move(executable))
 {
 }
 
-shared::Expected<pid_t> ClientLauncher::launch(const std::string &jobArgument)
+shared::Expected<pid_t> LinuxClientLauncher::launch(const std::string &jobArgument)
 {
     reapExited();
     shared::Spawn spawn;
@@ -77,7 +77,7 @@ shared::Expected<pid_t> ClientLauncher::launch(const std::string &jobArgument)
     return pid;
 }
 
-std::size_t ClientLauncher::adoptChildren()
+std::size_t LinuxClientLauncher::adoptChildren()
 {
     const auto proc = shared::FileTree::openRealFolder("/proc");
     if (!proc)
@@ -108,7 +108,7 @@ std::size_t ClientLauncher::adoptChildren()
     return adopted;
 }
 
-std::size_t ClientLauncher::reapExited()
+std::size_t LinuxClientLauncher::reapExited()
 {
     std::lock_guard lock(m_mutex);
     std::size_t reaped = 0;
@@ -126,7 +126,7 @@ std::size_t ClientLauncher::reapExited()
     return reaped;
 }
 
-std::vector<std::string> ClientLauncher::runningJobArguments()
+std::vector<std::string> LinuxClientLauncher::runningJobArguments()
 {
     reapExited();
     std::lock_guard lock(m_mutex);
