@@ -24,7 +24,6 @@ public:
     void status(std::string_view text);
     // Printed with "%f"; never below the last one, never above 100.
     void percent(double value);
-    double lastPercent() const { return m_percent; }
 
 private:
     void print(const std::string &line, bool logged);

@@ -276,12 +276,6 @@ void ReleaseService::setFault(Call call, Fault fault)
     m_faults[call] = FaultSlot{std::move(fault), 0, 0};
 }
 
-void ReleaseService::clearFault(Call call)
-{
-    const std::lock_guard lock(m_mutex);
-    m_faults.erase(call);
-}
-
 void ReleaseService::clearFaults()
 {
     const std::lock_guard lock(m_mutex);

@@ -82,7 +82,6 @@ public:
     // Faults may be set and cleared while the service runs; setting one
     // starts its request count afresh.
     void setFault(Call call, Fault fault);
-    void clearFault(Call call);
     void clearFaults();
 
     std::vector<RequestRecord> requests() const;

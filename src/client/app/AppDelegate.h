@@ -46,7 +46,6 @@ public:
     // Ends the process through the environment's termination; every
     // screen's quit goes here.
     void terminate();
-    bool isTerminating() const { return m_terminating; }
 
 private:
     ClientEnvironment m_environment;

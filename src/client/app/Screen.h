@@ -29,7 +29,6 @@ public:
     ViewController *parentViewController() const;
 
     void loadViewIfNeeded();
-    bool isViewLoaded() const { return m_viewLoaded; }
 
     virtual void viewWillAppear() {}
     virtual void viewDidAppear() {}

@@ -17,7 +17,6 @@ public:
 
     const QString &text() const { return m_text; }
     void setCentred(bool centred) { m_centred = centred; }
-    bool isCentred() const { return m_centred; }
 
     // Each marks the first occurrence of `needle` and returns whether there
     // was one; an empty needle marks nothing.

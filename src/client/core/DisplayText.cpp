@@ -49,13 +49,6 @@ QString DisplayText::truncated(const QString &text, std::int64_t limit)
     return first(text, boundaries(text), qsizetype(limit));
 }
 
-QString DisplayText::lastCharacters(const QString &text, qsizetype count)
-{
-    if (count <= 0)
-        return QString();
-    return last(text, boundaries(text), count);
-}
-
 QString DisplayText::releaseCode(const QString &docID)
 {
     if (docID.isEmpty())

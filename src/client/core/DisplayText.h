@@ -14,8 +14,6 @@ public:
     static qsizetype length(const QString &text);
     // The first `limit` user-perceived characters; a negative limit keeps none.
     static QString truncated(const QString &text, std::int64_t limit);
-    // The last `count` user-perceived characters.
-    static QString lastCharacters(const QString &text, qsizetype count);
     // A release code in two parts with one blank between: ABCD EFGH. The
     // first part takes the extra character of an odd length.
     static QString releaseCode(const QString &docID);

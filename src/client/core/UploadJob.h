@@ -69,8 +69,6 @@ public:
     const QString &macAddressAsString() const { return m_macAddressAsString; }
     std::int64_t timeDifference() const { return m_timeDifference; }
     double startTime() const { return m_startTime; }
-    // Whether the job has ended (release code, error, cancel or quit).
-    bool isFinished() const { return m_finished; }
     // The owner address used for the job: the remembered one, else the entered one.
     QString ownerAddress() const;
 

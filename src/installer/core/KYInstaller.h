@@ -73,7 +73,6 @@ public:
     InstallerState &state() { return m_state; }
     const KYMirexApp &selectedApp() const { return m_selectedApp; }
     InstallerLog &log() { return m_log; }
-    HelperClient &helperClient() { return m_helperClient; }
     // The package path: the bundle's folder followed by pkgName.
     QString packagePath() const;
     QString versionListPath() const;
