@@ -2,6 +2,7 @@
 // package's defaults, or kept with only new keys added, so an upgrade keeps
 // what the administrator set.
 #include "driver-package/tools/AdminFileSetup.h"
+#include "support/PlistReader.h"
 #include "support/PlistWriter.h"
 #include "support/TestRoot.h"
 
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <QTest>
 
-#include <plist/plist.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,46 +26,6 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// "key=value" for the admin file's entries, sorted.
-QStringList entries(const QString &path)
-{
-    const QByteArray bytes = readFile(path);
-    plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
-    QStringList result;
-    if (!root)
-        return result;
-    plist_dict_iter it = nullptr;
-    plist_dict_new_iter(root, &it);
-    for (;;) {
-        char *key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(root, it, &key, &value);
-        if (!key)
-            break;
-        QString text;
-        if (plist_get_node_type(value) == PLIST_BOOLEAN) {
-            uint8_t flag = 0;
-            plist_get_bool_val(value, &flag);
-            text = flag ? QStringLiteral("true") : QStringLiteral("false");
-        } else if (plist_get_node_type(value) == PLIST_UINT) {
-            uint64_t number = 0;
-            plist_get_uint_val(value, &number);
-            text = QString::number(number);
-        } else if (plist_get_node_type(value) == PLIST_STRING) {
-            char *string = nullptr;
-            plist_get_string_val(value, &string);
-            text = QString::fromUtf8(string);
-            std::free(string);
-        }
-        result << QString::fromUtf8(key) + QLatin1Char('=') + text;
-        std::free(key);
-    }
-    std::free(it);
-    plist_free(root);
-    result.sort();
-    return result;
-}
 } // namespace
 
 class TestAdminFileSetup : public QObject
@@ -132,7 +92,7 @@ private slots:
             keys << QString::fromStdString(key);
         keys.sort();
         QCOMPARE(keys, added);
-        QCOMPARE(entries(admin), after);
+        QCOMPARE(PlistReader::entries(readFile(admin)), after);
         struct stat status{};
         QCOMPARE(::lstat(QFile::encodeName(admin).constData(), &status), 0);
         QCOMPARE(status.st_mode & 07777, mode_t(0644));
@@ -159,7 +119,7 @@ private slots:
         QCOMPARE(int(outcome->kind), int(AdminFileSetup::Outcome::Kind::Replaced));
         QCOMPARE(readFile(victim), victimBefore);
         QVERIFY(!QFileInfo(root.system(adminPath)).isSymLink());
-        QCOMPARE(entries(root.system(adminPath)), QStringList{QStringLiteral("host=d")});
+        QCOMPARE(PlistReader::entries(readFile(root.system(adminPath))), QStringList{QStringLiteral("host=d")});
     }
 };
 

@@ -2,6 +2,7 @@
 // command lines it runs and refuses, the progress file, the order of
 // requests, framing on a real socket, and the admin file write.
 #include "support/HelperToolProcess.h"
+#include "support/PlistReader.h"
 #include "support/PlistWriter.h"
 #include "support/SecondUser.h"
 #include "support/TestRoot.h"
@@ -17,12 +18,12 @@
 #include <QTest>
 
 #include <future>
-#include <plist/plist.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using tavoren::testsupport::HelperToolProcess;
+using tavoren::testsupport::PlistReader;
 using tavoren::testsupport::PlistWriter;
 using tavoren::testsupport::SecondUser;
 using tavoren::testsupport::TestRoot;
@@ -78,45 +79,6 @@ bool blessed(HelperToolProcess &helper)
     return blessing.exitCode == 0;
 }
 
-// The admin file's entries as text ("key=value"), read with libplist.
-QStringList adminEntries(const QByteArray &bytes)
-{
-    plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
-    QStringList entries;
-    if (!root)
-        return entries;
-    plist_dict_iter it = nullptr;
-    plist_dict_new_iter(root, &it);
-    for (;;) {
-        char *key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(root, it, &key, &value);
-        if (!key)
-            break;
-        QString text;
-        if (plist_get_node_type(value) == PLIST_BOOLEAN) {
-            uint8_t flag = 0;
-            plist_get_bool_val(value, &flag);
-            text = flag ? QStringLiteral("true") : QStringLiteral("false");
-        } else if (plist_get_node_type(value) == PLIST_UINT) {
-            uint64_t number = 0;
-            plist_get_uint_val(value, &number);
-            text = QString::number(number);
-        } else if (plist_get_node_type(value) == PLIST_STRING) {
-            char *string = nullptr;
-            plist_get_string_val(value, &string);
-            text = QString::fromUtf8(string);
-            free(string);
-        }
-        entries << QString::fromUtf8(key) + QLatin1Char('=') + text;
-        free(key);
-    }
-    free(it);
-    plist_free(root);
-    entries.sort();
-    return entries;
-}
 } // namespace
 
 class TestHelperRequests : public QObject
@@ -600,7 +562,7 @@ private slots:
         const QByteArray after = fileContent(file);
         QVERIFY(after.startsWith("<?xml"));
         entries.sort();
-        QCOMPARE(adminEntries(after), entries);
+        QCOMPARE(PlistReader::entries(after), entries);
         QCOMPARE(QFile::permissions(file), QFileDevice::Permissions(0x6644));
         QCOMPARE(QFileInfo(file).ownerId(), 0u);
         QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("CorvaneTavorenAdmin.plist")});
