@@ -190,23 +190,17 @@ CpioReader::CpioReader(int fd, const PayloadLimits &limits)
     }
     if (::lseek(fd, 0, SEEK_SET) != 0) {
         m_error = std::strerror(errno);
-        archive_read_free(m_archive);
-        m_archive = nullptr;
+        m_archive.reset();
         return;
     }
-    archive_read_support_format_cpio(m_archive);
-    if (archive_read_open(m_archive, m_source.get(), nullptr, &Source::fill, nullptr) != ARCHIVE_OK) {
+    archive_read_support_format_cpio(m_archive.get());
+    if (archive_read_open(m_archive.get(), m_source.get(), nullptr, &Source::fill, nullptr) != ARCHIVE_OK) {
         m_error = error();
-        archive_read_free(m_archive);
-        m_archive = nullptr;
+        m_archive.reset();
     }
 }
 
-CpioReader::~CpioReader()
-{
-    if (m_archive)
-        archive_read_free(m_archive);
-}
+CpioReader::~CpioReader() = default;
 
 std::string CpioReader::error() const
 {
@@ -215,7 +209,7 @@ std::string CpioReader::error() const
         return m_source->refusal;
     if (!m_error.empty() || !m_archive)
         return m_error.empty() ? std::string("the archive could not be opened") : m_error;
-    const char *text = archive_error_string(m_archive);
+    const char *text = archive_error_string(m_archive.get());
     return text ? text : "unknown error";
 }
 
@@ -224,7 +218,7 @@ CpioReader::Step CpioReader::next(PayloadEntry &entry)
     if (!m_archive)
         return Step::Failed;
     archive_entry *item = nullptr;
-    const int status = archive_read_next_header(m_archive, &item);
+    const int status = archive_read_next_header(m_archive.get(), &item);
     if (status == ARCHIVE_EOF)
         return Step::End;
     if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
@@ -252,7 +246,7 @@ ssize_t CpioReader::read(char *buffer, std::size_t size)
 {
     if (!m_archive)
         return -1;
-    const la_ssize_t got = archive_read_data(m_archive, buffer, size);
+    const la_ssize_t got = archive_read_data(m_archive.get(), buffer, size);
     return got < 0 ? -1 : ssize_t(got);
 }
 

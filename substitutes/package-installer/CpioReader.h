@@ -1,5 +1,6 @@
 #pragma once
 
+#include "package-installer/ArchiveHandles.h"
 #include "package-installer/PayloadEntry.h"
 #include "package-installer/PayloadLimits.h"
 #include "shared/Expected.h"
@@ -9,7 +10,6 @@
 #include <sys/types.h>
 #include <vector>
 
-struct archive;
 
 namespace tavoren::packageinstaller {
 
@@ -45,7 +45,7 @@ private:
     struct Source; // the file and its inflation, fed to libarchive
 
     std::unique_ptr<Source> m_source;
-    archive *m_archive = nullptr;
+    ReadArchive m_archive;
     std::string m_error;
 };
 

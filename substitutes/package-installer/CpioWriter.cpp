@@ -1,10 +1,8 @@
 #include "package-installer/CpioWriter.h"
 
+#include "package-installer/ArchiveHandles.h"
 #include "shared/Descriptor.h"
 #include "shared/Error.h"
-
-#include <archive.h>
-#include <archive_entry.h>
 
 #include <cerrno>
 #include <cstring>
@@ -19,21 +17,6 @@ namespace tavoren::packageinstaller {
 
 namespace {
 using Kind = PayloadEntry::Kind;
-
-struct ArchiveFree
-{
-    void operator()(archive *a) const { archive_write_free(a); }
-};
-struct EntryFree
-{
-    void operator()(archive_entry *e) const { archive_entry_free(e); }
-};
-
-la_ssize_t append(archive *, void *target, const void *buffer, size_t length)
-{
-    static_cast<std::string *>(target)->append(static_cast<const char *>(buffer), length);
-    return static_cast<la_ssize_t>(length);
-}
 
 mode_t fileType(Kind kind)
 {
@@ -99,15 +82,15 @@ shared::Expected<void> copyFile(archive *a, const PayloadEntry &entry)
 shared::Expected<std::string> CpioWriter::write(const std::vector<PayloadEntry> &entries)
 {
     std::string bytes;
-    std::unique_ptr<archive, ArchiveFree> a(archive_write_new());
-    std::unique_ptr<archive_entry, EntryFree> item(archive_entry_new());
+    WriteArchive a(archive_write_new());
+    ArchiveEntry item(archive_entry_new());
     if (!a || !item)
         return failed("", "Out of memory");
     if (archive_write_add_filter_gzip(a.get()) != ARCHIVE_OK
         || archive_write_set_filter_option(a.get(), "gzip", "timestamp", nullptr) != ARCHIVE_OK
         || archive_write_set_format_cpio(a.get()) != ARCHIVE_OK
         || archive_write_set_bytes_per_block(a.get(), 0) != ARCHIVE_OK
-        || archive_write_open(a.get(), &bytes, nullptr, append, nullptr) != ARCHIVE_OK)
+        || archive_write_open(a.get(), &bytes, nullptr, appendToString, nullptr) != ARCHIVE_OK)
         return failure(a.get(), "", "Could not start the archive");
 
     // A hard link shares the inode number of the earlier entry it joins:

@@ -1,9 +1,7 @@
 #include "package-installer/FlatPackage.h"
 
+#include "package-installer/ArchiveHandles.h"
 #include "package-installer/XarTableCheck.h"
-
-#include <archive.h>
-#include <archive_entry.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,10 +14,6 @@
 namespace tavoren::packageinstaller {
 
 namespace {
-struct ArchiveFree
-{
-    void operator()(archive *a) const { archive_read_free(a); }
-};
 
 shared::Error damaged(const std::string &path, std::string reason)
 {
@@ -97,7 +91,7 @@ shared::Expected<FlatPackage> FlatPackage::open(const std::string &path, int wor
     if (auto checked = XarTableCheck::check(fd.get(), limits); !checked)
         return damaged(path, checked.error().text);
 
-    std::unique_ptr<archive, ArchiveFree> a(archive_read_new());
+    ReadArchive a(archive_read_new());
     if (!a)
         return damaged(path, "it cannot be read (out of memory)");
     archive_read_support_format_xar(a.get());

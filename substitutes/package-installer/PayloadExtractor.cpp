@@ -1,11 +1,9 @@
 #include "package-installer/PayloadExtractor.h"
 
+#include "package-installer/ArchiveHandles.h"
 #include "package-installer/CpioReader.h"
 #include "package-installer/PayloadPath.h"
 #include "shared/FileTree.h"
-
-#include <archive.h>
-#include <archive_entry.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -26,15 +24,6 @@ constexpr unsigned setIdBits = S_ISUID | S_ISGID;
 constexpr int diskFlags = ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT
                         | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS | ARCHIVE_EXTRACT_NO_OVERWRITE | ARCHIVE_EXTRACT_PERM
                         | ARCHIVE_EXTRACT_TIME;
-
-struct DiskFree
-{
-    void operator()(archive *a) const { archive_write_free(a); }
-};
-struct EntryFree
-{
-    void operator()(archive_entry *e) const { archive_entry_free(e); }
-};
 
 // The reason is the whole sentence: the installer shows it as it is.
 shared::Error failed(std::string sentence)
@@ -150,8 +139,8 @@ shared::Expected<void> PayloadExtractor::write(int payloadFd, const std::vector<
     WorkingFolder keep;
     if (::fchdir(m_baseFd) != 0)
         return failed("Could not enter the target: " + std::string(std::strerror(errno)) + ".");
-    std::unique_ptr<archive, DiskFree> disk(archive_write_disk_new());
-    std::unique_ptr<archive_entry, EntryFree> item(archive_entry_new());
+    WriteArchive disk(archive_write_disk_new());
+    ArchiveEntry item(archive_entry_new());
     if (!disk || !item || archive_write_disk_set_options(disk.get(), diskFlags) != ARCHIVE_OK)
         return failed("Could not start writing the payload.");
 

@@ -1,8 +1,9 @@
 #include "package-installer/Receipt.h"
 
 #include "shared/AtomicFile.h"
-#include "shared/Error.h"
 #include "shared/Descriptor.h"
+#include "shared/Error.h"
+#include "shared/PlistNode.h"
 
 #include <plist/plist.h>
 
@@ -20,16 +21,11 @@ namespace {
 constexpr std::int64_t referenceDate = 978307200;
 constexpr off_t maximumReceiptBytes = 16 << 20;
 
-struct PlistFree
-{
-    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using Plist = std::unique_ptr<void, PlistFree>;
 } // namespace
 
 std::string Receipt::plistXml() const
 {
-    Plist root(plist_new_dict());
+    shared::PlistNode root(plist_new_dict());
     plist_dict_set_item(root.get(), "PackageIdentifier", plist_new_string(identifier.c_str()));
     plist_dict_set_item(root.get(), "PackageVersion", plist_new_string(version.c_str()));
     plist_dict_set_item(root.get(), "InstallDate", plist_new_date(int32_t(installDate - referenceDate), 0));
@@ -93,7 +89,7 @@ Receipt::Previous Receipt::previous(int folderFd, const std::string &identifier)
     }
     plist_t parsed = nullptr;
     plist_from_memory(bytes.data(), uint32_t(bytes.size()), &parsed);
-    const Plist root(parsed);
+    const shared::PlistNode root(parsed);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return result;
     plist_t list = plist_dict_get_item(root.get(), "InstalledPaths");

@@ -1,7 +1,6 @@
 #include "package-installer/XarWriter.h"
 
-#include <archive.h>
-#include <archive_entry.h>
+#include "package-installer/ArchiveHandles.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -13,20 +12,6 @@
 namespace tavoren::packageinstaller {
 
 namespace {
-struct ArchiveFree
-{
-    void operator()(archive *a) const { archive_write_free(a); }
-};
-struct EntryFree
-{
-    void operator()(archive_entry *e) const { archive_entry_free(e); }
-};
-
-la_ssize_t append(archive *, void *target, const void *buffer, size_t length)
-{
-    static_cast<std::string *>(target)->append(static_cast<const char *>(buffer), length);
-    return static_cast<la_ssize_t>(length);
-}
 
 // The text is the whole reason, as the package builder prints it.
 shared::Error failed(std::string reason)
@@ -50,15 +35,15 @@ constexpr std::size_t sha1Size = 20;
 shared::Expected<std::string> XarWriter::write(const std::vector<Member> &members, std::int64_t time)
 {
     std::string bytes;
-    std::unique_ptr<archive, ArchiveFree> a(archive_write_new());
-    std::unique_ptr<archive_entry, EntryFree> item(archive_entry_new());
+    WriteArchive a(archive_write_new());
+    ArchiveEntry item(archive_entry_new());
     if (!a || !item)
         return failed("Out of memory");
     if (archive_write_set_format_xar(a.get()) != ARCHIVE_OK
         || archive_write_set_format_option(a.get(), "xar", "compression", "none") != ARCHIVE_OK
         || archive_write_set_format_option(a.get(), "xar", "toc-checksum", "sha1") != ARCHIVE_OK
         || archive_write_set_bytes_per_block(a.get(), 0) != ARCHIVE_OK
-        || archive_write_open(a.get(), &bytes, nullptr, append, nullptr) != ARCHIVE_OK)
+        || archive_write_open(a.get(), &bytes, nullptr, appendToString, nullptr) != ARCHIVE_OK)
         return failure(a.get(), "Could not start the package");
     for (const Member &member : members) {
         archive_entry_clear(item.get());
